@@ -120,6 +120,8 @@ IOResult MemoryLoad::Frame(const std::string& what) {
 
 IOResult MemoryLoad::OpenChunk() {
   if (!open_.empty() && !open_.back().container) {
+    // An empty chunk is an empty container as well as empty data.
+    if (open_.back().begin == open_.back().end) return IO_END;
     return Frame("sub-chunk requested inside data chunk " + Hex(open_.back().id));
   }
   const std::size_t end = LevelEnd();

@@ -29,9 +29,7 @@
 
 #include "platform/win32.h"
 
-#if __has_include("host/maxtypes.h")
 #include "host/maxtypes.h"
-#endif
 
 #ifndef _WIN32
 // Win32 integer names the stream interface uses: 16 and 32 bits, as on Windows.
@@ -40,10 +38,6 @@ using ULONG = unsigned int;
 #endif
 
 namespace tessary::host {
-
-#if !__has_include("host/maxtypes.h")
-enum IOResult { IO_OK = 0, IO_END = 1, IO_ERROR = 2 };
-#endif
 
 class ILoad;
 
@@ -121,7 +115,8 @@ class ILoad {
 
   // Steps to the next chunk of the current level and opens it. IO_END when
   // the level holds no further chunk; IO_ERROR on a framing error (also
-  // when the open chunk is a data chunk, which holds no sub-chunks).
+  // when the open chunk is a data chunk, which holds no sub-chunks; an
+  // empty chunk counts as an empty container and gives IO_END).
   virtual IOResult OpenChunk() = 0;
   // ID, payload length and container flag of the open chunk; 0 / 0 / false
   // when no chunk is open.
