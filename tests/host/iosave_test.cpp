@@ -189,6 +189,7 @@ TEST(MemoryLoad, RefusesReadsWhereNoDataChunkIsOpen) {
   MemorySave s;
   s.BeginChunk(1);
   s.BeginChunk(2);
+  WriteU32(&s, 5);
   s.EndChunk();
   s.EndChunk();
   MemoryLoad l(s.Bytes());
@@ -254,6 +255,17 @@ TEST(MemoryLoad, RejectsBadFramingWithoutReadingOutsideTheBuffer) {
     EXPECT_FALSE(l.GetErrorMessage().empty()) << c.name;
     EXPECT_EQ(l.OpenChunk(), IO_ERROR) << c.name << ": the error repeats, no progress";
   }
+}
+
+TEST(MemoryLoad, AnEmptyChunkIsAnEmptyContainer) {
+  MemorySave s;
+  s.BeginChunk(1);
+  s.EndChunk();
+  MemoryLoad l(s.Bytes());
+  ASSERT_EQ(l.OpenChunk(), IO_OK);
+  EXPECT_EQ(l.CurChunkLength(), 0u);
+  EXPECT_EQ(l.OpenChunk(), IO_END);
+  EXPECT_FALSE(l.Failed());
 }
 
 TEST(MemoryLoad, FloorKeepsTheCallerChunksOpen) {
