@@ -422,6 +422,26 @@ ReferenceTarget* ReadScene(std::span<const std::uint8_t> bytes, std::string* err
   return loader.Run(create, error);
 }
 
+void DeleteGraph(ReferenceTarget* root) {
+  if (root == nullptr) return;
+  std::vector<ReferenceTarget*> order{root};
+  std::unordered_map<ReferenceTarget*, bool> seen{{root, true}};
+  for (std::size_t k = 0; k < order.size(); ++k) {
+    const int n = order[k]->NumRefs();
+    for (int j = 0; j < n; ++j) {
+      ReferenceTarget* t = order[k]->GetReference(j);
+      if (t != nullptr && seen.emplace(t, true).second) order.push_back(t);
+    }
+  }
+  for (ReferenceTarget* obj : order) {
+    const int n = obj->NumRefs();
+    for (int j = 0; j < n; ++j) {
+      if (obj->GetReference(j) != nullptr) obj->ReplaceReference(j, nullptr, false);
+    }
+  }
+  for (ReferenceTarget* obj : order) obj->DeleteThis();
+}
+
 IOResult SaveSceneFile(const std::string& path, ReferenceTarget* root, std::string* error) {
   std::vector<std::uint8_t> bytes;
   if (WriteScene(root, bytes, error) != IO_OK) return IO_ERROR;

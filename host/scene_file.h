@@ -62,6 +62,12 @@ IOResult WriteScene(ReferenceTarget* root, std::vector<std::uint8_t>& out, std::
 ReferenceTarget* ReadScene(std::span<const std::uint8_t> bytes, std::string* error,
                            const SceneObjectFactory& create = {});
 
+// Destroys root and every object reachable from it, cycles included: all
+// their references are released first (nothing is deleted by the release),
+// then each object is deleted once. Objects outside the graph that still
+// reference one of these are told through the usual target-deleted message.
+void DeleteGraph(ReferenceTarget* root);
+
 // The same through a file; the write goes through a temporary file and a
 // rename, so a failed save leaves any previous file as it was.
 IOResult SaveSceneFile(const std::string& path, ReferenceTarget* root, std::string* error);

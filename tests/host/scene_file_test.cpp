@@ -173,10 +173,8 @@ TEST_F(SceneFileTest, CyclesAndSelfReferencesRoundTrip) {
   std::string err;
   ASSERT_EQ(WriteScene(a, bytes, &err), IO_OK) << err;
   EXPECT_EQ(GetLE32(bytes.data() + 12), 2u);
-  // Break the cycle so the original graph can be freed.
-  b->ReplaceReference(0, nullptr, false);
-  a->ReplaceReference(1, nullptr, false);
-  a->DeleteThis();
+  DeleteGraph(a);
+  EXPECT_EQ(Node::live, liveBefore_) << "DeleteGraph frees a cycle";
 
   Node* root = AsNode(ReadScene(bytes, &err));
   ASSERT_NE(root, nullptr) << err;
@@ -184,9 +182,7 @@ TEST_F(SceneFileTest, CyclesAndSelfReferencesRoundTrip) {
   ASSERT_NE(lb, nullptr);
   EXPECT_EQ(lb->slots[0], root);
   EXPECT_EQ(root->slots[1], root);
-  lb->ReplaceReference(0, nullptr, false);
-  root->ReplaceReference(1, nullptr, false);
-  root->DeleteThis();
+  DeleteGraph(root);
 }
 
 TEST_F(SceneFileTest, PostLoadCallbacksRunAfterReferencesInPriorityOrder) {
@@ -309,7 +305,7 @@ TEST_F(SceneFileTest, EveryTruncationAndByteFlipFailsCleanlyOrLoads) {
     err.clear();
     ReferenceTarget* root = ReadScene(flipped, &err);
     if (root) {
-      root->DeleteThis();
+      DeleteGraph(root);
     } else {
       EXPECT_FALSE(err.empty()) << "byte " << i;
     }
