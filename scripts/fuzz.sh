@@ -43,12 +43,12 @@ rm -rf "$seeds"
 
 mkdir -p "$build/artifacts"
 status=0
-for target in scene_fuzz map_load_fuzz; do
+mapfile -t targets < "$build/fuzz_targets.txt"
+if [[ " ${targets[*]} " != *" map_load_fuzz "* ]]; then
+  echo "== map_load_fuzz: not built (no plug-in module target yet), skipped"
+fi
+for target in "${targets[@]}"; do
   exe="$build/bin/$target"
-  if [ ! -x "$exe" ]; then
-    echo "== $target: not built (see the configure output), skipped"
-    continue
-  fi
   case "$target" in
     scene_fuzz) seed_dir="$seeds/scene" ;;
     map_load_fuzz) seed_dir="$seeds/map" ;;
