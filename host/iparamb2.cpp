@@ -306,6 +306,14 @@ void IParamBlock2::SetReference(int i, RefTargetHandle target) {
   }
 }
 
+void IParamBlock2::RefAdded(ReferenceMaker* maker) {
+  if (!owner_) owner_ = maker;
+}
+
+void IParamBlock2::RefDeleted(ReferenceMaker* maker) {
+  if (maker == owner_ && maker->CountRefsTo(this) == 0) owner_ = nullptr;
+}
+
 RefTargetHandle IParamBlock2::Clone(RemapDir& remap) {
   auto* to = new IParamBlock2(desc_, nullptr);
   for (std::size_t k = 0; k < params_.size(); ++k) {

@@ -208,8 +208,14 @@ class IParamBlock2 : public ReferenceTarget {
   int NumRefs() override;
   RefTargetHandle GetReference(int i) override;
 
+  // The first maker to reference a block without an owner becomes its
+  // owner; an owner that stops referencing it is forgotten.
+  void RefAdded(ReferenceMaker* maker) override;
+  void RefDeleted(ReferenceMaker* maker) override;
+
   // A block with the same schema, counts and values; its own texture maps
-  // are cloned through remap. The owner is not set.
+  // are cloned through remap. Its owner is the first maker that references
+  // it.
   RefTargetHandle Clone(RemapDir& remap) override;
 
  protected:

@@ -18,7 +18,9 @@ ReferenceMaker::~ReferenceMaker() {
   held.swap(refsTo_);
   for (ReferenceTarget* t : held) {
     if (static_cast<ReferenceMaker*>(t) == this) continue;  // a self reference
-    if (t->RemoveDependent(this) && t->dependents_.empty()) t->DeleteThis();
+    if (!t->RemoveDependent(this)) continue;
+    t->RefDeleted(this);
+    if (t->dependents_.empty()) t->DeleteThis();
   }
 }
 
@@ -30,6 +32,7 @@ RefResult ReferenceMaker::ReplaceReference(int which, RefTargetHandle target, bo
   if (target) {
     target->AddDependent(this);
     refsTo_.push_back(target);
+    target->RefAdded(this);
   }
   SetReference(which, target);
 
@@ -39,9 +42,9 @@ RefResult ReferenceMaker::ReplaceReference(int which, RefTargetHandle target, bo
     // the graph does not own: it is left alone.
     if (it != refsTo_.end()) {
       refsTo_.erase(it);
-      if (old->RemoveDependent(this) && delOld && old->dependents_.empty() &&
-          static_cast<ReferenceMaker*>(old) != this) {
-        old->DeleteThis();
+      if (old->RemoveDependent(this)) {
+        old->RefDeleted(this);
+        if (delOld && old->dependents_.empty() && static_cast<ReferenceMaker*>(old) != this) old->DeleteThis();
       }
     }
   }

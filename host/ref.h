@@ -131,6 +131,12 @@ class ReferenceTarget : public ReferenceMaker {
   // Finishing step of every Clone: records from -> to in the remap.
   void BaseClone(ReferenceTarget* from, ReferenceTarget* to, RemapDir& remap);
 
+  // Called after maker has started referencing this target (once per slot),
+  // and after maker has stopped referencing it from one slot (before the
+  // target is deleted for want of references). The defaults do nothing.
+  virtual void RefAdded(ReferenceMaker* /*maker*/) {}
+  virtual void RefDeleted(ReferenceMaker* /*maker*/) {}
+
   // The makers that reference this target, one entry per referencing slot.
   const std::vector<ReferenceMaker*>& Dependents() const { return dependents_; }
   int NumDependents() const { return static_cast<int>(dependents_.size()); }
