@@ -267,8 +267,6 @@ BOOL ImageList_Destroy(HIMAGELIST handle) {
   return ImageLists().erase(reinterpret_cast<std::uintptr_t>(handle)) ? TRUE : FALSE;
 }
 
-void InitCommonControls() {}
-
 HINSTANCE GetModuleHandleA(LPCSTR name) {
   if (!name) return static_cast<HINSTANCE>(tessary::headless::ProgramHandle());
   void* h = dlopen(name, RTLD_LAZY | RTLD_NOLOAD);

@@ -361,9 +361,6 @@ int ImageList_Add(HIMAGELIST list, HBITMAP image, HBITMAP mask);
 int ImageList_GetImageCount(HIMAGELIST list);
 BOOL ImageList_Destroy(HIMAGELIST list);
 
-// Common controls need no set-up headless; kept for the module's entry point.
-void InitCommonControls();
-
 // ---- Module handles ----
 // The handle of the program itself (the loader's handle of the main program).
 HINSTANCE GetModuleHandleA(LPCSTR name);
