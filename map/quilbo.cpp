@@ -8,6 +8,7 @@
 
 #include "bump/bump_walk.h"
 #include "compositing/layer_walk.h"
+#include "host/classdesc.h"
 #include "host/hold.h"
 #include "host/shade_context.h"
 #include "map/dialog_link.h"

@@ -7,6 +7,7 @@
 
 #include <new>
 
+#include "host/classdesc.h"
 #include "host/plugapi.h"
 #include "map/quilbo.h"
 #include "plugin/module.h"
