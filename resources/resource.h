@@ -65,6 +65,7 @@
 #define IDS_MASK_LABEL_TAIL       71
 #define IDS_SLOT_NAME_FORMAT      72
 #define IDS_LAYER_NUMBER_FORMAT   73
+#define IDS_MODE_NUMBER           74
 #define IDS_MASK_NONE_SHORT       105
 #define IDS_MASK_NONE             106
 
