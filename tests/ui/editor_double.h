@@ -37,6 +37,8 @@ class TestMtlParams : public host::IMtlParams {
   HWND AddRollupPage(HINSTANCE hInst, int dlgId, host::RollupDlgProc proc, const char* title, LPARAM param,
                      DWORD flags, int category) override {
     HWND w = CreateDialogParamA(hInst, MAKEINTRESOURCEA(dlgId), nullptr, proc, param);
+    // A page that appears gets its first paint.
+    if (w) InvalidateRect(w, nullptr, FALSE);
     pages.push_back({hInst, dlgId, title ? title : "", param, flags, category, w});
     return w;
   }

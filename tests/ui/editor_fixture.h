@@ -7,6 +7,7 @@
 
 #include "host/custcont.h"
 #include "host/custcont_test_hooks.h"
+#include "host/dad_test_hooks.h"
 #include "host/hold.h"
 #include "map/quilbo.h"
 #include "platform/headless/test_hooks.h"
