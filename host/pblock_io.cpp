@@ -1,17 +1,13 @@
 // Parameter blocks in scene files.
 #include "host/iparamb2.h"
 
-#if __has_include("host/iosave.h")
 #include <cstdint>
 #include <string>
 
 #include "host/classdesc.h"
 #include "host/iosave.h"
-#endif
 
 namespace tessary::host {
-
-#if __has_include("host/iosave.h")
 
 namespace {
 
@@ -185,14 +181,5 @@ IOResult IParamBlock2::LoadParam(ILoad* iload) {
   }
   return IO_OK;
 }
-
-#else
-
-// Without the host's streams in the build there is no stream to use; these
-// report failure rather than pretending to have saved or loaded.
-IOResult IParamBlock2::Save(ISave* /*isave*/) { return IO_ERROR; }
-IOResult IParamBlock2::Load(ILoad* /*iload*/) { return IO_ERROR; }
-
-#endif
 
 }  // namespace tessary::host
