@@ -6,14 +6,32 @@
 
 #include "host/iosave.h"
 #include "host/iparamm2.h"
+#include "host/scene_file.h"
 
 namespace tessary::host {
 namespace {
 
+// An owner with its block at reference 0 and two map slots after it.
+class IoOwner : public ReferenceTarget {
+ public:
+  explicit IoOwner(bool loading);
+  Class_ID ClassID() override { return Class_ID(0xABC, 0xDEF); }
+  SClass_ID SuperClassID() override { return TEXMAP_CLASS_ID; }
+  int NumRefs() override { return 3; }
+  RefTargetHandle GetReference(int i) override { return i >= 0 && i < 3 ? refs[i] : nullptr; }
+  IParamBlock2* pblock() { return dynamic_cast<IParamBlock2*>(refs[0]); }
+  RefTargetHandle refs[3] = {};
+
+ protected:
+  void SetReference(int i, RefTargetHandle t) override {
+    if (i >= 0 && i < 3) refs[i] = t;
+  }
+};
+
 class IoClassDesc : public ClassDesc2 {
  public:
   int IsPublic() override { return 0; }
-  Animatable* Create(bool) override { return nullptr; }
+  Animatable* Create(bool loading) override { return new IoOwner(loading); }
   const char* ClassName() override { return "IoOwner"; }
   SClass_ID SuperClassID() override { return TEXMAP_CLASS_ID; }
   Class_ID ClassID() override { return Class_ID(0xABC, 0xDEF); }
@@ -30,6 +48,10 @@ ParamBlockDesc2 ioBlock(2, "io", 0, &ioDesc, 0, 0, {},
                             {.id = 3, .int_name = "tint", .type = TYPE_RGBA_TAB, .tabSize = 1},
                             {.id = 4, .int_name = "gain", .type = TYPE_FLOAT, .defFloat = 1.0f},
                         });
+
+IoOwner::IoOwner(bool loading) {
+  if (!loading) ReplaceReference(0, CreateParameterBlock2(&ioBlock, this));
+}
 
 struct Registered {
   Registered() { ClassDirectory::Instance().Register(&ioDesc); }
@@ -142,6 +164,56 @@ TEST(ParamBlockChunks, LyingCountsAndUnknownSchemasAreErrors) {
   EXPECT_NE(message.find("no block 2 in class"), std::string::npos) << message;
   EXPECT_EQ(orphan.GetDesc(), nullptr);
   ClassDirectory::Instance().Register(&ioDesc);
+}
+
+// A plain target for the owner's map slots.
+class Leaf : public ReferenceTarget {
+ public:
+  Class_ID ClassID() override { return Class_ID(0xABC, 0x1); }
+  SClass_ID SuperClassID() override { return REF_TARGET_CLASS_ID; }
+};
+
+class LeafDesc : public ClassDesc2 {
+ public:
+  int IsPublic() override { return 0; }
+  Animatable* Create(bool) override { return new Leaf(); }
+  const char* ClassName() override { return "Leaf"; }
+  SClass_ID SuperClassID() override { return REF_TARGET_CLASS_ID; }
+  Class_ID ClassID() override { return Class_ID(0xABC, 0x1); }
+  const char* Category() override { return ""; }
+};
+
+TEST(ParamBlockChunks, BlockTravelsThroughASceneFileAsItsOwnersReference) {
+  Registered reg;
+  LeafDesc leafDesc;
+  ClassDirectory::Instance().Register(&leafDesc);
+  auto* owner = new IoOwner(false);
+  IParamBlock2* pb = owner->pblock();
+  ASSERT_NE(pb, nullptr);
+  pb->SetCount(2, 2);
+  pb->SetValue(2, 0, "1", 1);
+  pb->SetValue(0, 0, new Leaf(), 1);  // the owner's reference 2
+  ASSERT_NE(owner->refs[2], nullptr);
+
+  std::vector<std::uint8_t> bytes;
+  std::string error;
+  ASSERT_EQ(WriteScene(owner, bytes, &error), IO_OK) << error;
+  ReferenceTarget* root = ReadScene(bytes, &error);
+  ASSERT_NE(root, nullptr) << error;
+  auto* loaded = dynamic_cast<IoOwner*>(root);
+  ASSERT_NE(loaded, nullptr);
+  IParamBlock2* lpb = loaded->pblock();
+  ASSERT_NE(lpb, nullptr);
+  EXPECT_EQ(lpb->GetDesc(), &ioBlock);
+  EXPECT_EQ(lpb->GetOwner(), loaded);
+  EXPECT_EQ(lpb->Count(2), 2);
+  EXPECT_STREQ(lpb->GetStr(2, 0, 1), "1");
+  EXPECT_NE(lpb->GetReferenceTarget(0, 0, 1), nullptr);
+  EXPECT_EQ(lpb->GetReferenceTarget(0, 0, 1), loaded->refs[2]);
+
+  DeleteGraph(root);
+  owner->DeleteThis();
+  ClassDirectory::Instance().Unregister(&leafDesc);
 }
 
 TEST(ParamBlockChunks, ParametersOfAnotherTypeAreSkipped) {
