@@ -163,7 +163,13 @@ bool IParamBlock2::SetCount(ParamID id, int n) {
 
 namespace {
 std::string TabSuffix(const ParamDef& def, int tabIndex) {
-  return def.IsTab() ? "[" + std::to_string(tabIndex + 1) + "]" : std::string();
+  std::string s;
+  if (def.IsTab()) {
+    s.append("[");
+    s.append(std::to_string(tabIndex + 1));
+    s.append("]");
+  }
+  return s;
 }
 }  // namespace
 
