@@ -20,15 +20,15 @@ using Bytes = std::vector<std::uint8_t>;
 
 // A scene written by hand from the documented layout, independent of the
 // writer, so the tests pin the format and can describe broken files.
-struct ObjSpec {
+struct ObjectLayout {
   std::int32_t value = 0;
   std::int32_t slots = 0;
   std::string label;
   std::uint32_t classA = Node::kClassID.PartA();
   std::uint32_t sclass = REF_TARGET_CLASS_ID;
 };
-struct SceneSpec {
-  std::vector<ObjSpec> objects;
+struct SceneLayout {
+  std::vector<ObjectLayout> objects;
   std::vector<std::vector<std::int32_t>> refs;
   std::int64_t count = -1;  // -1: the number of objects
   std::int32_t root = 0;
@@ -38,25 +38,25 @@ struct SceneSpec {
   std::uint32_t padding = 0;  // bytes of an unknown top-level chunk written first
 };
 
-Bytes Build(const SceneSpec& spec) {
+Bytes Build(const SceneLayout& layout) {
   MemorySave s;
   std::uint8_t h[kSceneHeaderSize];
   std::memcpy(h, kSceneMagic, 8);
-  PutLE32(h + 8, spec.version);
-  PutLE32(h + 12, static_cast<std::uint32_t>(spec.count < 0 ? static_cast<std::int64_t>(spec.objects.size())
-                                                             : spec.count));
-  PutLE32(h + 16, static_cast<std::uint32_t>(spec.root));
+  PutLE32(h + 8, layout.version);
+  PutLE32(h + 12, static_cast<std::uint32_t>(layout.count < 0 ? static_cast<std::int64_t>(layout.objects.size())
+                                                             : layout.count));
+  PutLE32(h + 16, static_cast<std::uint32_t>(layout.root));
   s.WriteRaw(h, sizeof h);
-  if (spec.padding > 0) {
+  if (layout.padding > 0) {
     s.BeginChunk(0x0777);
-    const std::vector<std::uint8_t> zeros(spec.padding, 0);
+    const std::vector<std::uint8_t> zeros(layout.padding, 0);
     ULONG n = 0;
-    s.Write(zeros.data(), spec.padding, &n);
+    s.Write(zeros.data(), layout.padding, &n);
     s.EndChunk();
   }
-  if (spec.objectTable) {
+  if (layout.objectTable) {
     s.BeginChunk(kSceneObjectTableChunk);
-    for (const ObjSpec& o : spec.objects) {
+    for (const ObjectLayout& o : layout.objects) {
       s.BeginChunk(kSceneObjectChunk);
       s.BeginChunk(kSceneClassChunk);
       WriteU32(&s, o.sclass);
@@ -76,9 +76,9 @@ Bytes Build(const SceneSpec& spec) {
     }
     s.EndChunk();
   }
-  if (spec.referenceTable) {
+  if (layout.referenceTable) {
     s.BeginChunk(kSceneReferenceTableChunk);
-    for (const auto& list : spec.refs) {
+    for (const auto& list : layout.refs) {
       s.BeginChunk(kSceneReferencesChunk);
       WriteU32(&s, static_cast<std::uint32_t>(list.size()));
       for (std::int32_t i : list) WriteI32(&s, i);
@@ -129,10 +129,10 @@ TEST_F(SceneFileTest, WriterOutputMatchesTheDocumentedLayout) {
   std::string err;
   ASSERT_EQ(WriteScene(a, written, &err), IO_OK) << err;
   // Objects numbered breadth first from the root, each once.
-  SceneSpec spec;
-  spec.objects = {{1, 3, "A"}, {2, 1, "B"}, {3, 0, "C"}};
-  spec.refs = {{1, -1, 2}, {2}, {}};
-  EXPECT_EQ(written, Build(spec));
+  SceneLayout layout;
+  layout.objects = {{1, 3, "A"}, {2, 1, "B"}, {3, 0, "C"}};
+  layout.refs = {{1, -1, 2}, {2}, {}};
+  EXPECT_EQ(written, Build(layout));
   a->DeleteThis();
 }
 
@@ -206,8 +206,8 @@ TEST_F(SceneFileTest, PostLoadCallbacksRunAfterReferencesInPriorityOrder) {
 }
 
 TEST_F(SceneFileTest, BadFilesGiveClearErrorsAndLeakNothing) {
-  const SceneSpec good = [] {
-    SceneSpec s;
+  const SceneLayout good = [] {
+    SceneLayout s;
     s.objects = {{1, 2, "A"}, {2, 0, "B"}};
     s.refs = {{1, -1}, {}};
     return s;
@@ -219,7 +219,7 @@ TEST_F(SceneFileTest, BadFilesGiveClearErrorsAndLeakNothing) {
   };
   std::vector<Case> cases;
   auto with = [&](const char* name, auto change, const char* message) {
-    SceneSpec s = good;
+    SceneLayout s = good;
     change(s);
     cases.push_back({name, Build(s), message});
   };
@@ -229,38 +229,38 @@ TEST_F(SceneFileTest, BadFilesGiveClearErrorsAndLeakNothing) {
     cases.push_back({"bad magic", b, "bad magic"});
   }
   cases.push_back({"header cut short", Bytes(kSceneMagic, kSceneMagic + 8), "truncated"});
-  with("later version", [](SceneSpec& s) { s.version = 2; }, "unsupported scene file version 2");
-  with("no objects", [](SceneSpec& s) { s.count = 0; }, "no objects");
-  with("count beyond the file", [](SceneSpec& s) { s.count = 0xFFFFFFFFll; },
+  with("later version", [](SceneLayout& s) { s.version = 2; }, "unsupported scene file version 2");
+  with("no objects", [](SceneLayout& s) { s.count = 0; }, "no objects");
+  with("count beyond the file", [](SceneLayout& s) { s.count = 0xFFFFFFFFll; },
        "larger than the file can hold");
-  with("count above the table", [](SceneSpec& s) { s.count = 3; }, "holds 2 objects, the header gives 3");
-  with("count below the table", [](SceneSpec& s) { s.count = 1; }, "more objects than the 1");
-  with("root out of range", [](SceneSpec& s) { s.root = 2; }, "root index 2");
-  with("negative root", [](SceneSpec& s) { s.root = -1; }, "root index -1");
-  with("unknown class", [](SceneSpec& s) { s.objects[1].classA = 0x12345678; },
+  with("count above the table", [](SceneLayout& s) { s.count = 3; }, "holds 2 objects, the header gives 3");
+  with("count below the table", [](SceneLayout& s) { s.count = 1; }, "more objects than the 1");
+  with("root out of range", [](SceneLayout& s) { s.root = 2; }, "root index 2");
+  with("negative root", [](SceneLayout& s) { s.root = -1; }, "root index -1");
+  with("unknown class", [](SceneLayout& s) { s.objects[1].classA = 0x12345678; },
        "unknown class: super class 0x00000101, class (0x12345678, 0x00000001)");
-  with("unknown super class", [](SceneSpec& s) { s.objects[1].sclass = 0xC10; }, "unknown class");
-  with("reference index too high", [](SceneSpec& s) { s.refs[0][1] = 2; },
+  with("unknown super class", [](SceneLayout& s) { s.objects[1].sclass = 0xC10; }, "unknown class");
+  with("reference index too high", [](SceneLayout& s) { s.refs[0][1] = 2; },
        "reference 1 points to object 2, outside 0..1");
-  with("reference index below -1", [](SceneSpec& s) { s.refs[0][1] = -2; }, "points to object -2");
-  with("more references than slots", [](SceneSpec& s) { s.refs[1] = {-1, -1, -1}; },
+  with("reference index below -1", [](SceneLayout& s) { s.refs[0][1] = -2; }, "points to object -2");
+  with("more references than slots", [](SceneLayout& s) { s.refs[1] = {-1, -1, -1}; },
        "has 3 references in the file but takes 0");
-  with("unreachable object", [](SceneSpec& s) { s.refs[0] = {-1, -1}; }, "object 1 is not reachable");
-  with("missing reference entry", [](SceneSpec& s) { s.refs.pop_back(); }, "1 entries for 2 objects");
+  with("unreachable object", [](SceneLayout& s) { s.refs[0] = {-1, -1}; }, "object 1 is not reachable");
+  with("missing reference entry", [](SceneLayout& s) { s.refs.pop_back(); }, "1 entries for 2 objects");
   with("no object table",
-       [](SceneSpec& s) {
+       [](SceneLayout& s) {
          s.objectTable = false;
          s.padding = 200;
        },
        "no object table");
   with("unknown top-level chunk is skipped, object fails later",
-       [](SceneSpec& s) {
+       [](SceneLayout& s) {
          s.padding = 16;
          s.objects[0].value = testing_scene::kFailingValue;
        },
        "object 0 (Node) could not be loaded");
-  with("no reference table", [](SceneSpec& s) { s.referenceTable = false; }, "no reference table");
-  with("object fails to load", [](SceneSpec& s) { s.objects[1].value = testing_scene::kFailingValue; },
+  with("no reference table", [](SceneLayout& s) { s.referenceTable = false; }, "no reference table");
+  with("object fails to load", [](SceneLayout& s) { s.objects[1].value = testing_scene::kFailingValue; },
        "object 1 (Node) could not be loaded");
   {
     Bytes b = Build(good);
