@@ -362,9 +362,9 @@ TEST_F(SceneFileTest, FilesRoundTripAndBadPathsReportErrors) {
   std::string err;
   ASSERT_EQ(SaveSceneFile(path, a, &err), IO_OK) << err;
   a->DeleteThis();
-  ReferenceTarget* root = LoadSceneFile(path, &err);
+  Node* root = AsNode(LoadSceneFile(path, &err));
   ASSERT_NE(root, nullptr) << err;
-  EXPECT_EQ(AsNode(root)->label, "A");
+  EXPECT_EQ(root->label, "A");
   root->DeleteThis();
   std::remove(path.c_str());
   EXPECT_EQ(LoadSceneFile(path, &err), nullptr);
