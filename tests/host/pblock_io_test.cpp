@@ -14,71 +14,18 @@
 namespace tessary::host {
 namespace {
 
+using testing_scene::Holder;
+using testing_scene::holderBlock;
+using testing_scene::holderDesc;
 using testing_scene::Node;
+using namespace testing_scene::holder_params;
 using Bytes = std::vector<std::uint8_t>;
 
-enum : ParamID { kMaps = 0, kFlags = 1, kAmount = 3, kColors = 4, kNames = 6, kGamma = 18, kOwnMaps = 30 };
-
-class HolderDesc : public ClassDesc2 {
- public:
-  int IsPublic() override { return 0; }
-  Animatable* Create(bool) override;
-  const char* ClassName() override { return "Holder"; }
-  SClass_ID SuperClassID() override { return TEXMAP_CLASS_ID; }
-  Class_ID ClassID() override { return Class_ID(0x7E570002u, 0x2u); }
-  const char* Category() override { return "Tests"; }
-};
-
-HolderDesc holderDesc;
-
-ParamBlockDesc2 holderBlock(
-    7, "parameters", 0, &holderDesc, P_AUTO_CONSTRUCT, 0, ParamRollout{},
-    {
-        {.id = kMaps, .int_name = "mapList", .type = TYPE_TEXMAP_TAB, .tabSize = 2,
-         .flags = P_VARIABLE_SIZE | P_OWNERS_REF, .ownerRefNo = 1},
-        {.id = kFlags, .int_name = "flags", .type = TYPE_BOOL_TAB, .tabSize = 2,
-         .flags = P_VARIABLE_SIZE, .defInt = 1},
-        {.id = kAmount, .int_name = "amount", .type = TYPE_FLOAT_TAB, .tabSize = 2,
-         .flags = P_VARIABLE_SIZE, .defFloat = 100.0f},
-        {.id = kColors, .int_name = "colors", .type = TYPE_RGBA_TAB, .tabSize = 2,
-         .flags = P_VARIABLE_SIZE, .defColor = Color(0.5f, 0.5f, 0.5f)},
-        {.id = kNames, .int_name = "names", .type = TYPE_STRING_TAB, .tabSize = 2,
-         .flags = P_VARIABLE_SIZE},
-        {.id = kGamma, .int_name = "gamma", .type = TYPE_FLOAT, .defFloat = 1.0f},
-        {.id = kOwnMaps, .int_name = "ownMaps", .type = TYPE_TEXMAP_TAB, .tabSize = 1,
-         .flags = P_VARIABLE_SIZE},
-    });
-
-// Block at reference 0, owner-held maps at 1 and 2.
-class Holder : public ReferenceTarget {
- public:
-  Holder() { holderDesc.MakeAutoParamBlocks(this); }
-  Class_ID ClassID() override { return holderDesc.ClassID(); }
-  SClass_ID SuperClassID() override { return TEXMAP_CLASS_ID; }
-  void GetClassName(MSTR& s) override { s = "Holder"; }
-  int NumRefs() override { return 3; }
-  RefTargetHandle GetReference(int i) override { return i >= 0 && i < 3 ? refs[i] : nullptr; }
-  IParamBlock2* pblock() { return dynamic_cast<IParamBlock2*>(refs[0]); }
-  RefTargetHandle refs[3] = {};
-
- protected:
-  void SetReference(int i, RefTargetHandle t) override {
-    if (i >= 0 && i < 3) refs[i] = t;
-  }
-};
-
-Animatable* HolderDesc::Create(bool) { return new Holder(); }
 
 class ParamBlockFileTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    ClassDirectory::Instance().Register(&holderDesc);
-    liveBefore_ = Node::live;
-  }
-  void TearDown() override {
-    ClassDirectory::Instance().Unregister(&holderDesc);
-    EXPECT_EQ(Node::live, liveBefore_);
-  }
+  void SetUp() override { liveBefore_ = Node::live; }
+  void TearDown() override { EXPECT_EQ(Node::live, liveBefore_); }
 
   // A holder whose block differs from the defaults everywhere.
   Holder* Edited() {
