@@ -1,182 +1,185 @@
-#include "host/pblock_io.h"
+// Parameter blocks in scene files.
+#include "host/iparamb2.h"
 
-#include <vector>
+#include <cstdint>
+#include <string>
 
 #include "host/classdesc.h"
-#include "host/iparamb2.h"
+#include "host/iosave.h"
 
 namespace tessary::host {
 
 namespace {
 
-// Bytes one entry of a base type takes in a value chunk (a string: at least
-// its length field).
+// Bytes one entry of a base type takes in a parameter chunk (strings: the
+// least, the flag byte and the length).
 std::uint32_t EntryBytes(int base) {
   switch (base) {
-    case TYPE_FLOAT:
-    case TYPE_INT:
-    case TYPE_BOOL:
-    case TYPE_STRING:
-      return 4;
     case TYPE_RGBA:
       return 12;
+    case TYPE_STRING:
+      return 5;
+    case TYPE_TEXMAP:
+      return 0;
     default:
-      return 0;  // texture maps: references, nothing in the chunk
+      return 4;
   }
 }
 
-IOResult Malformed(ILoad* l, ParamID id, const std::string& what) {
-  l->SetErrorMessage("parameter " + std::to_string(id) + " of a parameter block: " + what);
-  return IO_ERROR;
-}
-
-IOResult LoadEntry(ILoad* l, IParamBlock2& pb, ParamID id, int base, int index) {
-  switch (base) {
-    case TYPE_FLOAT: {
-      float v = 0.0f;
-      if (ReadF32(l, v) != IO_OK) return IO_ERROR;
-      pb.SetValue(id, 0, v, index);
-      return IO_OK;
-    }
-    case TYPE_INT:
-    case TYPE_BOOL: {
-      std::int32_t v = 0;
-      if (ReadI32(l, v) != IO_OK) return IO_ERROR;
-      pb.SetValue(id, 0, static_cast<int>(v), index);
-      return IO_OK;
-    }
-    case TYPE_RGBA: {
-      float r = 0.0f, g = 0.0f, b = 0.0f;
-      if (ReadF32(l, r) != IO_OK || ReadF32(l, g) != IO_OK || ReadF32(l, b) != IO_OK) return IO_ERROR;
-      pb.SetValue(id, 0, Color(r, g, b), index);
-      return IO_OK;
-    }
-    case TYPE_STRING: {
-      std::int32_t n = 0;
-      if (ReadI32(l, n) != IO_OK) return IO_ERROR;
-      if (n < 0) return IO_OK;  // never set: the entry keeps its default
-      // The text cannot be longer than what is left of the chunk: a short
-      // read below fails before anything is allocated beyond that.
-      if (static_cast<ULONG>(n) > l->CurChunkLength()) return IO_ERROR;
-      std::string text(static_cast<std::size_t>(n), '\0');
-      ULONG got = 0;
-      if (n > 0 && l->Read(text.data(), static_cast<ULONG>(n), &got) != IO_OK) return IO_ERROR;
-      pb.SetValue(id, 0, text.c_str(), index);
-      return IO_OK;
-    }
-    default:
-      return IO_OK;
-  }
+IOResult ReadBytes(ILoad* l, void* buf, ULONG n) {
+  ULONG got = 0;
+  return l->Read(buf, n, &got) == IO_OK && got == n ? IO_OK : IO_ERROR;
 }
 
 }  // namespace
 
-bool DescribeParamBlock(const IParamBlock2& pb, ParamBlockRecord& rec) {
-  const ParamBlockDesc2* desc = pb.GetDesc();
-  ClassDesc2* cd = desc ? desc->GetClassDesc() : nullptr;
-  if (cd == nullptr) return false;
-  rec.ownerSuperClass = cd->SuperClassID();
-  rec.ownerClass = cd->ClassID();
-  rec.blockID = desc->ID();
-  return true;
-}
-
-IParamBlock2* CreateParamBlock(const ParamBlockRecord& rec, std::string* error) {
-  auto* cd = dynamic_cast<ClassDesc2*>(ClassDirectory::Instance().Find(rec.ownerSuperClass, rec.ownerClass));
-  if (cd == nullptr) {
-    if (error) *error = "the owner class of a parameter block is unknown";
-    return nullptr;
-  }
-  if (rec.blockID < -32768 || rec.blockID > 32767) {
-    if (error) *error = "parameter block ID " + std::to_string(rec.blockID) + " is out of range";
-    return nullptr;
-  }
-  const ParamBlockDesc2* desc = cd->GetParamBlockDescByID(static_cast<BlockID>(rec.blockID));
-  if (desc == nullptr) {
-    if (error) *error = std::string("class ") + (cd->ClassName() ? cd->ClassName() : "?") +
-                        " has no parameter block " + std::to_string(rec.blockID);
-    return nullptr;
-  }
-  return CreateParameterBlock2(desc, nullptr);
-}
-
-IOResult SaveParamBlockValues(ISave* s, IParamBlock2& pb) {
-  const ParamBlockDesc2* desc = pb.GetDesc();
-  for (int k = 0; k < desc->Count(); ++k) {
-    const ParamDef* def = desc->GetParamDefByIndex(k);
-    const int base = BaseType(def->type);
-    const int count = def->IsTab() ? pb.Count(def->id) : 1;
-    s->BeginChunk(kParamBlockValueChunk);
-    WriteI32(s, def->id);
-    WriteI32(s, def->type);
-    WriteI32(s, count);
-    for (int i = 0; i < count; ++i) {
-      switch (base) {
+IOResult IParamBlock2::Save(ISave* isave) {
+  if (!isave || !desc_ || !desc_->GetClassDesc()) return IO_ERROR;
+  ClassDesc2* cd = desc_->GetClassDesc();
+  bool ok = true;
+  isave->BeginChunk(PB_HEADER_CHUNK);
+  ok &= WriteU32(isave, cd->SuperClassID()) == IO_OK;
+  ok &= WriteU32(isave, cd->ClassID().PartA()) == IO_OK;
+  ok &= WriteU32(isave, cd->ClassID().PartB()) == IO_OK;
+  ok &= WriteI32(isave, desc_->ID()) == IO_OK;
+  ok &= WriteU32(isave, static_cast<std::uint32_t>(params_.size())) == IO_OK;
+  isave->EndChunk();
+  for (const Param& p : params_) {
+    isave->BeginChunk(PB_PARAM_CHUNK);
+    ok &= WriteI32(isave, p.def->id) == IO_OK;
+    ok &= WriteI32(isave, p.def->type) == IO_OK;
+    ok &= WriteI32(isave, p.count) == IO_OK;
+    for (const Entry& e : p.entries) {
+      switch (BaseType(p.def->type)) {
         case TYPE_FLOAT:
-          WriteF32(s, pb.GetFloat(def->id, 0, i));
+          ok &= WriteF32(isave, e.f) == IO_OK;
           break;
-        case TYPE_INT:
-        case TYPE_BOOL:
-          WriteI32(s, pb.GetInt(def->id, 0, i));
+        case TYPE_RGBA:
+          ok &= WriteF32(isave, e.c.r) == IO_OK;
+          ok &= WriteF32(isave, e.c.g) == IO_OK;
+          ok &= WriteF32(isave, e.c.b) == IO_OK;
           break;
-        case TYPE_RGBA: {
-          const Color c = pb.GetColor(def->id, 0, i);
-          WriteF32(s, c.r);
-          WriteF32(s, c.g);
-          WriteF32(s, c.b);
-          break;
-        }
         case TYPE_STRING: {
-          const char* text = pb.GetStr(def->id, 0, i);
-          if (text == nullptr) {
-            WriteI32(s, -1);
-          } else {
-            const std::string str(text);
-            WriteI32(s, static_cast<std::int32_t>(str.size()));
-            ULONG n = 0;
-            if (!str.empty()) s->Write(str.data(), static_cast<ULONG>(str.size()), &n);
-          }
+          const std::uint8_t set = e.hasStr ? 1 : 0;
+          ok &= isave->Write(&set, 1, nullptr) == IO_OK;
+          ok &= WriteU32(isave, static_cast<std::uint32_t>(e.s.size())) == IO_OK;
+          if (!e.s.empty()) ok &= isave->Write(e.s.data(), static_cast<ULONG>(e.s.size()), nullptr) == IO_OK;
           break;
         }
+        case TYPE_TEXMAP:
+          break;  // references
         default:
+          ok &= WriteI32(isave, e.i) == IO_OK;
           break;
       }
     }
-    s->EndChunk();
+    isave->EndChunk();
   }
-  return IO_OK;
+  return ok ? IO_OK : IO_ERROR;
 }
 
-IOResult LoadParamBlockValues(ILoad* l, IParamBlock2& pb) {
-  IOResult r;
-  while ((r = l->OpenChunk()) == IO_OK) {
-    if (l->CurChunkID() != kParamBlockValueChunk) {
-      l->CloseChunk();
-      continue;
+IOResult IParamBlock2::Load(ILoad* iload) {
+  if (!iload) return IO_ERROR;
+  auto fail = [iload](const std::string& what) {
+    if (!iload->Failed()) iload->SetErrorMessage("parameter block: " + what);
+    return IO_ERROR;
+  };
+  for (;;) {
+    const IOResult open = iload->OpenChunk();
+    if (open == IO_END) break;
+    if (open != IO_OK) return fail("malformed chunk");
+    IOResult res = IO_OK;
+    switch (iload->CurChunkID()) {
+      case PB_HEADER_CHUNK: {
+        std::uint32_t sclass = 0, a = 0, b = 0, count = 0;
+        std::int32_t blockId = 0;
+        if (ReadU32(iload, sclass) != IO_OK || ReadU32(iload, a) != IO_OK || ReadU32(iload, b) != IO_OK ||
+            ReadI32(iload, blockId) != IO_OK || ReadU32(iload, count) != IO_OK) {
+          return fail("short header");
+        }
+        auto* cd = dynamic_cast<ClassDesc2*>(ClassDirectory::Instance().Find(sclass, Class_ID(a, b)));
+        ParamBlockDesc2* pbd = cd ? cd->GetParamBlockDescByID(static_cast<BlockID>(blockId)) : nullptr;
+        if (!pbd || blockId < -32768 || blockId > 32767) {
+          return fail("no block " + std::to_string(blockId) + " in class (" + std::to_string(a) + ", " +
+                      std::to_string(b) + ")");
+        }
+        if (desc_ != pbd) {
+          // Shrinking to nothing first releases the block's own maps.
+          for (Param& p : params_) {
+            if (p.def->IsTab()) SetCount(p.def->id, 0);
+          }
+          Build(pbd);
+        }
+        break;
+      }
+      case PB_PARAM_CHUNK:
+        if (!desc_) return fail("parameter before the header");
+        res = LoadParam(iload);
+        if (res != IO_OK) return fail("malformed parameter");
+        break;
+      default:
+        break;
     }
-    std::int32_t rawID = 0, type = 0, count = 0;
-    if (ReadI32(l, rawID) != IO_OK || ReadI32(l, type) != IO_OK || ReadI32(l, count) != IO_OK) {
-      return Malformed(l, -1, "value chunk too short");
-    }
-    const ParamID id = static_cast<ParamID>(rawID);
-    const ParamDef* def = rawID >= -32768 && rawID <= 32767 ? pb.GetDesc()->GetParamDef(id) : nullptr;
-    if (def == nullptr || def->type != type) {
-      l->CloseChunk();  // a parameter this schema does not have (any more)
-      continue;
-    }
-    const int base = BaseType(type);
-    const std::uint32_t payload = l->CurChunkLength() - 12;
-    if (count < 0 || (!def->IsTab() && count != 1) || count > kMaxParamTabCount ||
-        static_cast<std::uint64_t>(count) * EntryBytes(base) > payload) {
-      return Malformed(l, id, "entry count " + std::to_string(count) + " does not fit its chunk");
-    }
-    if (def->IsTab() && !pb.SetCount(id, count)) return Malformed(l, id, "table size refused");
-    for (int i = 0; i < count; ++i) {
-      if (LoadEntry(l, pb, id, base, i) != IO_OK) return Malformed(l, id, "entry " + std::to_string(i) + " cut short");
-    }
-    l->CloseChunk();
+    if (iload->CloseChunk() != IO_OK) return fail("malformed chunk");
   }
-  return r == IO_END ? IO_OK : IO_ERROR;
+  return desc_ ? IO_OK : fail("no header");
+}
+
+IOResult IParamBlock2::LoadParam(ILoad* iload) {
+  std::int32_t id = 0, type = 0, count = 0;
+  if (ReadI32(iload, id) != IO_OK || ReadI32(iload, type) != IO_OK || ReadI32(iload, count) != IO_OK) {
+    return IO_ERROR;
+  }
+  Param* p = id >= -32768 && id <= 32767 ? Find(static_cast<ParamID>(id)) : nullptr;
+  if (!p || p->def->type != type) return IO_OK;  // not in this schema: skipped
+  const int base = BaseType(type);
+  const std::uint32_t payload = iload->CurChunkLength() - 12;
+  if (count < 0 || count > kMaxParamTabCount || (!p->def->IsTab() && count != 1) ||
+      static_cast<std::uint64_t>(count) * EntryBytes(base) > payload) {
+    return IO_ERROR;
+  }
+  if (p->def->IsTab()) {
+    // Quietly: loading is not an edit.
+    if (!OwnerHeld(*p->def) && base == TYPE_TEXMAP) {
+      for (int k = p->count - 1; k >= count; --k) {
+        if (p->entries[static_cast<std::size_t>(k)].ref) ReplaceReference(RefIndexOf(p, k), nullptr);
+      }
+    }
+    if (!OwnerHeld(*p->def)) p->entries.resize(static_cast<std::size_t>(count), DefaultEntry(*p->def));
+    p->count = count;
+  }
+  for (Entry& e : p->entries) {
+    switch (base) {
+      case TYPE_FLOAT:
+        if (ReadF32(iload, e.f) != IO_OK) return IO_ERROR;
+        break;
+      case TYPE_RGBA:
+        if (ReadF32(iload, e.c.r) != IO_OK || ReadF32(iload, e.c.g) != IO_OK || ReadF32(iload, e.c.b) != IO_OK) {
+          return IO_ERROR;
+        }
+        break;
+      case TYPE_STRING: {
+        std::uint8_t set = 0;
+        std::uint32_t len = 0;
+        if (ReadBytes(iload, &set, 1) != IO_OK || ReadU32(iload, len) != IO_OK) return IO_ERROR;
+        if (len > payload) return IO_ERROR;  // more than the chunk holds
+        std::string text(len, '\0');
+        if (len > 0 && ReadBytes(iload, text.data(), len) != IO_OK) return IO_ERROR;
+        e.hasStr = set != 0;
+        e.s = std::move(text);
+        break;
+      }
+      case TYPE_TEXMAP:
+        break;
+      default: {
+        std::int32_t v = 0;
+        if (ReadI32(iload, v) != IO_OK) return IO_ERROR;
+        e.i = v;
+        break;
+      }
+    }
+  }
+  return IO_OK;
 }
 
 }  // namespace tessary::host

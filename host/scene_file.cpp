@@ -9,8 +9,6 @@
 
 #include "host/classdesc.h"
 #include "host/iosave.h"
-#include "host/iparamb2.h"
-#include "host/pblock_io.h"
 #include "host/ref.h"
 
 namespace tessary::host {
@@ -26,8 +24,6 @@ constexpr std::size_t kMinBytesPerObject = 8 + (8 + 12) + 8 + (8 + 4);
 struct ObjectRecord {
   SClass_ID sclass = 0;
   Class_ID cid;
-  bool isBlock = false;  // a parameter block, made from block
-  ParamBlockRecord block;
 };
 
 struct SceneStructure {
@@ -83,18 +79,6 @@ bool ParseObject(MemoryLoad& l, std::size_t i, ObjectRecord& rec, std::string* e
       rec.sclass = s;
       rec.cid = Class_ID(a, b);
       haveClass = true;
-    } else if (id == kSceneBlockRecordChunk) {
-      if (rec.isBlock || l.CurChunkLength() != 16) {
-        return Fail(error, "object " + std::to_string(i) + " has a bad parameter block record");
-      }
-      std::uint32_t s = 0, a = 0, b = 0;
-      std::int32_t blockID = 0;
-      ReadU32(&l, s);
-      ReadU32(&l, a);
-      ReadU32(&l, b);
-      ReadI32(&l, blockID);
-      rec.isBlock = true;
-      rec.block = {s, Class_ID(a, b), blockID};
     } else if (id == kSceneObjectDataChunk) {
       if (haveData) return Fail(error, "object " + std::to_string(i) + " has two data chunks");
       haveData = true;
@@ -104,11 +88,6 @@ bool ParseObject(MemoryLoad& l, std::size_t i, ObjectRecord& rec, std::string* e
   if (r == IO_ERROR) return false;
   if (!haveClass) return Fail(error, "object " + std::to_string(i) + " has no class record");
   if (!haveData) return Fail(error, "object " + std::to_string(i) + " has no data chunk");
-  if (rec.isBlock != (rec.sclass == PARAMETER_BLOCK2_CLASS_ID)) {
-    return Fail(error, "object " + std::to_string(i) +
-                           (rec.isBlock ? " has a parameter block record but is not a block"
-                                        : " is a parameter block without its block record"));
-  }
   return true;
 }
 
@@ -275,16 +254,6 @@ class SceneLoader {
   ReferenceTarget* Run(const SceneObjectFactory& create, std::string* error) {
     for (std::size_t i = 0; i < objs_.size(); ++i) {
       const ObjectRecord& rec = s_.objects[i];
-      if (rec.isBlock) {
-        std::string why;
-        objs_[i] = CreateParamBlock(rec.block, &why);
-        if (objs_[i] == nullptr) {
-          return Abandon(error, "object " + std::to_string(i) + " cannot be made: " + why + " (" +
-                                    ClassText(rec.block.ownerSuperClass, rec.block.ownerClass) +
-                                    ", block " + std::to_string(rec.block.blockID) + ")");
-        }
-        continue;
-      }
       objs_[i] = create ? create(rec.sclass, rec.cid) : CreateFromDirectory(rec.sclass, rec.cid);
       if (objs_[i] == nullptr) {
         return Abandon(error, "object " + std::to_string(i) + " is of an unknown class: " +
@@ -325,8 +294,7 @@ class SceneLoader {
       }
       const int depth = loader_.Depth();
       loader_.SetFloor(depth);
-      auto* block = dynamic_cast<IParamBlock2*>(objs_[i]);
-      const IOResult r = block ? LoadParamBlockValues(&loader_, *block) : objs_[i]->Load(&loader_);
+      const IOResult r = objs_[i]->Load(&loader_);
       loader_.SetFloor(0);
       if (r != IO_OK || loader_.Failed()) {
         std::string why = loader_.Failed() ? loader_.GetErrorMessage() : "its Load reported an error";
@@ -413,23 +381,9 @@ IOResult WriteScene(ReferenceTarget* root, std::vector<std::uint8_t>& out, std::
     WriteU32(&s, obj->ClassID().PartA());
     WriteU32(&s, obj->ClassID().PartB());
     s.EndChunk();
-    auto* block = dynamic_cast<IParamBlock2*>(obj);
-    if (block != nullptr) {
-      ParamBlockRecord rec;
-      if (!DescribeParamBlock(*block, rec)) {
-        Fail(error, ObjectText(i, obj) + " is a parameter block of no class");
-        return IO_ERROR;
-      }
-      s.BeginChunk(kSceneBlockRecordChunk);
-      WriteU32(&s, rec.ownerSuperClass);
-      WriteU32(&s, rec.ownerClass.PartA());
-      WriteU32(&s, rec.ownerClass.PartB());
-      WriteI32(&s, rec.blockID);
-      s.EndChunk();
-    }
     s.BeginChunk(kSceneObjectDataChunk);
     const int depth = s.Depth();
-    const IOResult r = block ? SaveParamBlockValues(&s, *block) : obj->Save(&s);
+    const IOResult r = obj->Save(&s);
     if (r != IO_OK) {
       Fail(error, ObjectText(i, obj) + " could not be saved");
       return IO_ERROR;

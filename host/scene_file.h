@@ -6,8 +6,7 @@
 // once), with its super class and class ID, its own chunks (its Save) and
 // its references as object indexes (-1 for an empty slot). The root is
 // object 0. The reader creates the objects by class through the class
-// directory (parameter blocks through their owner class's schema, see
-// host/pblock_io.h), calls Load on each, then restores every reference through
+// directory, calls Load on each, then restores every reference through
 // ReplaceReference (so each object's SetReference runs), then runs the
 // post-load callbacks in priority order, and returns the root.
 //
@@ -40,7 +39,6 @@ inline constexpr std::uint16_t kSceneObjectTableChunk = 0x0001;  // container
 inline constexpr std::uint16_t kSceneObjectChunk = 0x0002;       // container, one per object
 inline constexpr std::uint16_t kSceneClassChunk = 0x0003;        // 12 bytes: sclass, class A, B
 inline constexpr std::uint16_t kSceneObjectDataChunk = 0x0004;   // the object's own chunks
-inline constexpr std::uint16_t kSceneBlockRecordChunk = 0x0005;  // parameter blocks: 16 bytes
 inline constexpr std::uint16_t kSceneReferenceTableChunk = 0x0010;  // container
 inline constexpr std::uint16_t kSceneReferencesChunk = 0x0011;   // count, then indexes
 

@@ -1,144 +1,229 @@
-#include "host/pblock_io.h"
-
+// Parameter blocks in scene files.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cstdint>
-#include <string>
-#include <vector>
+#include <cstring>
+#include <functional>
 
-#include "host/iparamb2.h"
+#include "host/iosave.h"
+#include "host/iparamm2.h"
 #include "host/scene_file.h"
-#include "tests/host/scene_test_classes.h"
 
 namespace tessary::host {
 namespace {
 
-using testing_scene::Holder;
-using testing_scene::holderBlock;
-using testing_scene::holderDesc;
-using testing_scene::Node;
-using namespace testing_scene::holder_params;
-using Bytes = std::vector<std::uint8_t>;
+// An owner with its block at reference 0 and two map slots after it.
+class IoOwner : public ReferenceTarget {
+ public:
+  explicit IoOwner(bool loading);
+  Class_ID ClassID() override { return Class_ID(0xABC, 0xDEF); }
+  SClass_ID SuperClassID() override { return TEXMAP_CLASS_ID; }
+  int NumRefs() override { return 3; }
+  RefTargetHandle GetReference(int i) override { return i >= 0 && i < 3 ? refs[i] : nullptr; }
+  IParamBlock2* pblock() { return dynamic_cast<IParamBlock2*>(refs[0]); }
+  RefTargetHandle refs[3] = {};
 
-
-class ParamBlockFileTest : public ::testing::Test {
  protected:
-  void SetUp() override { liveBefore_ = Node::live; }
-  void TearDown() override { EXPECT_EQ(Node::live, liveBefore_); }
-
-  // A holder whose block differs from the defaults everywhere.
-  Holder* Edited() {
-    auto* h = new Holder;
-    IParamBlock2* pb = h->pblock();
-    pb->SetCount(kFlags, 3);
-    pb->SetValue(kFlags, 0, 0, 1);
-    pb->SetValue(kAmount, 0, -2.5f, 0);
-    pb->SetValue(kColors, 0, Color(0.1f, 0.2f, 0.3f), 1);
-    pb->SetValue(kNames, 0, "zero", 0);  // entry 1 is never set
-    pb->SetValue(kGamma, 0, 2.2f);
-    auto* node = new Node;
-    node->label = "map";
-    pb->SetValue(kMaps, 0, node, 1);      // owner-held: the holder's reference 2
-    auto* own = new Node;
-    own->label = "own";
-    pb->SetValue(kOwnMaps, 0, own, 0);    // the block's own reference 0
-    return h;
+  void SetReference(int i, RefTargetHandle t) override {
+    if (i >= 0 && i < 3) refs[i] = t;
   }
-
-  testing_scene::RegisteredNodes nodes_;
-  int liveBefore_ = 0;
 };
 
-TEST_F(ParamBlockFileTest, BlockValuesOwnerAndMapsRoundTrip) {
-  Holder* h = Edited();
-  Bytes bytes;
-  std::string err;
-  ASSERT_EQ(WriteScene(h, bytes, &err), IO_OK) << err;
-  DeleteGraph(h);
+class IoClassDesc : public ClassDesc2 {
+ public:
+  int IsPublic() override { return 0; }
+  Animatable* Create(bool loading) override { return new IoOwner(loading); }
+  const char* ClassName() override { return "IoOwner"; }
+  SClass_ID SuperClassID() override { return TEXMAP_CLASS_ID; }
+  Class_ID ClassID() override { return Class_ID(0xABC, 0xDEF); }
+  const char* Category() override { return ""; }
+};
 
-  auto* loaded = dynamic_cast<Holder*>(ReadScene(bytes, &err));
-  ASSERT_NE(loaded, nullptr) << err;
-  IParamBlock2* pb = loaded->pblock();
-  ASSERT_NE(pb, nullptr);
-  EXPECT_EQ(pb->GetOwner(), loaded);
-  EXPECT_EQ(pb->GetDesc(), &holderBlock);
-  EXPECT_EQ(pb->Count(kFlags), 3);
-  EXPECT_EQ(pb->GetInt(kFlags, 0, 0), 1);
-  EXPECT_EQ(pb->GetInt(kFlags, 0, 1), 0);
-  EXPECT_EQ(pb->GetInt(kFlags, 0, 2), 1);
-  EXPECT_EQ(pb->GetFloat(kAmount, 0, 0), -2.5f);
-  EXPECT_EQ(pb->GetFloat(kAmount, 0, 1), 100.0f);
-  const Color c = pb->GetColor(kColors, 0, 1);
-  EXPECT_EQ(c.r, 0.1f);
-  EXPECT_EQ(c.g, 0.2f);
-  EXPECT_EQ(c.b, 0.3f);
-  ASSERT_NE(pb->GetStr(kNames, 0, 0), nullptr);
-  EXPECT_STREQ(pb->GetStr(kNames, 0, 0), "zero");
-  EXPECT_EQ(pb->GetStr(kNames, 0, 1), nullptr) << "an entry never set stays unset";
-  EXPECT_EQ(pb->GetFloat(kGamma), 2.2f);
-  auto* map = dynamic_cast<Node*>(pb->GetReferenceTarget(kMaps, 0, 1));
-  ASSERT_NE(map, nullptr);
-  EXPECT_EQ(map->label, "map");
-  EXPECT_EQ(loaded->refs[1], nullptr);
-  auto* own = dynamic_cast<Node*>(pb->GetReferenceTarget(kOwnMaps, 0, 0));
-  ASSERT_NE(own, nullptr);
-  EXPECT_EQ(own->label, "own");
-  DeleteGraph(loaded);
+IoClassDesc ioDesc;
+ParamBlockDesc2 ioBlock(2, "io", 0, &ioDesc, 0, 0, {},
+                        {
+                            {.id = 0, .int_name = "maps", .type = TYPE_TEXMAP_TAB, .tabSize = 2,
+                             .flags = P_VARIABLE_SIZE | P_OWNERS_REF, .ownerRefNo = 1},
+                            {.id = 1, .int_name = "on", .type = TYPE_BOOL_TAB, .tabSize = 1, .defInt = 1},
+                            {.id = 2, .int_name = "names", .type = TYPE_STRING_TAB, .tabSize = 1},
+                            {.id = 3, .int_name = "tint", .type = TYPE_RGBA_TAB, .tabSize = 1},
+                            {.id = 4, .int_name = "gain", .type = TYPE_FLOAT, .defFloat = 1.0f},
+                        });
+
+IoOwner::IoOwner(bool loading) {
+  if (!loading) ReplaceReference(0, CreateParameterBlock2(&ioBlock, this));
 }
 
-TEST_F(ParamBlockFileTest, BadBlocksGiveClearErrors) {
-  Holder* h = Edited();
-  Bytes good;
-  std::string err;
-  ASSERT_EQ(WriteScene(h, good, &err), IO_OK) << err;
-  DeleteGraph(h);
+struct Registered {
+  Registered() { ClassDirectory::Instance().Register(&ioDesc); }
+  ~Registered() { ClassDirectory::Instance().Unregister(&ioDesc); }
+};
 
-  auto find = [&](const Bytes& b, std::initializer_list<std::uint8_t> needle) {
-    auto it = std::search(b.begin(), b.end(), needle.begin(), needle.end());
-    EXPECT_NE(it, b.end());
-    return static_cast<std::size_t>(it - b.begin());
-  };
+std::vector<std::uint8_t> Save(IParamBlock2& pb) {
+  MemorySave save;
+  save.BeginChunk(0x100);
+  EXPECT_EQ(pb.Save(&save), IO_OK);
+  save.EndChunk();
+  return save.Bytes();
+}
+
+IOResult LoadInto(IParamBlock2& pb, const std::vector<std::uint8_t>& bytes, std::string* message = nullptr) {
+  MemoryLoad load(bytes);
+  EXPECT_EQ(load.OpenChunk(), IO_OK);
+  const IOResult r = pb.Load(&load);
+  if (message) *message = load.GetErrorMessage();
+  return r;
+}
+
+TEST(ParamBlockChunks, CountsAndValuesRoundTripIntoABlockTheLoaderMade) {
+  Registered reg;
+  IParamBlock2 src(&ioBlock);
+  src.SetCount(0, 6);
+  src.SetCount(1, 3);
+  src.SetValue(1, 0, 0, 2);
+  src.SetCount(2, 2);
+  src.SetValue(2, 0, "zero", 0);
+  src.SetValue(3, 0, Color(0.25f, -1.0f, 3.5f), 0);
+  src.SetValue(4, 0, 0.125f);
+  const auto bytes = Save(src);
+
+  Animatable* made = ClassDirectory::Instance().Create(PARAMETER_BLOCK2_CLASS_ID, Class_ID(PARAMETER_BLOCK2_CLASS_ID, 0));
+  ASSERT_NE(made, nullptr);
+  auto* dst = dynamic_cast<IParamBlock2*>(made);
+  ASSERT_NE(dst, nullptr);
+  EXPECT_EQ(dst->GetDesc(), nullptr);
+  ASSERT_EQ(LoadInto(*dst, bytes), IO_OK);
+  EXPECT_EQ(dst->GetDesc(), &ioBlock);
+  EXPECT_EQ(dst->ID(), 2);
+  EXPECT_EQ(dst->Count(0), 6);
+  EXPECT_EQ(dst->Count(1), 3);
+  EXPECT_EQ(dst->GetInt(1, 0, 0), 1);
+  EXPECT_EQ(dst->GetInt(1, 0, 2), 0);
+  EXPECT_STREQ(dst->GetStr(2, 0, 0), "zero");
+  EXPECT_EQ(dst->GetStr(2, 0, 1), nullptr);  // never set stays unset
+  EXPECT_EQ(dst->GetColor(3, 0, 0), Color(0.25f, -1.0f, 3.5f));
+  EXPECT_EQ(dst->GetFloat(4), 0.125f);
+  made->DeleteThis();
+}
+
+// Patches the saved bytes: walks the block's chunks inside the outer one,
+// finds the parameter chunk of id and calls edit on the offset of its count
+// field.
+std::vector<std::uint8_t> Patched(std::vector<std::uint8_t> bytes, std::int32_t id,
+                                  const std::function<void(std::vector<std::uint8_t>&, std::size_t)>& edit) {
+  std::size_t at = kChunkHeaderSize;  // first chunk inside the outer container
+  while (at + kChunkHeaderSize <= bytes.size()) {
+    const std::size_t length = GetLE32(&bytes[at + 4]);
+    const std::size_t payload = at + kChunkHeaderSize;
+    if (GetLE16(&bytes[at]) == IParamBlock2::PB_PARAM_CHUNK &&
+        static_cast<std::int32_t>(GetLE32(&bytes[payload])) == id) {
+      edit(bytes, payload + 8);
+      return bytes;
+    }
+    at = payload + length;
+  }
+  ADD_FAILURE() << "parameter chunk " << id << " not found";
+  return bytes;
+}
+
+TEST(ParamBlockChunks, LyingCountsAndUnknownSchemasAreErrors) {
+  Registered reg;
+  IParamBlock2 src(&ioBlock);
+  src.SetValue(2, 0, "abc", 0);
+  const auto good = Save(src);
+
   struct Case {
     const char* name;
-    Bytes bytes;
+    std::vector<std::uint8_t> bytes;
     const char* message;
   };
-  std::vector<Case> cases;
-  {
-    // The flags table (ID 1, bool table) claims a million entries.
-    Bytes b = good;
-    const std::size_t at = find(b, {1, 0, 0, 0, 0x04, 0x08, 0, 0, 3, 0, 0, 0});
-    PutLE32(&b[at + 8], 1000000);
-    cases.push_back({"table count beyond its chunk", b, "entry count 1000000 does not fit"});
-  }
-  {
-    // The block record names block 9, which the holder's class lacks.
-    Bytes b = good;
-    const std::size_t at = find(b, {0x05, 0x00, 0x00, 0x00, 16, 0, 0, 0});
-    PutLE32(&b[at + 8 + 12], 9);
-    cases.push_back({"unknown block ID", b, "has no parameter block 9"});
-  }
-  {
-    // The record names an owner class that is not registered.
-    Bytes b = good;
-    const std::size_t at = find(b, {0x05, 0x00, 0x00, 0x00, 16, 0, 0, 0});
-    PutLE32(&b[at + 8 + 4], 0x0BADC1A5);
-    cases.push_back({"unknown owner class", b, "owner class of a parameter block is unknown"});
-  }
-  {
-    // A block whose record chunk was renamed: a block without its record.
-    Bytes b = good;
-    const std::size_t at = find(b, {0x05, 0x00, 0x00, 0x00, 16, 0, 0, 0});
-    b[at] = 0x06;
-    cases.push_back({"missing block record", b, "parameter block without its block record"});
-  }
+  const Case cases[] = {
+      {"count beyond the limit",
+       Patched(good, 0, [](auto& b, std::size_t at) { PutLE32(&b[at], kMaxParamTabCount + 1); }),
+       "malformed parameter"},
+      {"count beyond the chunk",
+       Patched(good, 3, [](auto& b, std::size_t at) { PutLE32(&b[at], 1000); }), "malformed parameter"},
+      {"negative count", Patched(good, 1, [](auto& b, std::size_t at) { PutLE32(&b[at], 0xFFFFFFFFu); }),
+       "malformed parameter"},
+      {"string longer than the chunk",
+       Patched(good, 2, [](auto& b, std::size_t at) { PutLE32(&b[at + 5], 0x7FFFFFFF); }),
+       "malformed parameter"},
+  };
   for (const Case& c : cases) {
-    ReferenceTarget* root = ReadScene(c.bytes, &err);
-    EXPECT_EQ(root, nullptr) << c.name;
-    if (root) DeleteGraph(root);
-    EXPECT_NE(err.find(c.message), std::string::npos) << c.name << ": " << err;
+    SCOPED_TRACE(c.name);
+    IParamBlock2 dst(nullptr);
+    std::string message;
+    EXPECT_EQ(LoadInto(dst, c.bytes, &message), IO_ERROR);
+    EXPECT_NE(message.find(c.message), std::string::npos) << message;
+    EXPECT_LE(dst.Count(0), kMaxParamTabCount);
   }
+
+  ClassDirectory::Instance().Unregister(&ioDesc);
+  IParamBlock2 orphan(nullptr);
+  std::string message;
+  EXPECT_EQ(LoadInto(orphan, good, &message), IO_ERROR);
+  EXPECT_NE(message.find("no block 2 in class"), std::string::npos) << message;
+  EXPECT_EQ(orphan.GetDesc(), nullptr);
+  ClassDirectory::Instance().Register(&ioDesc);
+}
+
+// A plain target for the owner's map slots.
+class Leaf : public ReferenceTarget {
+ public:
+  Class_ID ClassID() override { return Class_ID(0xABC, 0x1); }
+  SClass_ID SuperClassID() override { return REF_TARGET_CLASS_ID; }
+};
+
+class LeafDesc : public ClassDesc2 {
+ public:
+  int IsPublic() override { return 0; }
+  Animatable* Create(bool) override { return new Leaf(); }
+  const char* ClassName() override { return "Leaf"; }
+  SClass_ID SuperClassID() override { return REF_TARGET_CLASS_ID; }
+  Class_ID ClassID() override { return Class_ID(0xABC, 0x1); }
+  const char* Category() override { return ""; }
+};
+
+TEST(ParamBlockChunks, BlockTravelsThroughASceneFileAsItsOwnersReference) {
+  Registered reg;
+  LeafDesc leafDesc;
+  ClassDirectory::Instance().Register(&leafDesc);
+  auto* owner = new IoOwner(false);
+  IParamBlock2* pb = owner->pblock();
+  ASSERT_NE(pb, nullptr);
+  pb->SetCount(2, 2);
+  pb->SetValue(2, 0, "1", 1);
+  pb->SetValue(0, 0, new Leaf(), 1);  // the owner's reference 2
+  ASSERT_NE(owner->refs[2], nullptr);
+
+  std::vector<std::uint8_t> bytes;
+  std::string error;
+  ASSERT_EQ(WriteScene(owner, bytes, &error), IO_OK) << error;
+  ReferenceTarget* root = ReadScene(bytes, &error);
+  ASSERT_NE(root, nullptr) << error;
+  auto* loaded = dynamic_cast<IoOwner*>(root);
+  ASSERT_NE(loaded, nullptr);
+  IParamBlock2* lpb = loaded->pblock();
+  ASSERT_NE(lpb, nullptr);
+  EXPECT_EQ(lpb->GetDesc(), &ioBlock);
+  EXPECT_EQ(lpb->GetOwner(), loaded);
+  EXPECT_EQ(lpb->Count(2), 2);
+  EXPECT_STREQ(lpb->GetStr(2, 0, 1), "1");
+  EXPECT_NE(lpb->GetReferenceTarget(0, 0, 1), nullptr);
+  EXPECT_EQ(lpb->GetReferenceTarget(0, 0, 1), loaded->refs[2]);
+
+  DeleteGraph(root);
+  owner->DeleteThis();
+  ClassDirectory::Instance().Unregister(&leafDesc);
+}
+
+TEST(ParamBlockChunks, ParametersOfAnotherTypeAreSkipped) {
+  Registered reg;
+  IParamBlock2 src(&ioBlock);
+  src.SetValue(4, 0, 7.0f);
+  const auto bytes = Patched(Save(src), 4, [](auto& b, std::size_t at) { PutLE32(&b[at - 4], TYPE_INT); });
+  IParamBlock2 dst(nullptr);
+  EXPECT_EQ(LoadInto(dst, bytes), IO_OK);
+  EXPECT_EQ(dst.GetFloat(4), 1.0f);  // the default stays
 }
 
 }  // namespace

@@ -9,13 +9,17 @@
 #include <vector>
 
 #include "host/iosave.h"
+#include "host/iparamb2.h"
 #include "tests/host/scene_test_classes.h"
 
 namespace tessary::host {
 namespace {
 
 using testing_scene::CallbackLog;
+using testing_scene::Holder;
+using testing_scene::holderBlock;
 using testing_scene::Node;
+using namespace testing_scene::holder_params;
 using Bytes = std::vector<std::uint8_t>;
 
 // A scene written by hand from the documented layout, independent of the
@@ -99,6 +103,22 @@ Node* MakeNode(std::int32_t value, std::string label, int slots) {
 }
 
 Node* AsNode(ReferenceTarget* t) { return dynamic_cast<Node*>(t); }
+
+// A holder whose block differs from the defaults everywhere, with an
+// owner-held map and one of the block's own maps.
+Holder* EditedHolder() {
+  auto* h = new Holder;
+  IParamBlock2* pb = h->pblock();
+  pb->SetCount(kFlags, 3);
+  pb->SetValue(kFlags, 0, 0, 1);
+  pb->SetValue(kAmount, 0, -2.5f, 0);
+  pb->SetValue(kColors, 0, Color(0.1f, 0.2f, 0.3f), 1);
+  pb->SetValue(kNames, 0, "zero", 0);  // entry 1 is never set
+  pb->SetValue(kGamma, 0, 2.2f);
+  pb->SetValue(kMaps, 0, MakeNode(0, "map", 0), 1);     // the holder's reference 2
+  pb->SetValue(kOwnMaps, 0, MakeNode(0, "own", 0), 0);  // the block's own reference 0
+  return h;
+}
 
 class SceneFileTest : public ::testing::Test {
  protected:
@@ -369,6 +389,43 @@ TEST_F(SceneFileTest, FilesRoundTripAndBadPathsReportErrors) {
   std::remove(path.c_str());
   EXPECT_EQ(LoadSceneFile(path, &err), nullptr);
   EXPECT_NE(err.find("cannot open"), std::string::npos) << err;
+}
+
+TEST_F(SceneFileTest, ParameterBlockComesBackWithItsOwnerValuesAndMaps) {
+  Holder* h = EditedHolder();
+  Bytes bytes;
+  std::string err;
+  ASSERT_EQ(WriteScene(h, bytes, &err), IO_OK) << err;
+  DeleteGraph(h);
+
+  auto* loaded = dynamic_cast<Holder*>(ReadScene(bytes, &err));
+  ASSERT_NE(loaded, nullptr) << err;
+  IParamBlock2* pb = loaded->pblock();
+  ASSERT_NE(pb, nullptr);
+  EXPECT_EQ(pb->GetOwner(), loaded);
+  EXPECT_EQ(pb->GetDesc(), &holderBlock);
+  EXPECT_EQ(pb->Count(kFlags), 3);
+  EXPECT_EQ(pb->GetInt(kFlags, 0, 0), 1);
+  EXPECT_EQ(pb->GetInt(kFlags, 0, 1), 0);
+  EXPECT_EQ(pb->GetInt(kFlags, 0, 2), 1);
+  EXPECT_EQ(pb->GetFloat(kAmount, 0, 0), -2.5f);
+  EXPECT_EQ(pb->GetFloat(kAmount, 0, 1), 100.0f);
+  const Color c = pb->GetColor(kColors, 0, 1);
+  EXPECT_EQ(c.r, 0.1f);
+  EXPECT_EQ(c.g, 0.2f);
+  EXPECT_EQ(c.b, 0.3f);
+  ASSERT_NE(pb->GetStr(kNames, 0, 0), nullptr);
+  EXPECT_STREQ(pb->GetStr(kNames, 0, 0), "zero");
+  EXPECT_EQ(pb->GetStr(kNames, 0, 1), nullptr) << "an entry never set stays unset";
+  EXPECT_EQ(pb->GetFloat(kGamma), 2.2f);
+  auto* map = dynamic_cast<Node*>(pb->GetReferenceTarget(kMaps, 0, 1));
+  ASSERT_NE(map, nullptr);
+  EXPECT_EQ(map->label, "map");
+  EXPECT_EQ(loaded->refs[1], nullptr);
+  auto* own = dynamic_cast<Node*>(pb->GetReferenceTarget(kOwnMaps, 0, 0));
+  ASSERT_NE(own, nullptr);
+  EXPECT_EQ(own->label, "own");
+  DeleteGraph(loaded);
 }
 
 }  // namespace
