@@ -1,7 +1,7 @@
 // Writes the seed corpora of the fuzz targets with the project's own writer:
 //   make_seeds <dir>   ->  <dir>/scene/*  and  <dir>/map/*
 // Scene seeds are whole scene files of small node graphs (shared targets,
-// null slots, cycles, post-load callbacks). Map seeds are the map's own chunk
+// null slots, cycles, post-load callbacks, a parameter block). Map seeds are the map's own chunk
 // streams in each of the four layer-data versions, laid out as
 // docs/file-format.md describes.
 
@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "host/iosave.h"
+#include "host/iparamb2.h"
 #include "host/scene_file.h"
 #include "tests/host/scene_test_classes.h"
 
@@ -125,6 +126,20 @@ int main(int argc, char** argv) {
     a->ReplaceReference(1, a);
     b->ReplaceReference(0, a);
     ok &= SceneSeed(root / "scene" / "cycle.tsy", a);
+  }
+  {
+    using namespace testing_scene::holder_params;
+    auto* h = new testing_scene::Holder;
+    IParamBlock2* pb = h->pblock();
+    pb->SetValue(kMaps, 0, NewNode(4, "map", 0), 1);
+    pb->SetValue(kOwnMaps, 0, NewNode(5, "own", 1), 0);
+    pb->SetValue(kNames, 0, "first", 0);
+    pb->SetValue(kAmount, 0, 42.0f, 1);
+    pb->SetCount(kFlags, 3);
+    Bytes bytes;
+    std::string error;
+    ok &= WriteScene(h, bytes, &error) == IO_OK && Put(root / "scene" / "holder.tsy", bytes);
+    DeleteGraph(h);
   }
   for (int version = 1; version <= 4; ++version) {
     for (int layers : {0, 1, 3}) {

@@ -41,7 +41,12 @@ void ClassDesc2::MakeAutoParamBlocks(ReferenceMaker* owner) {
 }
 
 ClassDirectory& ClassDirectory::Instance() {
-  static ClassDirectory directory;
+  // The host's own classes are there from the start.
+  static ClassDirectory directory = [] {
+    ClassDirectory d;
+    d.Register(GetParamBlock2Desc());
+    return d;
+  }();
   return directory;
 }
 

@@ -45,9 +45,10 @@ class ILoad;
 // Callbacks run in ascending Priority() (0 first, 10 last, 5 by default);
 // callbacks of equal priority run in the order they were registered. The
 // loader does not own a callback: one that was allocated for the load frees
-// itself at the end of proc. Every registered callback runs exactly once,
-// also when the load fails, so that such callbacks are never leaked; proc
-// can ask the loader (ILoad::Failed) whether the load succeeded.
+// itself at the end of proc. The scene reader runs every registered callback
+// exactly once, also when the load fails (before it destroys the objects),
+// so that such callbacks are never leaked; proc can ask the loader
+// (ILoad::Failed) whether the load succeeded.
 class PostLoadCallback {
  public:
   virtual ~PostLoadCallback() = default;

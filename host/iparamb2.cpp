@@ -56,12 +56,35 @@ ParamID ParamBlockDesc2::IndextoID(int index) const {
 
 // --- IParamBlock2 ------------------------------------------------------------
 
+namespace {
+class ParamBlock2ClassDesc final : public ClassDesc {
+ public:
+  int IsPublic() override { return 0; }
+  Animatable* Create(bool /*loading*/) override { return new IParamBlock2(nullptr); }
+  const char* ClassName() override { return "ParamBlock2"; }
+  SClass_ID SuperClassID() override { return PARAMETER_BLOCK2_CLASS_ID; }
+  Class_ID ClassID() override { return Class_ID(PARAMETER_BLOCK2_CLASS_ID, 0); }
+  const char* Category() override { return ""; }
+};
+}  // namespace
+
+ClassDesc* GetParamBlock2Desc() {
+  static ParamBlock2ClassDesc desc;
+  return &desc;
+}
+
 IParamBlock2* CreateParameterBlock2(const ParamBlockDesc2* desc, ReferenceMaker* owner) {
   return desc ? new IParamBlock2(desc, owner) : nullptr;
 }
 
-IParamBlock2::IParamBlock2(const ParamBlockDesc2* desc, ReferenceMaker* owner) : desc_(desc), owner_(owner) {
-  if (!desc_->IsValid()) return;
+IParamBlock2::IParamBlock2(const ParamBlockDesc2* desc, ReferenceMaker* owner) : desc_(nullptr), owner_(owner) {
+  Build(desc);
+}
+
+void IParamBlock2::Build(const ParamBlockDesc2* desc) {
+  desc_ = desc;
+  params_.clear();
+  if (!desc_ || !desc_->IsValid()) return;
   params_.resize(static_cast<std::size_t>(desc_->Count()));
   for (int i = 0; i < desc_->Count(); ++i) {
     Param& p = params_[static_cast<std::size_t>(i)];
@@ -140,7 +163,13 @@ bool IParamBlock2::SetCount(ParamID id, int n) {
 
 namespace {
 std::string TabSuffix(const ParamDef& def, int tabIndex) {
-  return def.IsTab() ? "[" + std::to_string(tabIndex + 1) + "]" : std::string();
+  std::string s;
+  if (def.IsTab()) {
+    s.append("[");
+    s.append(std::to_string(tabIndex + 1));
+    s.append("]");
+  }
+  return s;
 }
 }  // namespace
 
@@ -343,7 +372,7 @@ void IParamBlock2::Changed(ParamID id, int tabIndex, const std::string& what) {
   lastTabIndex_ = tabIndex;
   if (macroRecorder && macroRecorder->Enabled()) {
     const Param* p = Find(id);
-    macroRecorder->Record(std::string(desc_->InternalName() ? desc_->InternalName() : "") + "." +
+    macroRecorder->Record(std::string(desc_ && desc_->InternalName() ? desc_->InternalName() : "") + "." +
                           (p && p->def->int_name ? p->def->int_name : "") + what);
   }
   NotifyDependents(FOREVER, PART_ALL, REFMSG_CHANGE);

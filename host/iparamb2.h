@@ -19,6 +19,7 @@
 
 namespace tessary::host {
 
+class ClassDesc;
 class ClassDesc2;
 
 // Parameter types. TYPE_TAB added to a base type marks a table.
@@ -57,7 +58,7 @@ inline constexpr int EDITTYPE_FLOAT = 1;
 
 // Largest table size a block accepts: a count asked for beyond it (from a
 // file, a script) is refused, so memory stays bounded.
-inline constexpr int kMaxParamTabCount = 1 << 20;
+inline constexpr int kMaxParamTabCount = 1 << 16;
 
 // One parameter of a schema. An aggregate, meant for designated
 // initialisers; fields left out take the defaults below.
@@ -148,7 +149,9 @@ class ParamBlockDesc2 {
 class IParamBlock2 : public ReferenceTarget {
  public:
   // A block with every parameter at its default and every table at its
-  // initial size filled with default entries.
+  // initial size filled with default entries. A block made without a
+  // schema (desc null) is empty until Load gives it one: that is how the
+  // scene loader makes blocks (class PARAMBLOCK2_CLASS_ID).
   explicit IParamBlock2(const ParamBlockDesc2* desc, ReferenceMaker* owner = nullptr);
   ~IParamBlock2() override;
 
@@ -156,11 +159,12 @@ class IParamBlock2 : public ReferenceTarget {
   SClass_ID SuperClassID() override { return PARAMETER_BLOCK2_CLASS_ID; }
   void GetClassName(MSTR& s) override { s = "ParamBlock2"; }
 
-  BlockID ID() const { return desc_->ID(); }
+  // The block's ID; -1 for a block without a schema.
+  BlockID ID() const { return desc_ ? desc_->ID() : static_cast<BlockID>(-1); }
   const ParamBlockDesc2* GetDesc() const { return desc_; }
   ReferenceMaker* GetOwner() const { return owner_; }
   void SetOwner(ReferenceMaker* owner) { owner_ = owner; }
-  int NumParams() const { return desc_->Count(); }
+  int NumParams() const { return static_cast<int>(params_.size()); }
 
   // Entries of table id; 0 for a parameter that is not a table or unknown.
   int Count(ParamID id) const;
@@ -218,6 +222,27 @@ class IParamBlock2 : public ReferenceTarget {
   // it.
   RefTargetHandle Clone(RemapDir& remap) override;
 
+  // The block in a scene file. Chunk PB_HEADER_CHUNK: the owning class's
+  // super class, class ID (two parts) and the block ID, then the number of
+  // parameter chunks (all 32-bit little-endian). Then one chunk
+  // PB_PARAM_CHUNK per parameter in schema order: ID, type code and entry
+  // count (32-bit each), then the entries: float 4 bytes; integer and
+  // boolean 4; colour 3 x 4; string a 0/1 byte (set or not), a 32-bit
+  // length and the bytes; texture maps nothing (the block's own maps are
+  // its references, the owner-held ones the owner's).
+  //
+  // Load finds the schema through the class directory and starts from its
+  // defaults. A parameter chunk whose ID the schema lacks or whose type
+  // differs is skipped; a count beyond kMaxParamTabCount or beyond the bytes
+  // of the chunk, an unknown class or block, or a malformed stream is an
+  // error (IO_ERROR with a message on the loader) that leaves the values
+  // read so far.
+  IOResult Save(ISave* isave) override;
+  IOResult Load(ILoad* iload) override;
+
+  static constexpr unsigned short PB_HEADER_CHUNK = 0x0001;
+  static constexpr unsigned short PB_PARAM_CHUNK = 0x0002;
+
  protected:
   void SetReference(int i, RefTargetHandle target) override;
 
@@ -236,6 +261,8 @@ class IParamBlock2 : public ReferenceTarget {
     std::vector<Entry> entries;  // empty for owner-held tables
   };
 
+  void Build(const ParamBlockDesc2* desc);
+  IOResult LoadParam(ILoad* iload);
   Param* Find(ParamID id);
   const Param* Find(ParamID id) const;
   const Entry* EntryAt(ParamID id, int base, int tabIndex) const;
@@ -254,5 +281,9 @@ class IParamBlock2 : public ReferenceTarget {
 
 // Makes a block from desc for owner (the owner still has to reference it).
 IParamBlock2* CreateParameterBlock2(const ParamBlockDesc2* desc, ReferenceMaker* owner);
+
+// The class descriptor of parameter blocks, which the class directory holds
+// so that the scene loader can make empty blocks to load.
+ClassDesc* GetParamBlock2Desc();
 
 }  // namespace tessary::host

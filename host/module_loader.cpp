@@ -1,5 +1,6 @@
 #include "host/module_loader.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -14,6 +15,13 @@
 namespace tessary::host {
 
 namespace {
+
+// Libraries held by live PluginModule objects. The loader runs on the
+// host's start-up thread only, as the host's does.
+std::vector<void*>& HeldLibraries() {
+  static std::vector<void*> held;
+  return held;
+}
 
 // Largest number of classes a module may declare; a larger count is taken
 // as a broken module rather than trusted.
@@ -81,11 +89,20 @@ std::unique_ptr<PluginModule> PluginModule::Load(const std::string& path, ClassD
   void* lib = OpenLibrary(path, why);
   if (!lib) return fail("not a loadable module: " + why);
 
+  // Opening a library twice gives the same library: its entry point and
+  // classes are already in use, so a second load is refused.
+  auto& held = HeldLibraries();
+  if (std::find(held.begin(), held.end(), lib) != held.end()) {
+    CloseLibrary(lib);
+    return fail("it is already loaded");
+  }
+
   std::unique_ptr<PluginModule> m(new PluginModule());
   m->path_ = path;
   m->library_ = lib;
   m->hInstance_ = reinterpret_cast<HINSTANCE>(lib);
   m->directory_ = &directory;
+  held.push_back(lib);
 
   const auto describe = FindExport<LibDescriptionFn>(lib, "LibDescription");
   const auto numClasses = FindExport<LibNumberClassesFn>(lib, "LibNumberClasses");
@@ -147,6 +164,10 @@ void PluginModule::Unload() {
   classes_.clear();
   if (dllMain_) dllMain_(hInstance_, DLL_PROCESS_DETACH, nullptr);
   dllMain_ = nullptr;
+  if (library_) {
+    auto& held = HeldLibraries();
+    held.erase(std::remove(held.begin(), held.end(), library_), held.end());
+  }
   CloseLibrary(library_);
   library_ = nullptr;
 }

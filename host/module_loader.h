@@ -19,7 +19,10 @@ class PluginModule {
   // On failure returns null with a message in *error naming the file and
   // the cause (missing file, not a loadable library, a missing export, a
   // version the host does not accept, a rejected entry point, a class that
-  // is already registered); nothing stays loaded or registered.
+  // is already registered, a library this loader already holds); nothing
+  // stays loaded or registered. Modules are loaded and unloaded on one
+  // thread. Objects made from a module's classes must be gone before it is
+  // unloaded.
   static std::unique_ptr<PluginModule> Load(const std::string& path, ClassDirectory& directory,
                                             std::string* error);
   // Unregisters the classes, calls the entry point with DLL_PROCESS_DETACH

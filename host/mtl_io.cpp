@@ -1,16 +1,12 @@
 // The base class's own chunks of materials and maps.
 #include "host/mtl.h"
 
-#if __has_include("host/iosave.h")
 #include <cstdint>
 #include <string>
 
 #include "host/iosave.h"
-#endif
 
 namespace tessary::host {
-
-#if __has_include("host/iosave.h")
 
 IOResult MtlBase::Save(ISave* isave) {
   if (!isave) return IO_ERROR;
@@ -57,14 +53,5 @@ IOResult MtlBase::Load(ILoad* iload) {
   }
   return res;
 }
-
-#else
-
-// Without the host's streams in the build there is no stream to write to;
-// these report failure rather than pretending to have saved.
-IOResult MtlBase::Save(ISave* /*isave*/) { return IO_ERROR; }
-IOResult MtlBase::Load(ILoad* /*iload*/) { return IO_ERROR; }
-
-#endif
 
 }  // namespace tessary::host

@@ -97,15 +97,33 @@ TEST(ModuleLoader, BadModulesGiveClearErrorsAndLeaveNothingBehind) {
   std::filesystem::remove(junk);
 }
 
-TEST(ModuleLoader, AClassAlreadyRegisteredIsReported) {
+TEST(ModuleLoader, ASecondLoadOfTheSameModuleOrClassIsRefused) {
+  Peek peek(TEST_MODULE_GOOD);
   ClassDirectory dir;
   std::string error;
   auto first = PluginModule::Load(TEST_MODULE_GOOD, dir, &error);
   ASSERT_NE(first, nullptr) << error;
-  auto second = PluginModule::Load(TEST_MODULE_GOOD, dir, &error);
-  EXPECT_EQ(second, nullptr);
-  EXPECT_NE(error.find("class 'Module Map' is already registered"), std::string::npos) << error;
-  EXPECT_EQ(dir.Count(), 1);  // the first load's class stays
+  const std::string eventsAfterFirst = peek.Events();
+
+  struct Case {
+    const char* path;
+    std::string expect;
+  };
+  const Case cases[] = {
+      {TEST_MODULE_GOOD, "it is already loaded"},
+      {TEST_MODULE_COPY, "class 'Module Map' is already registered"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    auto again = PluginModule::Load(c.path, dir, &error);
+    EXPECT_EQ(again, nullptr);
+    EXPECT_NE(error.find(c.expect), std::string::npos) << error;
+    EXPECT_EQ(dir.Count(), 1);  // the first load's class stays
+  }
+  // The refused second load of the same file never reached its entry point.
+  EXPECT_EQ(peek.Events(), eventsAfterFirst);
+  ASSERT_EQ(dir.Count(), 1);
+  EXPECT_EQ(dir.Get(0), first->GetClassDesc(0));
 }
 
 }  // namespace

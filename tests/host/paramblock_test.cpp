@@ -300,3 +300,24 @@ TEST(ClassDirectory, RegistersFindsAndCreatesByIdentity) {
 
 }  // namespace
 }  // namespace tessary::host
+
+namespace tessary::host {
+namespace {
+
+TEST(ClassDirectory, TheHostsDirectoryMakesEmptyBlocksForTheSceneLoader) {
+  Animatable* made =
+      ClassDirectory::Instance().Create(PARAMETER_BLOCK2_CLASS_ID, Class_ID(PARAMETER_BLOCK2_CLASS_ID, 0), true);
+  auto* pb = dynamic_cast<IParamBlock2*>(made);
+  ASSERT_NE(pb, nullptr);
+  EXPECT_EQ(pb->GetDesc(), nullptr);
+  EXPECT_EQ(pb->ID(), -1);
+  EXPECT_EQ(pb->NumParams(), 0);
+  EXPECT_EQ(pb->NumRefs(), 0);
+  EXPECT_FALSE(pb->SetValue(0, 0, 1));
+  EXPECT_FALSE(pb->SetCount(0, 1));
+  EXPECT_EQ(pb->GetStr(0), nullptr);
+  made->DeleteThis();
+}
+
+}  // namespace
+}  // namespace tessary::host

@@ -254,6 +254,11 @@ TEST(NotifyDependents, CycleEndsAndEachMakerHearsOncePerSender) {
   delete a;
 }
 
+std::string NameOf(ReferenceTarget* t) {
+  auto* n = dynamic_cast<Node*>(t);
+  return n ? n->Name() : "(none)";
+}
+
 TEST(RemapDir, SharedTargetsAreClonedOnce) {
   Log log;
   auto* root = new Node("root", &log);
@@ -268,7 +273,7 @@ TEST(RemapDir, SharedTargetsAreClonedOnce) {
   EXPECT_EQ(copy->Name(), "root'");
   EXPECT_EQ(copy->GetReference(0), copy->GetReference(2));
   EXPECT_NE(copy->GetReference(0), shared);
-  EXPECT_EQ(static_cast<Node*>(copy->GetReference(1))->Name(), "solo'");
+  EXPECT_EQ(NameOf(copy->GetReference(1)), "solo'");
   EXPECT_EQ(remap.FindMapping(shared), copy->GetReference(0));
   EXPECT_EQ(remap.CloneRef(root), copy);  // a repeated request gives the same clone
   EXPECT_EQ(remap.NumMappings(), 3);
@@ -286,7 +291,7 @@ TEST(RemapDir, CloneRefHierarchyCopiesTheTree) {
   root->ReplaceReference(0, new Node("leaf", &log));
   auto* copy = static_cast<Node*>(CloneRefHierarchy(root));
   ASSERT_NE(copy, nullptr);
-  EXPECT_EQ(static_cast<Node*>(copy->GetReference(0))->Name(), "leaf'");
+  EXPECT_EQ(NameOf(copy->GetReference(0)), "leaf'");
   copy->DeleteThis();
   root->DeleteThis();
 }

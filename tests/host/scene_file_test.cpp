@@ -9,26 +9,30 @@
 #include <vector>
 
 #include "host/iosave.h"
+#include "host/iparamb2.h"
 #include "tests/host/scene_test_classes.h"
 
 namespace tessary::host {
 namespace {
 
 using testing_scene::CallbackLog;
+using testing_scene::Holder;
+using testing_scene::holderBlock;
 using testing_scene::Node;
+using namespace testing_scene::holder_params;
 using Bytes = std::vector<std::uint8_t>;
 
 // A scene written by hand from the documented layout, independent of the
 // writer, so the tests pin the format and can describe broken files.
-struct ObjSpec {
+struct ObjectLayout {
   std::int32_t value = 0;
   std::int32_t slots = 0;
   std::string label;
   std::uint32_t classA = Node::kClassID.PartA();
   std::uint32_t sclass = REF_TARGET_CLASS_ID;
 };
-struct SceneSpec {
-  std::vector<ObjSpec> objects;
+struct SceneLayout {
+  std::vector<ObjectLayout> objects;
   std::vector<std::vector<std::int32_t>> refs;
   std::int64_t count = -1;  // -1: the number of objects
   std::int32_t root = 0;
@@ -38,25 +42,25 @@ struct SceneSpec {
   std::uint32_t padding = 0;  // bytes of an unknown top-level chunk written first
 };
 
-Bytes Build(const SceneSpec& spec) {
+Bytes Build(const SceneLayout& layout) {
   MemorySave s;
   std::uint8_t h[kSceneHeaderSize];
   std::memcpy(h, kSceneMagic, 8);
-  PutLE32(h + 8, spec.version);
-  PutLE32(h + 12, static_cast<std::uint32_t>(spec.count < 0 ? static_cast<std::int64_t>(spec.objects.size())
-                                                             : spec.count));
-  PutLE32(h + 16, static_cast<std::uint32_t>(spec.root));
+  PutLE32(h + 8, layout.version);
+  PutLE32(h + 12, static_cast<std::uint32_t>(layout.count < 0 ? static_cast<std::int64_t>(layout.objects.size())
+                                                             : layout.count));
+  PutLE32(h + 16, static_cast<std::uint32_t>(layout.root));
   s.WriteRaw(h, sizeof h);
-  if (spec.padding > 0) {
+  if (layout.padding > 0) {
     s.BeginChunk(0x0777);
-    const std::vector<std::uint8_t> zeros(spec.padding, 0);
+    const std::vector<std::uint8_t> zeros(layout.padding, 0);
     ULONG n = 0;
-    s.Write(zeros.data(), spec.padding, &n);
+    s.Write(zeros.data(), layout.padding, &n);
     s.EndChunk();
   }
-  if (spec.objectTable) {
+  if (layout.objectTable) {
     s.BeginChunk(kSceneObjectTableChunk);
-    for (const ObjSpec& o : spec.objects) {
+    for (const ObjectLayout& o : layout.objects) {
       s.BeginChunk(kSceneObjectChunk);
       s.BeginChunk(kSceneClassChunk);
       WriteU32(&s, o.sclass);
@@ -76,9 +80,9 @@ Bytes Build(const SceneSpec& spec) {
     }
     s.EndChunk();
   }
-  if (spec.referenceTable) {
+  if (layout.referenceTable) {
     s.BeginChunk(kSceneReferenceTableChunk);
-    for (const auto& list : spec.refs) {
+    for (const auto& list : layout.refs) {
       s.BeginChunk(kSceneReferencesChunk);
       WriteU32(&s, static_cast<std::uint32_t>(list.size()));
       for (std::int32_t i : list) WriteI32(&s, i);
@@ -99,6 +103,22 @@ Node* MakeNode(std::int32_t value, std::string label, int slots) {
 }
 
 Node* AsNode(ReferenceTarget* t) { return dynamic_cast<Node*>(t); }
+
+// A holder whose block differs from the defaults everywhere, with an
+// owner-held map and one of the block's own maps.
+Holder* EditedHolder() {
+  auto* h = new Holder;
+  IParamBlock2* pb = h->pblock();
+  pb->SetCount(kFlags, 3);
+  pb->SetValue(kFlags, 0, 0, 1);
+  pb->SetValue(kAmount, 0, -2.5f, 0);
+  pb->SetValue(kColors, 0, Color(0.1f, 0.2f, 0.3f), 1);
+  pb->SetValue(kNames, 0, "zero", 0);  // entry 1 is never set
+  pb->SetValue(kGamma, 0, 2.2f);
+  pb->SetValue(kMaps, 0, MakeNode(0, "map", 0), 1);     // the holder's reference 2
+  pb->SetValue(kOwnMaps, 0, MakeNode(0, "own", 0), 0);  // the block's own reference 0
+  return h;
+}
 
 class SceneFileTest : public ::testing::Test {
  protected:
@@ -129,10 +149,10 @@ TEST_F(SceneFileTest, WriterOutputMatchesTheDocumentedLayout) {
   std::string err;
   ASSERT_EQ(WriteScene(a, written, &err), IO_OK) << err;
   // Objects numbered breadth first from the root, each once.
-  SceneSpec spec;
-  spec.objects = {{1, 3, "A"}, {2, 1, "B"}, {3, 0, "C"}};
-  spec.refs = {{1, -1, 2}, {2}, {}};
-  EXPECT_EQ(written, Build(spec));
+  SceneLayout layout;
+  layout.objects = {{1, 3, "A"}, {2, 1, "B"}, {3, 0, "C"}};
+  layout.refs = {{1, -1, 2}, {2}, {}};
+  EXPECT_EQ(written, Build(layout));
   a->DeleteThis();
 }
 
@@ -206,8 +226,8 @@ TEST_F(SceneFileTest, PostLoadCallbacksRunAfterReferencesInPriorityOrder) {
 }
 
 TEST_F(SceneFileTest, BadFilesGiveClearErrorsAndLeakNothing) {
-  const SceneSpec good = [] {
-    SceneSpec s;
+  const SceneLayout good = [] {
+    SceneLayout s;
     s.objects = {{1, 2, "A"}, {2, 0, "B"}};
     s.refs = {{1, -1}, {}};
     return s;
@@ -219,7 +239,7 @@ TEST_F(SceneFileTest, BadFilesGiveClearErrorsAndLeakNothing) {
   };
   std::vector<Case> cases;
   auto with = [&](const char* name, auto change, const char* message) {
-    SceneSpec s = good;
+    SceneLayout s = good;
     change(s);
     cases.push_back({name, Build(s), message});
   };
@@ -229,38 +249,38 @@ TEST_F(SceneFileTest, BadFilesGiveClearErrorsAndLeakNothing) {
     cases.push_back({"bad magic", b, "bad magic"});
   }
   cases.push_back({"header cut short", Bytes(kSceneMagic, kSceneMagic + 8), "truncated"});
-  with("later version", [](SceneSpec& s) { s.version = 2; }, "unsupported scene file version 2");
-  with("no objects", [](SceneSpec& s) { s.count = 0; }, "no objects");
-  with("count beyond the file", [](SceneSpec& s) { s.count = 0xFFFFFFFFll; },
+  with("later version", [](SceneLayout& s) { s.version = 2; }, "unsupported scene file version 2");
+  with("no objects", [](SceneLayout& s) { s.count = 0; }, "no objects");
+  with("count beyond the file", [](SceneLayout& s) { s.count = 0xFFFFFFFFll; },
        "larger than the file can hold");
-  with("count above the table", [](SceneSpec& s) { s.count = 3; }, "holds 2 objects, the header gives 3");
-  with("count below the table", [](SceneSpec& s) { s.count = 1; }, "more objects than the 1");
-  with("root out of range", [](SceneSpec& s) { s.root = 2; }, "root index 2");
-  with("negative root", [](SceneSpec& s) { s.root = -1; }, "root index -1");
-  with("unknown class", [](SceneSpec& s) { s.objects[1].classA = 0x12345678; },
+  with("count above the table", [](SceneLayout& s) { s.count = 3; }, "holds 2 objects, the header gives 3");
+  with("count below the table", [](SceneLayout& s) { s.count = 1; }, "more objects than the 1");
+  with("root out of range", [](SceneLayout& s) { s.root = 2; }, "root index 2");
+  with("negative root", [](SceneLayout& s) { s.root = -1; }, "root index -1");
+  with("unknown class", [](SceneLayout& s) { s.objects[1].classA = 0x12345678; },
        "unknown class: super class 0x00000101, class (0x12345678, 0x00000001)");
-  with("unknown super class", [](SceneSpec& s) { s.objects[1].sclass = 0xC10; }, "unknown class");
-  with("reference index too high", [](SceneSpec& s) { s.refs[0][1] = 2; },
+  with("unknown super class", [](SceneLayout& s) { s.objects[1].sclass = 0xC10; }, "unknown class");
+  with("reference index too high", [](SceneLayout& s) { s.refs[0][1] = 2; },
        "reference 1 points to object 2, outside 0..1");
-  with("reference index below -1", [](SceneSpec& s) { s.refs[0][1] = -2; }, "points to object -2");
-  with("more references than slots", [](SceneSpec& s) { s.refs[1] = {-1, -1, -1}; },
+  with("reference index below -1", [](SceneLayout& s) { s.refs[0][1] = -2; }, "points to object -2");
+  with("more references than slots", [](SceneLayout& s) { s.refs[1] = {-1, -1, -1}; },
        "has 3 references in the file but takes 0");
-  with("unreachable object", [](SceneSpec& s) { s.refs[0] = {-1, -1}; }, "object 1 is not reachable");
-  with("missing reference entry", [](SceneSpec& s) { s.refs.pop_back(); }, "1 entries for 2 objects");
+  with("unreachable object", [](SceneLayout& s) { s.refs[0] = {-1, -1}; }, "object 1 is not reachable");
+  with("missing reference entry", [](SceneLayout& s) { s.refs.pop_back(); }, "1 entries for 2 objects");
   with("no object table",
-       [](SceneSpec& s) {
+       [](SceneLayout& s) {
          s.objectTable = false;
          s.padding = 200;
        },
        "no object table");
   with("unknown top-level chunk is skipped, object fails later",
-       [](SceneSpec& s) {
+       [](SceneLayout& s) {
          s.padding = 16;
          s.objects[0].value = testing_scene::kFailingValue;
        },
        "object 0 (Node) could not be loaded");
-  with("no reference table", [](SceneSpec& s) { s.referenceTable = false; }, "no reference table");
-  with("object fails to load", [](SceneSpec& s) { s.objects[1].value = testing_scene::kFailingValue; },
+  with("no reference table", [](SceneLayout& s) { s.referenceTable = false; }, "no reference table");
+  with("object fails to load", [](SceneLayout& s) { s.objects[1].value = testing_scene::kFailingValue; },
        "object 1 (Node) could not be loaded");
   {
     Bytes b = Build(good);
@@ -362,13 +382,50 @@ TEST_F(SceneFileTest, FilesRoundTripAndBadPathsReportErrors) {
   std::string err;
   ASSERT_EQ(SaveSceneFile(path, a, &err), IO_OK) << err;
   a->DeleteThis();
-  ReferenceTarget* root = LoadSceneFile(path, &err);
+  Node* root = AsNode(LoadSceneFile(path, &err));
   ASSERT_NE(root, nullptr) << err;
-  EXPECT_EQ(AsNode(root)->label, "A");
+  EXPECT_EQ(root->label, "A");
   root->DeleteThis();
   std::remove(path.c_str());
   EXPECT_EQ(LoadSceneFile(path, &err), nullptr);
   EXPECT_NE(err.find("cannot open"), std::string::npos) << err;
+}
+
+TEST_F(SceneFileTest, ParameterBlockComesBackWithItsOwnerValuesAndMaps) {
+  Holder* h = EditedHolder();
+  Bytes bytes;
+  std::string err;
+  ASSERT_EQ(WriteScene(h, bytes, &err), IO_OK) << err;
+  DeleteGraph(h);
+
+  auto* loaded = dynamic_cast<Holder*>(ReadScene(bytes, &err));
+  ASSERT_NE(loaded, nullptr) << err;
+  IParamBlock2* pb = loaded->pblock();
+  ASSERT_NE(pb, nullptr);
+  EXPECT_EQ(pb->GetOwner(), loaded);
+  EXPECT_EQ(pb->GetDesc(), &holderBlock);
+  EXPECT_EQ(pb->Count(kFlags), 3);
+  EXPECT_EQ(pb->GetInt(kFlags, 0, 0), 1);
+  EXPECT_EQ(pb->GetInt(kFlags, 0, 1), 0);
+  EXPECT_EQ(pb->GetInt(kFlags, 0, 2), 1);
+  EXPECT_EQ(pb->GetFloat(kAmount, 0, 0), -2.5f);
+  EXPECT_EQ(pb->GetFloat(kAmount, 0, 1), 100.0f);
+  const Color c = pb->GetColor(kColors, 0, 1);
+  EXPECT_EQ(c.r, 0.1f);
+  EXPECT_EQ(c.g, 0.2f);
+  EXPECT_EQ(c.b, 0.3f);
+  ASSERT_NE(pb->GetStr(kNames, 0, 0), nullptr);
+  EXPECT_STREQ(pb->GetStr(kNames, 0, 0), "zero");
+  EXPECT_EQ(pb->GetStr(kNames, 0, 1), nullptr) << "an entry never set stays unset";
+  EXPECT_EQ(pb->GetFloat(kGamma), 2.2f);
+  auto* map = dynamic_cast<Node*>(pb->GetReferenceTarget(kMaps, 0, 1));
+  ASSERT_NE(map, nullptr);
+  EXPECT_EQ(map->label, "map");
+  EXPECT_EQ(loaded->refs[1], nullptr);
+  auto* own = dynamic_cast<Node*>(pb->GetReferenceTarget(kOwnMaps, 0, 0));
+  ASSERT_NE(own, nullptr);
+  EXPECT_EQ(own->label, "own");
+  DeleteGraph(loaded);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "host/classdesc.h"
+#include "host/iparamb2.h"
 #include "host/iosave.h"
 #include "host/ref.h"
 
@@ -143,13 +144,80 @@ class NodeDesc : public ClassDesc {
 // Registers the node class for the lifetime of the object.
 class RegisteredNodes {
  public:
-  RegisteredNodes() { ClassDirectory::Instance().Register(&desc_); }
-  ~RegisteredNodes() { ClassDirectory::Instance().Unregister(&desc_); }
+  RegisteredNodes();
+  ~RegisteredNodes();
   RegisteredNodes(const RegisteredNodes&) = delete;
   RegisteredNodes& operator=(const RegisteredNodes&) = delete;
 
  private:
   NodeDesc desc_;
 };
+
+// A map-like holder: its parameter block at reference 0 (a schema with every
+// kind of parameter) and owner-held maps at references 1 and 2. Its class
+// is registered by RegisteredNodes as well.
+namespace holder_params {
+enum : ParamID { kMaps = 0, kFlags = 1, kAmount = 3, kColors = 4, kNames = 6, kGamma = 18, kOwnMaps = 30 };
+}  // namespace holder_params
+using namespace holder_params;
+
+class HolderDesc : public ClassDesc2 {
+ public:
+  int IsPublic() override { return 0; }
+  Animatable* Create(bool) override;
+  const char* ClassName() override { return "Holder"; }
+  SClass_ID SuperClassID() override { return TEXMAP_CLASS_ID; }
+  Class_ID ClassID() override { return Class_ID(0x7E570002u, 0x2u); }
+  const char* Category() override { return "Tests"; }
+};
+
+inline HolderDesc holderDesc;
+
+inline ParamBlockDesc2 holderBlock(
+    7, "parameters", 0, &holderDesc, P_AUTO_CONSTRUCT, 0, ParamRollout{},
+    {
+        {.id = kMaps, .int_name = "mapList", .type = TYPE_TEXMAP_TAB, .tabSize = 2,
+         .flags = P_VARIABLE_SIZE | P_OWNERS_REF, .ownerRefNo = 1},
+        {.id = kFlags, .int_name = "flags", .type = TYPE_BOOL_TAB, .tabSize = 2,
+         .flags = P_VARIABLE_SIZE, .defInt = 1},
+        {.id = kAmount, .int_name = "amount", .type = TYPE_FLOAT_TAB, .tabSize = 2,
+         .flags = P_VARIABLE_SIZE, .defFloat = 100.0f},
+        {.id = kColors, .int_name = "colors", .type = TYPE_RGBA_TAB, .tabSize = 2,
+         .flags = P_VARIABLE_SIZE, .defColor = Color(0.5f, 0.5f, 0.5f)},
+        {.id = kNames, .int_name = "names", .type = TYPE_STRING_TAB, .tabSize = 2,
+         .flags = P_VARIABLE_SIZE},
+        {.id = kGamma, .int_name = "gamma", .type = TYPE_FLOAT, .defFloat = 1.0f},
+        {.id = kOwnMaps, .int_name = "ownMaps", .type = TYPE_TEXMAP_TAB, .tabSize = 1,
+         .flags = P_VARIABLE_SIZE},
+    });
+
+// Block at reference 0, owner-held maps at 1 and 2.
+class Holder : public ReferenceTarget {
+ public:
+  Holder() { holderDesc.MakeAutoParamBlocks(this); }
+  Class_ID ClassID() override { return holderDesc.ClassID(); }
+  SClass_ID SuperClassID() override { return TEXMAP_CLASS_ID; }
+  void GetClassName(MSTR& s) override { s = "Holder"; }
+  int NumRefs() override { return 3; }
+  RefTargetHandle GetReference(int i) override { return i >= 0 && i < 3 ? refs[i] : nullptr; }
+  IParamBlock2* pblock() { return dynamic_cast<IParamBlock2*>(refs[0]); }
+  RefTargetHandle refs[3] = {};
+
+ protected:
+  void SetReference(int i, RefTargetHandle t) override {
+    if (i >= 0 && i < 3) refs[i] = t;
+  }
+};
+
+inline Animatable* HolderDesc::Create(bool) { return new Holder(); }
+
+inline RegisteredNodes::RegisteredNodes() {
+  ClassDirectory::Instance().Register(&desc_);
+  ClassDirectory::Instance().Register(&holderDesc);
+}
+inline RegisteredNodes::~RegisteredNodes() {
+  ClassDirectory::Instance().Unregister(&desc_);
+  ClassDirectory::Instance().Unregister(&holderDesc);
+}
 
 }  // namespace tessary::host::testing_scene
