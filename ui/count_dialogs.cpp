@@ -24,7 +24,7 @@ constexpr CountLimits InsertLimits(int /*initial*/) { return {1, 1000}; }
 constexpr CountLimits DeleteLimits(int initial) { return {1, initial}; }
 
 template <CountLimits (*Limits)(int)>
-INT_PTR CountDlgProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+INT_PTR CALLBACK CountDlgProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
     case WM_INITDIALOG: {
       const int initial = static_cast<int>(lParam);

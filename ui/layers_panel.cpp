@@ -185,8 +185,13 @@ void QuilboDlg::UpdateRowTexts() {
     if (m->pblock) {
       // Writing an unchanged text would only notify the map, which would ask
       // for another reload.
+      // The texts are bookkeeping, not a user's edit: they are not recorded.
       const char* stored = m->pblock->GetStr(params::kEditIds, 0, layer);
-      if (!stored || number != stored) m->pblock->SetValue(params::kEditIds, 0, number.c_str(), layer);
+      if (!stored || number != stored) {
+        macroRecorder->Disable();
+        m->pblock->SetValue(params::kEditIds, 0, number.c_str(), layer);
+        macroRecorder->Enable();
+      }
       if (map != m) return;
     }
 

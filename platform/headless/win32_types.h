@@ -28,6 +28,11 @@ using LPVOID = void*;
 #ifndef FALSE
 #define FALSE 0
 #endif
+// The calling convention of window and dialog procedures (__stdcall on
+// 32-bit Windows); nothing here.
+#ifndef CALLBACK
+#define CALLBACK
+#endif
 
 // Opaque handles. A module handle is the loader's handle of the shared
 // library (or of the program itself).

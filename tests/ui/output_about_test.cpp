@@ -147,7 +147,11 @@ using AboutRollout = EditorTest;
 
 TEST_F(AboutRollout, CaptionAndBanner) {
   Open(1);
+#ifdef TESSARY_NETWORK_RENDERING
+  EXPECT_EQ(Text(GetDlgItem(About(), IDC_VERSION_TEXT)), "Network Rendering Version:  1.6.5 ");
+#else
   EXPECT_EQ(Text(GetDlgItem(About(), IDC_VERSION_TEXT)), "Version:  1.6.5 ");
+#endif
   HIMAGELIST list = nullptr;
   int index = -1, width = 0, height = 0;
   ASSERT_TRUE(ht::CustImageState(GetDlgItem(About(), IDC_BANNER), &list, &index, &width, &height));

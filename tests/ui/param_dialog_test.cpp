@@ -43,10 +43,12 @@ TEST_F(ParamDialog, CreationAddsThreePagesAndLinksTheMap) {
 
 TEST_F(ParamDialog, BaseNumberReachesTheBlockOnceShown) {
   map->SetNumLayers(3);
+  host::macroRecorder->Reset();
   EXPECT_STREQ(map->pblock->GetStr(params::kEditIds, 0, 0), "0");
   Open(3);
   EXPECT_STREQ(map->pblock->GetStr(params::kEditIds, 0, 0), "B:");
   EXPECT_STREQ(map->pblock->GetStr(params::kEditIds, 0, 2), "2");
+  EXPECT_EQ(host::macroRecorder->RecordCount(), 0);
   // Writing the texts does not keep the dialog reloading.
   EXPECT_EQ(PumpMessages(), 0);
   EXPECT_EQ(dlg->valid, 1);
