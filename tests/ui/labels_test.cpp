@@ -1,5 +1,7 @@
 // Names given to layer maps and masks, and the row captions that show them.
 
+#include <limits>
+
 #include "tests/ui/editor_fixture.h"
 #include "ui/labels.h"
 
