@@ -154,9 +154,9 @@ inline AColor ExactDifference(const AColor& B, const AColor& T, float t, float m
 // set to the coverage m) at opacity fraction t. An index outside 0..33 returns
 // the base unchanged.
 inline AColor ApplyBlendMode(int mode, const AColor& B, const AColor& T, float t, float m) {
-  using blend::HSVRule;
   using blend::Mix;
   using blend::PerChannel;
+  using blend::HSVRule;
   if (!IsBlendMode(mode)) return B;
   switch (static_cast<BlendMode>(mode)) {
     case BlendMode::Normal: {

@@ -1,0 +1,136 @@
+// Writes the seed corpora of the fuzz targets with the project's own writer:
+//   make_seeds <dir>   ->  <dir>/scene/*  and  <dir>/map/*
+// Scene seeds are whole scene files of small node graphs (shared targets,
+// null slots, cycles, post-load callbacks). Map seeds are the map's own chunk
+// streams in each of the four layer-data versions, laid out as
+// docs/file-format.md describes.
+
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "host/iosave.h"
+#include "host/scene_file.h"
+#include "tests/host/scene_test_classes.h"
+
+namespace {
+
+using namespace tessary::host;
+using testing_scene::Node;
+using Bytes = std::vector<std::uint8_t>;
+
+bool Put(const std::filesystem::path& path, const Bytes& bytes) {
+  std::string error;
+  if (!WriteFileAtomically(path.string(), bytes, &error)) {
+    std::fprintf(stderr, "make_seeds: %s\n", error.c_str());
+    return false;
+  }
+  return true;
+}
+
+Node* NewNode(std::int32_t value, const char* label, int slots, int priority = -1) {
+  auto* n = new Node;
+  n->value = value;
+  n->label = label;
+  n->slots.assign(static_cast<std::size_t>(slots), nullptr);
+  n->callbackPriority = priority;
+  return n;
+}
+
+bool SceneSeed(const std::filesystem::path& path, Node* root) {
+  Bytes bytes;
+  std::string error;
+  const bool ok = WriteScene(root, bytes, &error) == IO_OK && Put(path, bytes);
+  if (!error.empty()) std::fprintf(stderr, "make_seeds: %s\n", error.c_str());
+  DeleteGraph(root);
+  return ok;
+}
+
+// The map's chunks: base data, then layer data of one version.
+Bytes MapSeed(int version, int layers, bool unknownChunk) {
+  MemorySave s;
+  s.BeginChunk(0x4000);
+  s.BeginChunk(0x0100);
+  s.WriteCString("Map #1");
+  s.EndChunk();
+  s.BeginChunk(0x0110);
+  WriteI32(&s, 3);
+  s.EndChunk();
+  s.EndChunk();
+  if (unknownChunk) {
+    s.BeginChunk(0x4321);
+    WriteU32(&s, 0xDEADBEEFu);
+    s.EndChunk();
+  }
+  s.BeginChunk(static_cast<USHORT>(0x4000 + 0x10 * version));
+  WriteI32(&s, layers);
+  for (int i = 0; i < layers; ++i) {
+    WriteI32(&s, 1);                                    // layer used
+    WriteF32(&s, 100.0f - 25.0f * static_cast<float>(i));  // opacity
+    WriteF32(&s, 0.25f * static_cast<float>(i));        // colour
+    WriteF32(&s, 0.5f);
+    WriteF32(&s, 0.75f);
+    WriteI32(&s, i % 2);                                // map on
+    WriteI32(&s, version == 1 ? 15 + i : 3 * i);        // blend mode
+    if (version >= 2) WriteI32(&s, 1);                  // mask on
+  }
+  if (version == 3) {
+    for (float f : {10.0f, 0.1f, -0.1f, 0.0f}) WriteF32(&s, f);
+  }
+  if (version == 4) {
+    const std::uint8_t flags[3] = {1, 0, 1};
+    ULONG n = 0;
+    s.Write(flags, 3, &n);
+    for (float f : {0.5f, 1.25f, 0.75f, 2.2f}) WriteF32(&s, f);
+    for (float f : {10.0f, 0.1f, -0.1f, 0.0f, 0.1f, 0.2f, 0.3f, 0.0f}) WriteF32(&s, f);
+  }
+  s.EndChunk();
+  return s.Bytes();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: make_seeds <directory>\n");
+    return 2;
+  }
+  const std::filesystem::path root = argv[1];
+  std::error_code ec;
+  std::filesystem::create_directories(root / "scene", ec);
+  std::filesystem::create_directories(root / "map", ec);
+  if (ec) {
+    std::fprintf(stderr, "make_seeds: cannot create %s: %s\n", root.string().c_str(),
+                 ec.message().c_str());
+    return 1;
+  }
+  bool ok = true;
+
+  ok &= SceneSeed(root / "scene" / "single.tsy", NewNode(7, "only", 0));
+  {
+    Node* a = NewNode(1, "A", 3, 5);
+    Node* b = NewNode(2, "B", 1, 0);
+    Node* c = NewNode(3, "C", 0);
+    a->ReplaceReference(0, b);
+    a->ReplaceReference(2, c);
+    b->ReplaceReference(0, c);
+    ok &= SceneSeed(root / "scene" / "shared.tsy", a);
+  }
+  {
+    Node* a = NewNode(1, "A", 2);
+    Node* b = NewNode(2, "B", 1, 9);
+    a->ReplaceReference(0, b);
+    a->ReplaceReference(1, a);
+    b->ReplaceReference(0, a);
+    ok &= SceneSeed(root / "scene" / "cycle.tsy", a);
+  }
+  for (int version = 1; version <= 4; ++version) {
+    for (int layers : {0, 1, 3}) {
+      const std::string name = "v" + std::to_string(version) + "_" + std::to_string(layers) + ".bin";
+      ok &= Put(root / "map" / name, MapSeed(version, layers, layers == 3));
+    }
+  }
+  return ok ? 0 : 1;
+}
