@@ -530,6 +530,64 @@ Json MapJson(const MapDesc* map) {
   return j;
 }
 
+// Puts arrays that hold only numbers, strings, booleans and nulls on one
+// line: "[0.5, 0.5, 0.5]" reads better than one number per line.
+std::string CompactScalarArrays(const std::string& text) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c == '"') {  // copy a string verbatim
+      const std::size_t start = i++;
+      while (i < text.size() && text[i] != '"') i += text[i] == '\\' ? std::size_t{2} : std::size_t{1};
+      out.append(text, start, i - start + 1);
+      continue;
+    }
+    if (c != '[') {
+      out.push_back(c);
+      continue;
+    }
+    // Find the matching ']' and check that nothing nests inside.
+    std::size_t j = i + 1;
+    bool scalars = true;
+    while (j < text.size() && text[j] != ']') {
+      if (text[j] == '[' || text[j] == '{') {
+        scalars = false;
+        break;
+      }
+      if (text[j] == '"') {
+        ++j;
+        while (j < text.size() && text[j] != '"') j += text[j] == '\\' ? std::size_t{2} : std::size_t{1};
+      }
+      ++j;
+    }
+    if (!scalars || j >= text.size()) {
+      out.push_back(c);
+      continue;
+    }
+    out.push_back('[');
+    bool inString = false;
+    bool pendingSpace = false;
+    for (std::size_t k = i + 1; k < j; ++k) {
+      const char d = text[k];
+      if (inString) {
+        out.push_back(d);
+        if (d == '\\') out.push_back(text[++k]);
+        else if (d == '"') inString = false;
+        continue;
+      }
+      if (d == '\n' || d == ' ') continue;
+      if (pendingSpace) out.push_back(' ');
+      pendingSpace = d == ',';
+      out.push_back(d);
+      if (d == '"') inString = true;
+    }
+    out.push_back(']');
+    i = j;
+  }
+  return out;
+}
+
 }  // namespace
 
 std::string FloatText(float f) {
@@ -596,7 +654,7 @@ std::string WriteSceneJson(const SceneDesc& scene) {
   doc["format"] = "tessary-scene";
   doc["version"] = 1;
   doc["root"] = MapJson(scene.root.get());
-  return doc.dump(2) + "\n";
+  return CompactScalarArrays(doc.dump(2)) + "\n";
 }
 
 }  // namespace tessary::app
