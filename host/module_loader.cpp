@@ -116,8 +116,8 @@ std::unique_ptr<PluginModule> PluginModule::Load(const std::string& path, ClassD
   }
 
   m->version_ = version();
-  if ((m->version_ >> 8) != (VERSION_3DSMAX >> 8)) {
-    return fail("version " + Hex(m->version_) + " is not accepted (this host takes " + Hex(VERSION_3DSMAX) +
+  if ((m->version_ >> 8) != (HOST_API_VERSION >> 8)) {
+    return fail("version " + Hex(m->version_) + " is not accepted (this host takes " + Hex(HOST_API_VERSION) +
                 ")");
   }
 

@@ -14,11 +14,11 @@ class ClassDesc;
 constexpr unsigned long MakeApiVersion(unsigned long release, unsigned long api, unsigned long rev) {
   return (release << 16) | (api << 8) | rev;
 }
-inline constexpr unsigned long kMaxRelease = 11000;
-inline constexpr unsigned long kMaxApiNum = 25;
-inline constexpr unsigned long kMaxSdkRev = 0;
-inline constexpr unsigned long VERSION_3DSMAX = MakeApiVersion(kMaxRelease, kMaxApiNum, kMaxSdkRev);
-static_assert(VERSION_3DSMAX == 0x2AF81900);
+inline constexpr unsigned long kHostRelease = 11000;
+inline constexpr unsigned long kHostApiNum = 25;
+inline constexpr unsigned long kHostSdkRev = 0;
+inline constexpr unsigned long HOST_API_VERSION = MakeApiVersion(kHostRelease, kHostApiNum, kHostSdkRev);
+static_assert(HOST_API_VERSION == 0x2AF81900);
 
 // The unmangled exports of a module.
 extern "C" {

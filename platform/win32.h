@@ -10,5 +10,5 @@
 #include <windows.h>
 #include <commctrl.h>
 #else
-#include "platform/headless/win32_types.h"
+#include "platform/headless/win32.h"
 #endif

@@ -45,7 +45,7 @@ TEST(ModuleLoader, LoadsRunsTheEntryPointAndRegistersTheClasses) {
     auto m = PluginModule::Load(TEST_MODULE_GOOD, dir, &error);
     ASSERT_NE(m, nullptr) << error;
     EXPECT_EQ(m->Description(), "Loader test module");
-    EXPECT_EQ(m->Version(), VERSION_3DSMAX);
+    EXPECT_EQ(m->Version(), HOST_API_VERSION);
     ASSERT_EQ(m->NumClasses(), 1);
     ClassDesc* cd = m->GetClassDesc(0);
     EXPECT_EQ(m->GetClassDesc(1), nullptr);

@@ -10,7 +10,7 @@
 #include "host/plugapi.h"
 
 #ifndef TEST_MODULE_VERSION
-#define TEST_MODULE_VERSION VERSION_3DSMAX
+#define TEST_MODULE_VERSION HOST_API_VERSION
 #endif
 
 namespace {

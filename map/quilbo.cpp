@@ -1,0 +1,303 @@
+// The map object: construction, references, sub-maps, layer operations and
+// evaluation.
+
+#include "map/quilbo.h"
+
+#include <cstdio>
+#include <string>
+
+#include "bump/bump_walk.h"
+#include "compositing/layer_walk.h"
+#include "host/classdesc.h"
+#include "host/hold.h"
+#include "host/shade_context.h"
+#include "map/dialog_link.h"
+#include "plugin/module.h"
+#include "plugin/quilbo_class_desc.h"
+#include "resources/resource.h"
+
+namespace tessary {
+
+using namespace host;
+
+namespace {
+
+QuilboDialogFactory dialogFactory = nullptr;
+
+// The macro recorder is off while this lives: block changes the map makes
+// itself are not recorded.
+class RecorderOff {
+ public:
+  RecorderOff() { macroRecorder->Disable(); }
+  ~RecorderOff() { macroRecorder->Enable(); }
+  RecorderOff(const RecorderOff&) = delete;
+  RecorderOff& operator=(const RecorderOff&) = delete;
+};
+
+std::string DecimalText(int i) { return std::to_string(i); }
+
+}  // namespace
+
+void SetQuilboDialogFactory(QuilboDialogFactory factory) { dialogFactory = factory; }
+
+Quilbo::Quilbo() {
+  validity.SetEmpty();
+  texHandleValidity.SetEmpty();
+  GetQuilboDesc()->MakeAutoParamBlocks(this);
+  ResetOutput();
+  Init();
+}
+
+Quilbo::~Quilbo() {
+  DiscardTexHandles();
+  // The tables free themselves; the references are released by the base.
+}
+
+void Quilbo::GetClassName(MSTR& s) {
+  const char* name = GetString(IDS_CLASS_NAME);
+  s = name ? name : "";
+}
+
+IParamBlock2* Quilbo::GetParamBlockByID(BlockID id) {
+  return pblock && pblock->ID() == id ? pblock : nullptr;
+}
+
+void Quilbo::ResetOutput() {
+  hsvShift = AColor(0, 0, 0, 0);
+  rgbShift = AColor(0, 0, 0, 0);
+  outputOn = false;
+  clampOn = false;
+  alphaShift = 0.0f;
+  brightness = 1.0f;
+  contrast = 1.0f;
+  gamma = 1.0f;
+  monoOn = false;
+}
+
+OutputSettings Quilbo::Output() const {
+  OutputSettings s;
+  s.outputOn = outputOn;
+  s.clampOn = clampOn;
+  s.alphaShift = alphaShift;
+  s.monoOn = monoOn;
+  s.brightness = brightness;
+  s.contrast = contrast;
+  s.gamma = gamma;
+  s.hsvShift = hsvShift;
+  s.rgbShift = rgbShift;
+  return s;
+}
+
+void Quilbo::SetOutput(const OutputSettings& s) {
+  outputOn = s.outputOn;
+  clampOn = s.clampOn;
+  alphaShift = s.alphaShift;
+  monoOn = s.monoOn;
+  brightness = s.brightness;
+  contrast = s.contrast;
+  gamma = s.gamma;
+  hsvShift = s.hsvShift;
+  rgbShift = s.rgbShift;
+}
+
+void Quilbo::Init() {
+  RecorderOff recorderOff;
+  validity.SetEmpty();
+  firstVisibleLayer = 0;
+  subMaps.SetCount(0);
+  SetNumLayers(1);
+  subMaps[0] = nullptr;
+  subMaps[1] = nullptr;
+  mapOn[0] = 1;
+  maskOn[0] = 1;
+  layerUsed[0] = 1;
+  layerColor[0] = Color(0.5f, 0.5f, 0.5f);
+  blendMode[0] = 0;
+  ResetOutput();
+}
+
+void Quilbo::Reset() {
+  DeleteAllRefsFromMe();
+  GetQuilboDesc()->MakeAutoParamBlocks(this);
+  Init();
+}
+
+// --- References ---------------------------------------------------------------
+
+// 2N + 1 for a stack of N layers. A sub-map table grown to an odd count by
+// SetSubTexmap still has a reference for its last entry.
+int Quilbo::NumRefs() { return subMaps.Count() + 1; }
+
+RefTargetHandle Quilbo::GetReference(int i) {
+  if (i == 0) return pblock;
+  if (i >= 1 && i - 1 < subMaps.Count()) return subMaps[i - 1];
+  return nullptr;
+}
+
+void Quilbo::SetReference(int i, RefTargetHandle rtarg) {
+  if (i == 0) {
+    pblock = dynamic_cast<IParamBlock2*>(rtarg);
+    return;
+  }
+  // Only texture maps fit a sub-map slot; anything else leaves it empty.
+  if (i >= 1 && i - 1 < subMaps.Count()) subMaps[i - 1] = dynamic_cast<Texmap*>(rtarg);
+}
+
+// --- Sub-maps -----------------------------------------------------------------
+
+Texmap* Quilbo::GetSubTexmap(int i) { return i >= 0 && i < subMaps.Count() ? subMaps[i] : nullptr; }
+
+void Quilbo::SetSubTexmap(int i, Texmap* m) {
+  if (i < 0) return;
+  if (i >= subMaps.Count()) {
+    if (!subMaps.SetCount(i + 1)) return;
+    // New entries are null; the per-layer tables keep their size.
+    if (pblock) pblock->SetCount(params::kMapList, i + 1);
+  }
+  ReplaceReference(i + 1, m);
+  validity.SetEmpty();
+  if (paramDlg) paramDlg->UpdateRowTexts();
+}
+
+MSTR Quilbo::GetSubTexmapSlotName(int i) {
+  const char* map = GetString(IDS_MAP);
+  char text[300];
+  std::snprintf(text, sizeof(text), "%s %d", map ? map : "", i + 1);
+  return text;
+}
+
+bool Quilbo::IsLocalOutputMeaningful(ShadeContext& /*sc*/) {
+  const int n = LayerCount();
+  for (int i = 0; i < n; ++i) {
+    if (SubTexmapOn(2 * i) && subMaps[2 * i]) return true;
+  }
+  return false;
+}
+
+// --- Layer operations ---------------------------------------------------------
+
+void Quilbo::SetNumLayers(int count) {
+  const int old = LayerCount();
+  if (count < 1 || count == old) return;
+
+  // Release the maps of the layers that go, bottom to top, map before mask.
+  for (int i = count; i < old; ++i) {
+    if (subMaps[2 * i]) DeactivateMapsInTree(subMaps[2 * i]);
+    if (subMaps[2 * i + 1]) DeactivateMapsInTree(subMaps[2 * i + 1]);
+    ReplaceReference(2 * i + 1, nullptr);
+    ReplaceReference(2 * i + 2, nullptr);
+  }
+
+  subMaps.SetCount(2 * count);
+  {
+    // Every block change the map makes itself happens with the recorder off.
+    RecorderOff recorderOff;
+    if (pblock) {
+      pblock->SetCount(params::kMapList, 2 * count);
+      for (ParamID id : {params::kMapEnabled, params::kMaskEnabled, params::kMapUsed, params::kColorList,
+                         params::kOpasityList, params::kModeList, params::kEditIds}) {
+        pblock->SetCount(id, count);
+      }
+    }
+    mapOn.SetCount(count);
+    maskOn.SetCount(count);
+    layerUsed.SetCount(count);
+    layerColor.SetCount(count);
+    opacity.SetCount(count);
+    blendMode.SetCount(count);
+
+    for (int i = old; i < count; ++i) {
+      subMaps[2 * i] = nullptr;
+      subMaps[2 * i + 1] = nullptr;
+      if (pblock) pblock->SetValue(params::kEditIds, 0, DecimalText(i).c_str(), i);
+      mapOn[i] = 1;
+      maskOn[i] = 1;
+      layerUsed[i] = 1;
+      layerColor[i] = Color(0.5f, 0.5f, 0.5f);
+      opacity[i] = 100.0f;
+      blendMode[i] = 0;
+    }
+  }
+
+  DiscardTexHandles();
+  NotifyDependents(FOREVER, PART_ALL, REFMSG_CHANGE, NOTIFY_ALL, true);
+}
+
+namespace {
+template <class T>
+void SwapEntries(Tab<T>& table, int a, int b) {
+  if (a >= table.Count() || b >= table.Count()) return;
+  const T keep = table[a];
+  table[a] = table[b];
+  table[b] = keep;
+}
+}  // namespace
+
+void Quilbo::SwapLayers(int a, int b) {
+  const int n = LayerCount();
+  if (a < 0 || b < 0 || a >= n || b >= n) return;
+  SwapEntries(opacity, a, b);
+  SwapEntries(layerColor, a, b);
+  SwapEntries(layerUsed, a, b);
+  SwapEntries(mapOn, a, b);
+  SwapEntries(maskOn, a, b);
+  SwapEntries(blendMode, a, b);
+  // The sub-map pointers change places; both stay referenced by this map.
+  SwapEntries(subMaps, 2 * a, 2 * b);
+  SwapEntries(subMaps, 2 * a + 1, 2 * b + 1);
+}
+
+void Quilbo::InsertLayerBefore(int k) {
+  const int n = LayerCount();
+  if (k <= 0 || k >= n) return;
+  SetNumLayers(n + 1);
+  for (int i = n; i >= k + 1; --i) SwapLayers(i, i - 1);
+}
+
+void Quilbo::DeleteLayer(int k) {
+  const int n = LayerCount();
+  if (k <= 0 || k >= n) return;
+  for (int i = k; i <= n - 2; ++i) SwapLayers(i, i + 1);
+  SetNumLayers(n - 1);
+}
+
+void Quilbo::DiscardTexHandles() {
+  for (TexHandle*& handle : texHandles) {
+    if (handle) {
+      handle->DeleteThis();
+      handle = nullptr;
+    }
+  }
+  texHandleValidity.SetEmpty();
+}
+
+// --- Editor -------------------------------------------------------------------
+
+ParamDlg* Quilbo::CreateParamDlg(HWND hwMtlEdit, IMtlParams* imp) {
+  if (!dialogFactory) return nullptr;
+  return dialogFactory(*this, hwMtlEdit, imp);
+}
+
+// --- Evaluation ---------------------------------------------------------------
+
+AColor Quilbo::EvalColor(ShadeContext& sc) {
+  AColor cached;
+  if (sc.GetCache(this, cached)) return cached;
+  if (GetGBufID() != 0) sc.SetGBufferID(GetGBufID());
+  const ColorWalkResult r =
+      EvalLayeredColor(Tables(), Output(), [&sc](Texmap* map) { return map->EvalColor(sc); });
+  // The early result of a stack without layers skips the cache.
+  if (r.complete) sc.PutCache(this, r.color);
+  return r.color;
+}
+
+float Quilbo::EvalMono(ShadeContext& sc) { return Intensity(EvalColor(sc)); }
+
+Point3 Quilbo::EvalNormalPerturb(ShadeContext& sc) {
+  if (GetGBufID() != 0) sc.SetGBufferID(GetGBufID());
+  return CompositePerturb(
+      Tables(), [&sc](Texmap* map) { return map->EvalNormalPerturb(sc); },
+      [&sc](Texmap* map) { return map->EvalColor(sc); });
+}
+
+}  // namespace tessary

@@ -1,0 +1,145 @@
+#pragma once
+// The layered texture map. It holds an ordered stack of N >= 1 layers (layer
+// 0 is the base) and the output settings that follow the stack.
+//
+// References: 0 is the parameter block; 2i + 1 is layer i's map and 2i + 2 its
+// mask (sub-map index + 1). The per-layer tables and the output settings are
+// the map's own fields and the only values evaluation reads; the block
+// mirrors the layer count, holds the texture-map table for the host and the
+// per-layer "edit_ids" texts.
+
+#include "compositing/layer_tables.h"
+#include "compositing/output_settings.h"
+#include "host/gfx.h"
+#include "host/iparamb2.h"
+#include "host/mtl.h"
+#include "host/tab.h"
+
+namespace tessary {
+
+class QuilboDialogLink;
+
+inline constexpr host::Class_ID QUILBO_CLASS_ID(0x9B340D4D, 0xA443AC6A);
+
+// Chunk IDs of the map's own data.
+inline constexpr unsigned short MTL_HDR_CHUNK = 0x4000;
+inline constexpr unsigned short LAYERS_V1_CHUNK = 0x4010;
+inline constexpr unsigned short LAYERS_V2_CHUNK = 0x4020;
+inline constexpr unsigned short LAYERS_V3_CHUNK = 0x4030;
+inline constexpr unsigned short LAYERS_V4_CHUNK = 0x4040;
+
+class Quilbo : public host::MultiTex {
+ public:
+  Quilbo();
+  ~Quilbo() override;
+
+  // --- Identity and lifetime ---
+  void GetClassName(host::MSTR& s) override;
+  host::Class_ID ClassID() override { return QUILBO_CLASS_ID; }
+  void DeleteThis() override { delete this; }
+
+  // --- Sub-anims and parameter blocks ---
+  int NumSubs() override { return 2 * LayerCount(); }
+  Animatable* SubAnim(int i) override { return GetSubTexmap(i); }
+  host::MSTR SubAnimName(int i) override { return GetSubTexmapTVName(i); }
+  int SubNumToRefNum(int subNum) override { return subNum + 1; }
+  int NumParamBlocks() override { return 1; }
+  host::IParamBlock2* GetParamBlock(int /*i*/) override { return pblock; }
+  host::IParamBlock2* GetParamBlockByID(host::BlockID id) override;
+
+  // --- References ---
+  int NumRefs() override;
+  host::RefTargetHandle GetReference(int i) override;
+
+  // --- Sub-maps ---
+  int NumSubTexmaps() override { return 2 * LayerCount(); }
+  host::Texmap* GetSubTexmap(int i) override;
+  void SetSubTexmap(int i, host::Texmap* m) override;
+  host::MSTR GetSubTexmapSlotName(int i) override;
+  void SetNumSubTexmaps(int n) override { SetNumLayers(n); }
+
+  // --- Update, validity, notification, cloning ---
+  void Update(host::TimeValue t, host::Interval& valid) override;
+  host::Interval Validity(host::TimeValue t) override;
+  void Reset() override;
+  host::RefResult NotifyRefChanged(const host::Interval& changeInt, host::RefTargetHandle hTarget,
+                                   host::PartID& partID, host::RefMessage message, bool propagate) override;
+  host::RefTargetHandle Clone(host::RemapDir& remap) override;
+
+  // --- Persistence ---
+  host::IOResult Save(host::ISave* isave) override;
+  host::IOResult Load(host::ILoad* iload) override;
+
+  // --- Editor ---
+  host::ParamDlg* CreateParamDlg(HWND hwMtlEdit, host::IMtlParams* imp) override;
+
+  // --- Evaluation ---
+  host::AColor EvalColor(host::ShadeContext& sc) override;
+  float EvalMono(host::ShadeContext& sc) override;
+  host::Point3 EvalNormalPerturb(host::ShadeContext& sc) override;
+  bool IsLocalOutputMeaningful(host::ShadeContext& sc) override;
+
+  // --- Viewport display ---
+  bool SupportTexDisplay() override { return true; }
+  void ActivateTexDisplay(bool onoff) override;
+  bool SupportsMultiMapsInViewport() override { return true; }
+  void SetupGfxMultiMaps(host::TimeValue t, host::Material* mtl, host::MtlMakerCallback& cb) override;
+
+  // --- Layer operations ---
+  // The initialisation shared by the constructor and Reset: one default
+  // layer, default output settings.
+  void Init();
+  // Sets the number of layers; a count below 1 or equal to N does nothing.
+  void SetNumLayers(int count);
+  // Exchanges two layers completely; out-of-range indexes do nothing.
+  void SwapLayers(int a, int b);
+  // A default layer at k (0 < k < N), the layers from k moving up.
+  void InsertLayerBefore(int k);
+  // Removes layer k (0 < k < N) with its maps, the layers above moving down.
+  void DeleteLayer(int k);
+  // Releases the viewport texture handles.
+  void DiscardTexHandles();
+
+  // N: the subMaps count / 2.
+  int LayerCount() const { return subMaps.Count() / 2; }
+  LayerTables<host::Texmap*> Tables() const {
+    return {subMaps, mapOn, maskOn, layerUsed, opacity, layerColor, blendMode};
+  }
+  OutputSettings Output() const;
+  void SetOutput(const OutputSettings& s);
+
+  // --- Fields, in this order ---
+  host::Tab<host::Texmap*> subMaps;  // 2i layer i's map, 2i + 1 its mask
+  host::Tab<int> mapOn;
+  host::Tab<int> maskOn;
+  host::Tab<int> layerUsed;
+  host::Tab<float> opacity;  // percent
+  host::Tab<host::Color> layerColor;
+  host::Tab<int> blendMode;
+  host::Interval validity;
+  int firstVisibleLayer = 0;
+  QuilboDialogLink* paramDlg = nullptr;
+  bool outputOn = false;
+  bool clampOn = false;
+  float alphaShift = 0.0f;
+  bool monoOn = false;
+  float brightness = 1.0f;
+  float contrast = 1.0f;
+  float gamma = 1.0f;
+  host::AColor hsvShift{0, 0, 0, 0};
+  host::AColor rgbShift{0, 0, 0, 0};
+  host::IParamBlock2* pblock = nullptr;
+  host::TexHandle* texHandles[4] = {nullptr, nullptr, nullptr, nullptr};
+  int texHandleMap[4] = {0, 0, 0, 0};
+  int numTexHandles = 0;
+  host::Interval texHandleValidity;
+
+ protected:
+  void SetReference(int i, host::RefTargetHandle rtarg) override;
+
+ private:
+  void ResetOutput();
+  host::IOResult LoadLayerChunk(host::ILoad* iload, int version);
+};
+
+}  // namespace tessary

@@ -1,0 +1,50 @@
+// The module's entry point and its four exports.
+
+#include "plugin/module.h"
+
+#include "host/classdesc.h"
+#include "host/plugapi.h"
+#include "plugin/quilbo_class_desc.h"
+
+namespace tessary {
+
+HINSTANCE hInstance = nullptr;
+
+namespace {
+bool controlsInit = false;
+char stringBuffer[256];
+}  // namespace
+
+const char* GetString(int id) {
+  if (!hInstance) return nullptr;
+  const int length = LoadStringA(hInstance, static_cast<UINT>(id), stringBuffer, sizeof(stringBuffer));
+  return length != 0 ? stringBuffer : nullptr;
+}
+
+}  // namespace tessary
+
+// Called by the host's loader with the module handle, for every reason code:
+// the handle is stored each time, the controls are initialised once.
+extern "C" QUILBO_EXPORT BOOL DllMain(HINSTANCE hinstDLL, DWORD /*fdwReason*/, LPVOID /*lpvReserved*/) {
+  tessary::hInstance = hinstDLL;
+  if (!tessary::controlsInit) {
+    tessary::controlsInit = true;
+    tessary::host::InitCustomControls(tessary::hInstance);
+#ifdef _WIN32
+    InitCommonControls();
+#else
+    tessary::host::InitCommonControls();
+#endif
+  }
+  return TRUE;
+}
+
+extern "C" QUILBO_EXPORT const char* LibDescription() { return tessary::GetString(1); }
+
+extern "C" QUILBO_EXPORT int LibNumberClasses() { return 1; }
+
+extern "C" QUILBO_EXPORT tessary::host::ClassDesc* LibClassDesc(int i) {
+  return i == 0 ? tessary::GetQuilboDesc() : nullptr;
+}
+
+extern "C" QUILBO_EXPORT unsigned long LibVersion() { return tessary::host::HOST_API_VERSION; }

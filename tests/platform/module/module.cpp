@@ -1,0 +1,2 @@
+// A module that carries only resources.
+extern "C" __attribute__((visibility("default"))) int PlatformTestModuleMarker() { return 42; }
