@@ -19,6 +19,7 @@
 #include "app/render.h"
 #include "app/scene_io.h"
 #include "app/scene_json.h"
+#include "host/shade_context.h"
 
 namespace tessary::app {
 
@@ -31,21 +32,14 @@ int Fail(std::ostream& err, const std::string& message) {
   return kExitFailure;
 }
 
-// Loads a scene and builds its maps; on failure reports and returns null.
-std::unique_ptr<MapNode> LoadMaps(const std::string& path, SceneDesc& scene, ImageLibrary& images,
-                                  std::ostream& err) {
+// Loads a scene and readies its maps for evaluation; on failure reports.
+bool LoadMaps(const std::string& path, SceneGraph& graph, ImageLibrary& images, std::ostream& err) {
   std::string error;
-  int version = 0;
-  if (!LoadScene(path, scene, version, error)) {
+  if (!LoadScene(path, graph, error) || !PrepareGraph(graph, images, error)) {
     Fail(err, error);
-    return nullptr;
+    return false;
   }
-  auto root = BuildMap(*scene.root, images, error);
-  if (!root) {
-    Fail(err, path + ":" + error);
-    return nullptr;
-  }
-  return root;
+  return true;
 }
 
 std::string JsonFloat(float f) {
@@ -112,11 +106,9 @@ int RunRender(const RenderArgs& a, std::ostream& out, std::ostream& err) {
   std::string error;
   ImageFormat format{};
   if (!FormatForPath(a.output, a.bits, format, error)) return Fail(err, a.output + ": " + error);
-  SceneDesc scene;
+  SceneGraph graph;
   ImageLibrary images;
-  auto root = LoadMaps(a.scene, scene, images, err);
-  if (!root) return kExitFailure;
-  root->Update();
+  if (!LoadMaps(a.scene, graph, images, err)) return kExitFailure;
 
   ImageWriter writer;
   if (!writer.Open(a.output, format, a.width, a.height, error)) return Fail(err, a.output + ": " + error);
@@ -126,21 +118,24 @@ int RunRender(const RenderArgs& a, std::ostream& out, std::ostream& err) {
   options.threads = a.threads;
   ProgressBar bar;
   if (!a.quiet && ::isatty(STDERR_FILENO)) options.progress = [&bar](double f) { bar(f); };
-  if (!RenderTo(*root, writer, options, error) || !writer.Commit(error)) return Fail(err, a.output + ": " + error);
+  if (!RenderTo(*graph.root, writer, options, error) || !writer.Commit(error)) return Fail(err, a.output + ": " + error);
   if (!a.quiet) out << "wrote " << a.output << " (" << a.width << "x" << a.height << ")\n";
   return kExitOk;
 }
 
 int RunEval(const EvalArgs& a, std::ostream& out, std::ostream& err) {
-  SceneDesc scene;
+  SceneGraph graph;
   ImageLibrary images;
-  auto root = LoadMaps(a.scene, scene, images, err);
-  if (!root) return kExitFailure;
-  root->Update();
-  const Sample s{a.u, a.v};
-  const host::AColor c = root->EvalColor(s);
-  const float mono = root->EvalMono(s);
-  const host::Point3 p = root->EvalNormalPerturb(s);
+  if (!LoadMaps(a.scene, graph, images, err)) return kExitFailure;
+  // One shading context, a fresh sample for each question, as a renderer
+  // asks them.
+  host::ShadeContext sc;
+  sc.MoveTo(host::Point3(a.u, a.v, 0.0f));
+  const host::AColor c = graph.root->EvalColor(sc);
+  sc.NewSample();
+  const float mono = graph.root->EvalMono(sc);
+  sc.NewSample();
+  const host::Point3 p = graph.root->EvalNormalPerturb(sc);
   out << "{\"color\": [" << JsonFloat(c.r) << ", " << JsonFloat(c.g) << ", " << JsonFloat(c.b) << ", "
       << JsonFloat(c.a) << "], \"mono\": " << JsonFloat(mono) << ", \"perturb\": [" << JsonFloat(p.x) << ", "
       << JsonFloat(p.y) << ", " << JsonFloat(p.z) << "]}\n";
@@ -148,11 +143,10 @@ int RunEval(const EvalArgs& a, std::ostream& out, std::ostream& err) {
 }
 
 int RunConvert(const std::string& in, const std::string& outPath, std::ostream& out, std::ostream& err) {
-  SceneDesc scene;
+  SceneGraph graph;
   std::string error;
-  int version = 0;
-  if (!LoadScene(in, scene, version, error)) return Fail(err, error);
-  if (!SaveScene(outPath, scene, error)) return Fail(err, error);
+  if (!LoadScene(in, graph, error)) return Fail(err, error);
+  if (!SaveScene(outPath, graph, error)) return Fail(err, error);
   out << "wrote " << outPath << "\n";
   return kExitOk;
 }
@@ -199,6 +193,7 @@ void PrintOutput(const OutputDesc& o, std::ostream& out) {
 void PrintMap(const MapDesc& m, const std::string& title, std::ostream& out) {
   out << title << MapLabel(&m) << "\n";
   if (m.type != MapType::Layered) return;
+  if (m.layerChunkVersion > 0) out << "  layer data chunk: version " << m.layerChunkVersion << "\n";
   PrintLayers(m, out);
   PrintOutput(m.output, out);
   for (std::size_t i = 0; i < m.layers.size(); ++i) {
@@ -212,15 +207,14 @@ void PrintMap(const MapDesc& m, const std::string& title, std::ostream& out) {
 }  // namespace
 
 int RunInfo(const std::string& path, std::ostream& out, std::ostream& err) {
-  SceneDesc scene;
+  SceneGraph graph;
   std::string error;
-  int version = 0;
-  if (!LoadScene(path, scene, version, error)) return Fail(err, error);
+  if (!LoadScene(path, graph, error)) return Fail(err, error);
+  MapDesc root;
+  if (!DescribeGraph(graph.root, graph, root, error)) return Fail(err, path + ": " + error);
   std::ostringstream text;
-  text << path << ": " << (version > 0 ? "binary scene, layer data version " + std::to_string(version)
-                                       : std::string("JSON scene, version 1"))
-       << "\n";
-  PrintMap(*scene.root, "root: ", text);
+  text << path << ": " << (IsBinaryScenePath(path) ? "binary scene file" : "JSON scene, version 1") << "\n";
+  PrintMap(root, "root: ", text);
   out << text.str();
   return kExitOk;
 }
@@ -257,10 +251,11 @@ int RunModes(const ModesArgs& a, std::ostream& out, std::ostream& err) {
       desc.layers[static_cast<std::size_t>(l)].map = std::move(bitmap);
     }
     desc.layers[1].mode = mode;
-    auto root = BuildMap(desc, images, error);
-    if (!root) return Fail(err, error);
-    root->Update();
-    const Image img = RenderImage(*root, tile, tile, a.threads);
+    SceneGraph graph;
+    graph.path = "modes";
+    if (!BuildGraph(desc, graph, error)) return Fail(err, error);
+    if (!PrepareGraph(graph, images, error)) return Fail(err, error);
+    const Image img = RenderImage(*graph.root, tile, tile, a.threads);
     const int col = mode % kColumns;
     const int row = mode / kColumns;
     const int x0 = kGap + col * (tile + kGap);

@@ -4,6 +4,7 @@
 #include <iostream>
 
 #include "app/commands.h"
+#include "app/host_session.h"
 
 using namespace tessary::app;
 
@@ -60,26 +61,33 @@ int main(int argc, char** argv) {
     return kExitUsage;
   }
 
-  if (cRender->parsed()) {
-    if (!size.empty()) {
-      std::string error;
-      if (!ParseSize(size, render.width, render.height, error)) {
-        std::cerr << "tessary: error: " << error << "\n";
-        return kExitUsage;
-      }
+  // Usage errors are reported before the host starts, runtime failures after.
+  if (cRender->parsed() && !size.empty()) {
+    std::string error;
+    if (!ParseSize(size, render.width, render.height, error)) {
+      std::cerr << "tessary: error: " << error << "\n";
+      return kExitUsage;
     }
-    return RunRender(render, std::cout, std::cerr);
   }
-  if (cEval->parsed()) {
-    if (uv.size() == 2) {
-      std::string error;
-      if (!ParseFloat(uv[0], eval.u, error) || !ParseFloat(uv[1], eval.v, error)) {
-        std::cerr << "tessary: error: --uv: " << error << "\n";
-        return kExitUsage;
-      }
+  if (cEval->parsed() && uv.size() == 2) {
+    std::string error;
+    if (!ParseFloat(uv[0], eval.u, error) || !ParseFloat(uv[1], eval.v, error)) {
+      std::cerr << "tessary: error: --uv: " << error << "\n";
+      return kExitUsage;
     }
-    return RunEval(eval, std::cout, std::cerr);
   }
+
+  // The host's start-up: the plug-in module and the host's own map classes.
+  // The session outlives every map the commands make.
+  std::string error;
+  const auto session = HostSession::Start(error);
+  if (!session) {
+    std::cerr << "tessary: error: " << error << "\n";
+    return kExitFailure;
+  }
+
+  if (cRender->parsed()) return RunRender(render, std::cout, std::cerr);
+  if (cEval->parsed()) return RunEval(eval, std::cout, std::cerr);
   if (cConvert->parsed()) return RunConvert(convertIn, convertOut, std::cout, std::cerr);
   if (cInfo->parsed()) return RunInfo(infoScene, std::cout, std::cerr);
   if (cModes->parsed()) return RunModes(modes, std::cout, std::cerr);

@@ -1,16 +1,319 @@
 #include "app/map_graph.h"
 
 #include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <set>
 
-#include "bump/bump_walk.h"
-#include "compositing/color_helpers.h"
-#include "compositing/layer_walk.h"
-#include "host/stdmaps.h"
-#include "host/tab.h"
+#include "app/scene_json.h"
+#include "host/classdesc.h"
+#include "host/scene_file.h"
+#include "host/stdmap_classes.h"
+#include "map/quilbo.h"
+#include "plugin/quilbo_class_desc.h"
 
 namespace tessary::app {
 
-float MapNode::EvalMono(const Sample& s) const { return Intensity(EvalColor(s)); }
+namespace fs = std::filesystem;
+using host::Texmap;
+
+Quilbo* AsLayered(host::Animatable* m) {
+  if (!m || m->SuperClassID() != host::TEXMAP_CLASS_ID || m->ClassID() != QUILBO_CLASS_ID) return nullptr;
+  return static_cast<Quilbo*>(m);
+}
+
+SceneGraph::~SceneGraph() {
+  if (root) host::DeleteGraph(root);
+}
+
+namespace {
+
+std::string Where(const SourcePos& pos) {
+  return pos.line > 0 ? std::to_string(pos.line) + ":" + std::to_string(pos.column) + ": " : "";
+}
+
+host::Class_ID ClassOf(MapType type) {
+  switch (type) {
+    case MapType::Layered: return QUILBO_CLASS_ID;
+    case MapType::Constant: return host::CONSTANT_TEX_CLASS_ID;
+    case MapType::Bitmap: return BITMAP_TEX_CLASS_ID;
+    case MapType::Checker: return host::CHECKER_TEX_CLASS_ID;
+    case MapType::Gradient: return host::GRADIENT_TEX_CLASS_ID;
+    case MapType::Noise: return host::NOISE_TEX_CLASS_ID;
+  }
+  return host::Class_ID();
+}
+
+// A new map of the description's class, made through the class directory.
+Texmap* Create(const MapDesc& d, std::string& error) {
+  const host::Class_ID id = ClassOf(d.type);
+  host::Animatable* made = host::ClassDirectory::Instance().Create(host::TEXMAP_CLASS_ID, id);
+  if (!made || made->SuperClassID() != host::TEXMAP_CLASS_ID || made->ClassID() != id) {
+    if (made) made->DeleteThis();
+    error = Where(d.pos) + "the host cannot make a " + std::string(MapTypeName(d.type)) + " map";
+    return nullptr;
+  }
+  // Every class registered under TEXMAP_CLASS_ID derives from Texmap.
+  return static_cast<Texmap*>(static_cast<host::ReferenceTarget*>(made));
+}
+
+void ConfigureLayered(Quilbo& q, const MapDesc& d) {
+  const int n = static_cast<int>(d.layers.size());
+  q.SetNumSubTexmaps(n);
+  for (int i = 0; i < n; ++i) {
+    const LayerDesc& l = d.layers[static_cast<std::size_t>(i)];
+    q.mapOn[i] = l.mapOn ? 1 : 0;
+    q.maskOn[i] = l.maskOn ? 1 : 0;
+    q.layerUsed[i] = l.used ? 1 : 0;
+    q.opacity[i] = l.opacity;
+    q.layerColor[i] = l.color;
+    q.blendMode[i] = l.mode;
+  }
+  const OutputDesc& o = d.output;
+  q.outputOn = o.on;
+  q.clampOn = o.clamp;
+  q.monoOn = o.mono;
+  q.alphaShift = o.alpha;
+  q.brightness = o.bright * 0.01f;
+  q.contrast = o.contrast * 0.01f;
+  q.gamma = o.gamma;
+  q.hsvShift = host::AColor(o.hsv[0], o.hsv[1], o.hsv[2], 0.0f);
+  q.rgbShift = host::AColor(o.rgb[0], o.rgb[1], o.rgb[2], 0.0f);
+}
+
+Texmap* Build(const MapDesc& d, SceneGraph& graph, std::string& error) {
+  if (d.type == MapType::Layered && d.layers.empty()) {
+    error = Where(d.pos) + "a layered map needs at least one layer";
+    return nullptr;
+  }
+  Texmap* map = Create(d, error);
+  if (!map) return nullptr;
+  map->SetName(d.name);
+  graph.positions[map] = d.pos;
+  switch (d.type) {
+    case MapType::Layered: {
+      Quilbo* q = AsLayered(map);
+      ConfigureLayered(*q, d);
+      for (std::size_t i = 0; i < d.layers.size(); ++i) {
+        const MapDesc* subs[2] = {d.layers[i].map.get(), d.layers[i].mask.get()};
+        for (int k = 0; k < 2; ++k) {
+          if (!subs[k]) continue;
+          Texmap* sub = Build(*subs[k], graph, error);
+          if (!sub) {
+            host::DeleteGraph(map);
+            return nullptr;
+          }
+          q->SetSubTexmap(2 * static_cast<int>(i) + k, sub);
+        }
+      }
+      SyncParamBlock(*q);
+      break;
+    }
+    case MapType::Constant: static_cast<host::ConstantTex*>(map)->params = d.constant; break;
+    case MapType::Checker: static_cast<host::CheckerTex*>(map)->params = d.checker; break;
+    case MapType::Gradient: static_cast<host::GradientTex*>(map)->params = d.gradient; break;
+    case MapType::Noise: static_cast<host::NoiseTex*>(map)->params = d.noise; break;
+    case MapType::Bitmap: {
+      auto* b = static_cast<BitmapTex*>(map);
+      b->file = d.bitmap.file;
+      b->tile = d.bitmap.tile;
+      b->offset = d.bitmap.offset;
+      break;
+    }
+  }
+  return map;
+}
+
+}  // namespace
+
+bool BuildGraph(const MapDesc& desc, SceneGraph& graph, std::string& error) {
+  graph.root = Build(desc, graph, error);
+  return graph.root != nullptr;
+}
+
+void SyncParamBlock(Quilbo& q) {
+  host::IParamBlock2* pb = q.pblock;
+  if (!pb) return;
+  const int n = q.LayerCount();
+  pb->SetCount(params::kMapList, 2 * n);
+  for (host::ParamID id : {params::kMapEnabled, params::kMaskEnabled, params::kMapUsed, params::kColorList,
+                           params::kOpasityList, params::kModeList, params::kEditIds}) {
+    pb->SetCount(id, n);
+  }
+  const int walk = q.Tables().WalkableLayers();
+  for (int i = 0; i < walk; ++i) {
+    pb->SetValue(params::kMapEnabled, 0, q.mapOn[i], i);
+    pb->SetValue(params::kMaskEnabled, 0, q.maskOn[i], i);
+    pb->SetValue(params::kMapUsed, 0, q.layerUsed[i], i);
+    pb->SetValue(params::kColorList, 0, q.layerColor[i], i);
+    pb->SetValue(params::kOpasityList, 0, q.opacity[i], i);
+    pb->SetValue(params::kModeList, 0, q.blendMode[i], i);
+    pb->SetValue(params::kEditIds, 0, std::to_string(i).c_str(), i);
+  }
+}
+
+// --- Checking and describing ----------------------------------------------------
+
+namespace {
+
+bool KnownClass(Texmap* t) {
+  const host::Class_ID id = t->ClassID();
+  return id == QUILBO_CLASS_ID || id == BITMAP_TEX_CLASS_ID || id == host::CONSTANT_TEX_CLASS_ID ||
+         id == host::CHECKER_TEX_CLASS_ID || id == host::GRADIENT_TEX_CLASS_ID || id == host::NOISE_TEX_CLASS_ID;
+}
+
+std::string ClassText(Texmap* t) {
+  host::MSTR name;
+  t->GetClassName(name);
+  return name.empty() ? "an unknown class" : name;
+}
+
+bool Check(Texmap* t, int depth, std::set<Texmap*>& onPath, std::set<Texmap*>& done, std::string& error) {
+  if (done.count(t)) return true;
+  if (onPath.count(t)) {
+    error = "a " + ClassText(t) + " map is its own sub-map (a reference cycle)";
+    return false;
+  }
+  if (depth >= kMaxNesting) {
+    error = "maps nested more than " + std::to_string(kMaxNesting) + " deep";
+    return false;
+  }
+  if (!KnownClass(t)) {
+    error = "a map of " + ClassText(t) + " cannot be evaluated by this program";
+    return false;
+  }
+  onPath.insert(t);
+  const int n = t->NumSubTexmaps();
+  for (int i = 0; i < n; ++i) {
+    Texmap* sub = t->GetSubTexmap(i);
+    if (sub && !Check(sub, depth + 1, onPath, done, error)) return false;
+  }
+  onPath.erase(t);
+  done.insert(t);
+  return true;
+}
+
+template <class T>
+T Entry(const host::Tab<T>& table, int i, T fallback) {
+  return i < table.Count() ? table[i] : fallback;
+}
+
+bool Describe(Texmap* t, const SceneGraph& graph, MapDesc& d, int depth, std::string& error);
+
+std::unique_ptr<MapDesc> DescribeSub(Texmap* t, const SceneGraph& graph, int depth, std::string& error) {
+  if (!t) return nullptr;
+  auto d = std::make_unique<MapDesc>();
+  if (!Describe(t, graph, *d, depth + 1, error)) return nullptr;
+  return d;
+}
+
+bool Describe(Texmap* t, const SceneGraph& graph, MapDesc& d, int depth, std::string& error) {
+  if (depth >= kMaxNesting) {
+    error = "maps nested more than " + std::to_string(kMaxNesting) + " deep";
+    return false;
+  }
+  d.name = t->GetName();
+  if (auto it = graph.positions.find(t); it != graph.positions.end()) d.pos = it->second;
+  const host::Class_ID id = t->ClassID();
+  if (Quilbo* q = AsLayered(t)) {
+    d.type = MapType::Layered;
+    if (auto v = graph.layerChunkVersions.find(t); v != graph.layerChunkVersions.end()) d.layerChunkVersion = v->second;
+    const int n = q->LayerCount();
+    d.layers.clear();
+    d.layers.resize(static_cast<std::size_t>(n));
+    for (int i = 0; i < n; ++i) {
+      LayerDesc& l = d.layers[static_cast<std::size_t>(i)];
+      l.mapOn = Entry(q->mapOn, i, 1) != 0;
+      l.maskOn = Entry(q->maskOn, i, 1) != 0;
+      l.used = Entry(q->layerUsed, i, 1) != 0;
+      l.opacity = Entry(q->opacity, i, 100.0f);
+      l.color = Entry(q->layerColor, i, host::Color(0.5f, 0.5f, 0.5f));
+      l.mode = Entry(q->blendMode, i, 0);
+      l.map = DescribeSub(q->GetSubTexmap(2 * i), graph, depth, error);
+      if (!error.empty()) return false;
+      l.mask = DescribeSub(q->GetSubTexmap(2 * i + 1), graph, depth, error);
+      if (!error.empty()) return false;
+    }
+    OutputDesc& o = d.output;
+    o.on = q->outputOn;
+    o.clamp = q->clampOn;
+    o.mono = q->monoOn;
+    o.alpha = q->alphaShift;
+    o.bright = PercentFromFactor(q->brightness);
+    o.contrast = PercentFromFactor(q->contrast);
+    o.gamma = q->gamma;
+    o.hsv = {q->hsvShift.r, q->hsvShift.g, q->hsvShift.b};
+    o.rgb = {q->rgbShift.r, q->rgbShift.g, q->rgbShift.b};
+  } else if (id == host::CONSTANT_TEX_CLASS_ID) {
+    d.type = MapType::Constant;
+    d.constant = static_cast<host::ConstantTex*>(t)->params;
+  } else if (id == host::CHECKER_TEX_CLASS_ID) {
+    d.type = MapType::Checker;
+    d.checker = static_cast<host::CheckerTex*>(t)->params;
+  } else if (id == host::GRADIENT_TEX_CLASS_ID) {
+    d.type = MapType::Gradient;
+    d.gradient = static_cast<host::GradientTex*>(t)->params;
+  } else if (id == host::NOISE_TEX_CLASS_ID) {
+    d.type = MapType::Noise;
+    d.noise = static_cast<host::NoiseTex*>(t)->params;
+  } else if (id == BITMAP_TEX_CLASS_ID) {
+    auto* b = static_cast<BitmapTex*>(t);
+    d.type = MapType::Bitmap;
+    d.bitmap.file = b->file;
+    d.bitmap.tile = b->tile;
+    d.bitmap.offset = b->offset;
+    fs::path p(b->file);
+    if (p.is_relative() && !graph.baseDir.empty()) p = fs::path(graph.baseDir) / p;
+    d.bitmap.resolvedPath = p.lexically_normal().string();
+  } else {
+    error = "a map of " + ClassText(t) + " has no scene description";
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool CheckGraph(Texmap* root, std::string& error) {
+  if (!root) {
+    error = "the scene has no root map";
+    return false;
+  }
+  std::set<Texmap*> onPath;
+  std::set<Texmap*> done;
+  return Check(root, 0, onPath, done, error);
+}
+
+bool DescribeGraph(Texmap* root, const SceneGraph& graph, MapDesc& desc, std::string& error) {
+  error.clear();
+  return Describe(root, graph, desc, 0, error);
+}
+
+float PercentFromFactor(float factor) {
+  const float center = static_cast<float>(static_cast<double>(factor) / static_cast<double>(0.01f));
+  if (!std::isfinite(factor) || !std::isfinite(center)) return center;
+  const double exact = static_cast<double>(factor) / static_cast<double>(0.01f);
+  float p = center;
+  for (int k = 0; k < 32; ++k) p = std::nextafter(p, -INFINITY);
+  float best = center;
+  std::size_t bestLength = 0;
+  double bestDistance = 0.0;
+  for (int k = 0; k <= 64; ++k, p = std::nextafter(p, INFINITY)) {
+    const float back = p * 0.01f;
+    if (std::memcmp(&back, &factor, sizeof back) != 0) continue;
+    const std::size_t length = FloatText(p).size();
+    const double distance = std::fabs(static_cast<double>(p) - exact);
+    if (bestLength == 0 || length < bestLength || (length == bestLength && distance < bestDistance)) {
+      best = p;
+      bestLength = length;
+      bestDistance = distance;
+    }
+  }
+  return best;
+}
+
+// --- Images ----------------------------------------------------------------------
 
 std::shared_ptr<const Image> ImageLibrary::Get(const std::string& path, std::string& error) {
   auto it = images_.find(path);
@@ -23,195 +326,37 @@ std::shared_ptr<const Image> ImageLibrary::Get(const std::string& path, std::str
 
 namespace {
 
-// Index of the pixel holding coordinate x (in pixels) on an axis of n pixels,
-// wrapped into [0, n).
-int WrapIndex(float x, int n) {
-  const auto nf = static_cast<float>(n);
-  float w = x - nf * std::floor(x / nf);
-  if (!(w >= 0.0f)) w = 0.0f;  // NaN
-  if (w >= nf) w = 0.0f;       // rounding at the top end
-  return static_cast<int>(w);
+void CollectMaps(Texmap* t, std::set<Texmap*>& seen, std::vector<Texmap*>& order) {
+  if (!t || !seen.insert(t).second) return;
+  order.push_back(t);
+  const int n = t->NumSubTexmaps();
+  for (int i = 0; i < n; ++i) CollectMaps(t->GetSubTexmap(i), seen, order);
 }
 
 }  // namespace
 
-host::AColor SampleBilinear(const Image& image, float u, float v) {
-  if (image.width <= 0 || image.height <= 0) return host::AColor(0.0f, 0.0f, 0.0f, 0.0f);
-  float x = u * static_cast<float>(image.width) - 0.5f;
-  float y = (1.0f - v) * static_cast<float>(image.height) - 0.5f;
-  if (!std::isfinite(x)) x = 0.0f;
-  if (!std::isfinite(y)) y = 0.0f;
-  const float x0 = std::floor(x);
-  const float y0 = std::floor(y);
-  const float fx = x - x0;
-  const float fy = y - y0;
-  const int xa = WrapIndex(x0, image.width);
-  const int xb = xa + 1 == image.width ? 0 : xa + 1;
-  const int ya = WrapIndex(y0, image.height);
-  const int yb = ya + 1 == image.height ? 0 : ya + 1;
-  const host::AColor c00 = image.At(xa, ya);
-  const host::AColor c10 = image.At(xb, ya);
-  const host::AColor c01 = image.At(xa, yb);
-  const host::AColor c11 = image.At(xb, yb);
-  auto lerp = [](float a, float b, float t) { return a + (b - a) * t; };
-  auto mix = [&](const host::AColor& a, const host::AColor& b, float t) {
-    return host::AColor(lerp(a.r, b.r, t), lerp(a.g, b.g, t), lerp(a.b, b.b, t), lerp(a.a, b.a, t));
-  };
-  return mix(mix(c00, c10, fx), mix(c01, c11, fx), fy);
-}
-
-OutputSettings ToOutputSettings(const OutputDesc& d) {
-  OutputSettings o;
-  o.outputOn = d.on;
-  o.clampOn = d.clamp;
-  o.monoOn = d.mono;
-  o.alphaShift = d.alpha;
-  o.brightness = d.bright * 0.01f;
-  o.contrast = d.contrast * 0.01f;
-  o.gamma = d.gamma;
-  o.hsvShift = host::AColor(d.hsv[0], d.hsv[1], d.hsv[2], 0.0f);
-  o.rgbShift = host::AColor(d.rgb[0], d.rgb[1], d.rgb[2], 0.0f);
-  return o;
-}
-
-namespace {
-
-// The procedural maps: a pure colour function of (u, v) and the slope bump.
-template <class Params, host::AColor (*Eval)(const Params&, float, float)>
-class ProceduralNode final : public MapNode {
- public:
-  explicit ProceduralNode(const Params& p) : p_(p) {}
-  host::AColor EvalColor(const Sample& s) const override { return Eval(p_, s.u, s.v); }
-  host::Point3 EvalNormalPerturb(const Sample& s) const override {
-    return host::SlopePerturb([this](float u, float v) { return Eval(p_, u, v); }, s.u, s.v);
-  }
-
- private:
-  Params p_;
-};
-
-class ConstantNode final : public MapNode {
- public:
-  explicit ConstantNode(const host::ConstantParams& p) : p_(p) {}
-  host::AColor EvalColor(const Sample&) const override { return p_.color; }
-  host::Point3 EvalNormalPerturb(const Sample&) const override { return p_.perturb; }
-
- private:
-  host::ConstantParams p_;
-};
-
-class BitmapNode final : public MapNode {
- public:
-  BitmapNode(std::shared_ptr<const Image> image, const BitmapDesc& d) : image_(std::move(image)), d_(d) {}
-  host::AColor EvalColor(const Sample& s) const override { return At(s.u, s.v); }
-  host::Point3 EvalNormalPerturb(const Sample& s) const override {
-    return host::SlopePerturb([this](float u, float v) { return At(u, v); }, s.u, s.v);
-  }
-
- private:
-  host::AColor At(float u, float v) const {
-    return SampleBilinear(*image_, u * d_.tile[0] + d_.offset[0], v * d_.tile[1] + d_.offset[1]);
-  }
-  std::shared_ptr<const Image> image_;
-  BitmapDesc d_;
-};
-
-// The layer stack: the same tables the map object holds, walked by the
-// compositing engine.
-class LayeredNode final : public MapNode {
- public:
-  host::AColor EvalColor(const Sample& s) const override {
-    return EvalLayeredColor(Tables(), output_, [&s](const MapNode* m) { return m->EvalColor(s); }).color;
-  }
-  host::Point3 EvalNormalPerturb(const Sample& s) const override {
-    return CompositePerturb(
-        Tables(), [&s](const MapNode* m) { return m->EvalNormalPerturb(s); },
-        [&s](const MapNode* m) { return m->EvalColor(s); });
-  }
-  void Update() override {
-    for (const auto& child : children_) child->Update();
-  }
-
-  bool Build(const MapDesc& d, ImageLibrary& images, std::string& error) {
-    const int n = static_cast<int>(d.layers.size());
-    if (!subMaps_.SetCount(2 * n) || !mapOn_.SetCount(n) || !maskOn_.SetCount(n) || !layerUsed_.SetCount(n) ||
-        !opacity_.SetCount(n) || !layerColor_.SetCount(n) || !blendMode_.SetCount(n)) {
-      error = "out of memory";
+bool PrepareGraph(SceneGraph& graph, ImageLibrary& images, std::string& error) {
+  std::set<Texmap*> seen;
+  std::vector<Texmap*> maps;
+  CollectMaps(graph.root, seen, maps);
+  for (Texmap* t : maps) {
+    if (t->ClassID() != BITMAP_TEX_CLASS_ID) continue;
+    auto* b = static_cast<BitmapTex*>(t);
+    fs::path p(b->file);
+    if (p.is_relative() && !graph.baseDir.empty()) p = fs::path(graph.baseDir) / p;
+    std::string why;
+    auto image = images.Get(p.lexically_normal().string(), why);
+    if (!image) {
+      const auto pos = graph.positions.find(t);
+      error = graph.path + ":" + (pos != graph.positions.end() && pos->second.line > 0 ? Where(pos->second) : " ") +
+              "\"" + b->file + "\": " + why;
       return false;
     }
-    for (int i = 0; i < n; ++i) {
-      const LayerDesc& l = d.layers[static_cast<std::size_t>(i)];
-      mapOn_[i] = l.mapOn ? 1 : 0;
-      maskOn_[i] = l.maskOn ? 1 : 0;
-      layerUsed_[i] = l.used ? 1 : 0;
-      opacity_[i] = l.opacity;
-      layerColor_[i] = l.color;
-      blendMode_[i] = l.mode;
-      subMaps_[2 * i] = Child(l.map.get(), images, error);
-      if (l.map && !subMaps_[2 * i]) return false;
-      subMaps_[2 * i + 1] = Child(l.mask.get(), images, error);
-      if (l.mask && !subMaps_[2 * i + 1]) return false;
-    }
-    output_ = ToOutputSettings(d.output);
-    return true;
+    b->SetImage(std::move(image));
   }
-
- private:
-  const MapNode* Child(const MapDesc* d, ImageLibrary& images, std::string& error) {
-    if (!d) return nullptr;
-    auto node = BuildMap(*d, images, error);
-    if (!node) return nullptr;
-    children_.push_back(std::move(node));
-    return children_.back().get();
-  }
-
-  LayerTables<const MapNode*> Tables() const {
-    return {subMaps_, mapOn_, maskOn_, layerUsed_, opacity_, layerColor_, blendMode_};
-  }
-
-  host::Tab<const MapNode*> subMaps_;
-  host::Tab<int> mapOn_;
-  host::Tab<int> maskOn_;
-  host::Tab<int> layerUsed_;
-  host::Tab<float> opacity_;
-  host::Tab<host::Color> layerColor_;
-  host::Tab<int> blendMode_;
-  OutputSettings output_;
-  std::vector<std::unique_ptr<MapNode>> children_;
-};
-
-std::string Where(const MapDesc& d) {
-  return d.pos.line > 0 ? std::to_string(d.pos.line) + ":" + std::to_string(d.pos.column) + ": " : "";
-}
-
-}  // namespace
-
-std::unique_ptr<MapNode> BuildMap(const MapDesc& d, ImageLibrary& images, std::string& error) {
-  switch (d.type) {
-    case MapType::Layered: {
-      auto node = std::make_unique<LayeredNode>();
-      if (!node->Build(d, images, error)) return nullptr;
-      return node;
-    }
-    case MapType::Constant: return std::make_unique<ConstantNode>(d.constant);
-    case MapType::Bitmap: {
-      std::string why;
-      auto image = images.Get(d.bitmap.resolvedPath.empty() ? d.bitmap.file : d.bitmap.resolvedPath, why);
-      if (!image) {
-        error = Where(d) + "\"" + d.bitmap.file + "\": " + why;
-        return nullptr;
-      }
-      return std::make_unique<BitmapNode>(std::move(image), d.bitmap);
-    }
-    case MapType::Checker:
-      return std::make_unique<ProceduralNode<host::CheckerParams, &host::EvalChecker>>(d.checker);
-    case MapType::Gradient:
-      return std::make_unique<ProceduralNode<host::GradientParams, &host::EvalGradient>>(d.gradient);
-    case MapType::Noise:
-      return std::make_unique<ProceduralNode<host::NoiseParams, &host::EvalNoise>>(d.noise);
-  }
-  error = "unknown map type";
-  return nullptr;
+  host::Interval valid = host::FOREVER;
+  graph.root->Update(0, valid);
+  return true;
 }
 
 }  // namespace tessary::app

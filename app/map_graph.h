@@ -1,40 +1,69 @@
 #pragma once
-// The maps of a scene, built from its description. Each node answers the
-// three questions the host asks a texture map at a shading sample: its
-// colour, its grey value and its normal perturbation. The layered node runs
-// the compositing engine's walks over its own layer tables, exactly as the
-// map object does; the others are the host's standard maps and the bitmap.
-// Evaluation only reads the nodes, so render threads share one graph.
+// The maps of a scene as host objects. A description (scene_desc.h) becomes
+// a graph of texture maps made by class through the host's class directory:
+// the layered map of the plug-in module, configured as its editor would
+// (layer count through SetNumSubTexmaps, the public per-layer tables and
+// output fields, sub-maps through SetSubTexmap), and the host's standard
+// maps and bitmaps. The reverse turns any such graph, also one read from a
+// binary scene file, back into a description.
 
 #include <map>
 #include <memory>
 #include <string>
-#include <vector>
 
+#include "app/bitmap_tex.h"
 #include "app/image_io.h"
 #include "app/scene_desc.h"
-#include "compositing/output_settings.h"
-#include "host/color.h"
-#include "host/point3.h"
+#include "host/mtl.h"
+
+namespace tessary {
+class Quilbo;
+}
 
 namespace tessary::app {
 
-// One shading sample: the texture coordinate, v upwards.
-struct Sample {
-  float u = 0.5f;
-  float v = 0.5f;
+// The layered map behind m, or null when m is another class. The class ID
+// is checked before the cast: no RTTI is used across the module boundary.
+Quilbo* AsLayered(host::Animatable* m);
+
+// A scene's maps. Owns the graph below root.
+struct SceneGraph {
+  SceneGraph() = default;
+  ~SceneGraph();
+  SceneGraph(const SceneGraph&) = delete;
+  SceneGraph& operator=(const SceneGraph&) = delete;
+
+  host::Texmap* root = nullptr;
+  std::string path;     // the scene file, for messages
+  std::string baseDir;  // relative bitmap paths start here
+  // Where each map stood in a JSON scene.
+  std::map<const host::ReferenceTarget*, SourcePos> positions;
+  // The version (1 to 4) of the layer-data chunk each layered map of a
+  // binary scene was loaded from.
+  std::map<const host::ReferenceTarget*, int> layerChunkVersions;
 };
 
-class MapNode {
- public:
-  virtual ~MapNode() = default;
-  virtual host::AColor EvalColor(const Sample& s) const = 0;
-  // The intensity of EvalColor: ((b + g) + r) x 0.33333334.
-  virtual float EvalMono(const Sample& s) const;
-  virtual host::Point3 EvalNormalPerturb(const Sample& s) const = 0;
-  // Makes the node ready before rendering; called once per render.
-  virtual void Update() {}
-};
+// Makes the maps of a description into graph (which must be empty). False
+// with "LINE:COLUMN: message" (when known) in `error`.
+bool BuildGraph(const MapDesc& desc, SceneGraph& graph, std::string& error);
+
+// Checks a graph read from a file before anything evaluates it: every map is
+// of a known texture-map class, no map is its own sub-map at any depth, and
+// maps nest at most kMaxNesting deep.
+bool CheckGraph(host::Texmap* root, std::string& error);
+
+// Copies the values that the layered map's parameter block mirrors (layer
+// count and per-layer values) from the map's own tables into the block.
+void SyncParamBlock(Quilbo& map);
+
+// The description of a graph. "bright" and "contrast" come back as the
+// percentage whose x 0.01f gives the map's factor, the shortest such text.
+bool DescribeGraph(host::Texmap* root, const SceneGraph& graph, MapDesc& desc, std::string& error);
+
+// The editor's percentage for a brightness or contrast factor: among the
+// floats p with p x 0.01f == factor, the one with the shortest decimal text
+// (nearest to factor / 0.01 on a tie); factor / 0.01f when there is none.
+float PercentFromFactor(float factor);
 
 // The images of a scene, each file read once however many maps show it.
 class ImageLibrary {
@@ -46,17 +75,8 @@ class ImageLibrary {
   std::map<std::string, std::shared_ptr<const Image>> images_;
 };
 
-// Bilinear sample with wrap-around tiling: (u, v) = (0, 0) is the lower left
-// corner of the image, pixel centres at half-pixel offsets, and coordinates
-// outside [0, 1) wrap. A non-finite coordinate reads pixel 0 of its axis.
-host::AColor SampleBilinear(const Image& image, float u, float v);
-
-// The output settings of the map from their description: "bright" and
-// "contrast" percentages become factors (x 0.01f).
-OutputSettings ToOutputSettings(const OutputDesc& d);
-
-// Builds the node tree of a map description. On failure returns null and
-// sets `error` to "LINE:COLUMN: message" of the offending map when known.
-std::unique_ptr<MapNode> BuildMap(const MapDesc& desc, ImageLibrary& images, std::string& error);
+// Reads the image of every bitmap map of the graph (relative paths against
+// graph.baseDir) and gives it to the map; then updates the root for time 0.
+bool PrepareGraph(SceneGraph& graph, ImageLibrary& images, std::string& error);
 
 }  // namespace tessary::app

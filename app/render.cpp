@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "host/shade_context.h"
+
 namespace tessary::app {
 
 namespace {
@@ -16,18 +18,18 @@ constexpr int kBandRows = 64;
 constexpr int kTileSide = 64;
 
 // Renders rows [y0, y0 + rows) of a width x height image into `band`.
-void RenderBand(const MapNode& root, int width, int height, int y0, int rows, float* band,
-                tbb::enumerable_thread_specific<Sample>& contexts) {
+void RenderBand(host::Texmap& root, int width, int height, int y0, int rows, float* band,
+                tbb::enumerable_thread_specific<host::ShadeContext>& contexts) {
   const float invW = 1.0f / static_cast<float>(width);
   const float invH = 1.0f / static_cast<float>(height);
   tbb::parallel_for(tbb::blocked_range2d<int>(0, rows, kTileSide, 0, width, kTileSide),
                     [&](const tbb::blocked_range2d<int>& r) {
-                      Sample& sc = contexts.local();
+                      host::ShadeContext& sc = contexts.local();
                       for (int y = r.rows().begin(); y < r.rows().end(); ++y) {
-                        sc.v = 1.0f - (static_cast<float>(y0 + y) + 0.5f) * invH;
+                        const float v = 1.0f - (static_cast<float>(y0 + y) + 0.5f) * invH;
                         float* row = band + static_cast<std::size_t>(y) * static_cast<std::size_t>(width) * 4;
                         for (int x = r.cols().begin(); x < r.cols().end(); ++x) {
-                          sc.u = (static_cast<float>(x) + 0.5f) * invW;
+                          sc.MoveTo(host::Point3((static_cast<float>(x) + 0.5f) * invW, v, 0.0f));
                           const host::AColor c = root.EvalColor(sc);
                           float* p = row + static_cast<std::size_t>(x) * 4;
                           p[0] = c.r;
@@ -45,9 +47,9 @@ int ThreadCount(int requested) {
 
 }  // namespace
 
-bool RenderTo(const MapNode& root, ImageWriter& writer, const RenderOptions& o, std::string& error) {
+bool RenderTo(host::Texmap& root, ImageWriter& writer, const RenderOptions& o, std::string& error) {
   tbb::task_arena arena(ThreadCount(o.threads));
-  tbb::enumerable_thread_specific<Sample> contexts;
+  tbb::enumerable_thread_specific<host::ShadeContext> contexts;
   std::vector<float> band(static_cast<std::size_t>(std::min(kBandRows, o.height)) * static_cast<std::size_t>(o.width) * 4);
   for (int y0 = 0; y0 < o.height; y0 += kBandRows) {
     const int rows = std::min(kBandRows, o.height - y0);
@@ -58,13 +60,13 @@ bool RenderTo(const MapNode& root, ImageWriter& writer, const RenderOptions& o, 
   return true;
 }
 
-Image RenderImage(const MapNode& root, int width, int height, int threads) {
+Image RenderImage(host::Texmap& root, int width, int height, int threads) {
   Image image;
   image.width = width;
   image.height = height;
   image.rgba.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4, 0.0f);
   tbb::task_arena arena(ThreadCount(threads));
-  tbb::enumerable_thread_specific<Sample> contexts;
+  tbb::enumerable_thread_specific<host::ShadeContext> contexts;
   arena.execute([&] { RenderBand(root, width, height, 0, height, image.rgba.data(), contexts); });
   return image;
 }

@@ -64,6 +64,7 @@ struct MapDesc {
   MapType type = MapType::Constant;
   std::string name;
   SourcePos pos;
+  int layerChunkVersion = 0;  // binary scenes: the layer data's version (not compared)
   // tessary
   std::vector<LayerDesc> layers;
   OutputDesc output;

@@ -6,8 +6,15 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <set>
+#include <vector>
 
 #include "app/scene_json.h"
+#include "host/classdesc.h"
+#include "host/iosave.h"
+#include "host/iparamb2.h"
+#include "host/scene_file.h"
+#include "map/quilbo.h"
 
 namespace tessary::app {
 
@@ -19,13 +26,118 @@ bool IsBinaryScenePath(const std::string& path) {
   return ext == ".tsy";
 }
 
-bool LoadScene(const std::string& path, SceneDesc& scene, int& layerChunkVersion, std::string& error) {
-  layerChunkVersion = 0;
-  if (IsBinaryScenePath(path)) {
-    error = path + ": binary scene files cannot be read by this build yet";
+std::map<std::size_t, int> LayerChunkVersions(std::span<const std::uint8_t> bytes) {
+  std::map<std::size_t, int> versions;
+  if (bytes.size() < host::kSceneHeaderSize) return versions;
+  host::MemoryLoad l(bytes, host::kSceneHeaderSize);
+  while (l.OpenChunk() == host::IO_OK) {
+    if (l.CurChunkID() == host::kSceneObjectTableChunk) {
+      std::size_t index = 0;
+      while (l.OpenChunk() == host::IO_OK) {
+        if (l.CurChunkID() == host::kSceneObjectChunk) {
+          while (l.OpenChunk() == host::IO_OK) {
+            if (l.CurChunkID() == host::kSceneObjectDataChunk && l.CurChunkIsContainer()) {
+              while (l.OpenChunk() == host::IO_OK) {
+                const unsigned id = l.CurChunkID();
+                if (id >= LAYERS_V1_CHUNK && id <= LAYERS_V4_CHUNK && (id & 0x000Fu) == 0)
+                  versions[index] = static_cast<int>((id - 0x4000u) >> 4);
+                l.CloseChunk();
+              }
+            }
+            l.CloseChunk();
+          }
+          ++index;
+        }
+        l.CloseChunk();
+      }
+    }
+    l.CloseChunk();
+  }
+  return versions;
+}
+
+namespace {
+
+// Walks the graph once, calling f on every map.
+template <class F>
+void ForEachMap(host::Texmap* t, std::set<host::Texmap*>& seen, F&& f) {
+  if (!t || !seen.insert(t).second) return;
+  f(t);
+  const int n = t->NumSubTexmaps();
+  for (int i = 0; i < n; ++i) ForEachMap(t->GetSubTexmap(i), seen, f);
+}
+
+bool LoadBinary(const std::string& path, SceneGraph& graph, std::string& error) {
+  std::error_code ec;
+  if (!fs::is_regular_file(path, ec)) {
+    error = path + ": cannot read: no such file";
     return false;
   }
-  return ReadSceneJson(path, scene, error);
+  std::vector<std::uint8_t> bytes;
+  std::string why;
+  if (!host::ReadWholeFile(path, host::kMaxSceneFileBytes, bytes, &why)) {
+    error = path + ": cannot read: " + why;
+    return false;
+  }
+  // Objects are made in index order; the loader records them so the chunk
+  // versions found by index can be given to the maps. The host's parameter
+  // blocks have no class of their own in the directory: a layered map's
+  // block is made from the map's schema, and the map's Load fills it.
+  std::vector<host::ReferenceTarget*> made;
+  host::ClassDirectory& directory = host::ClassDirectory::Instance();
+  const host::SceneObjectFactory factory = [&](host::SClass_ID sclass, host::Class_ID cid) -> host::ReferenceTarget* {
+    host::ReferenceTarget* obj = nullptr;
+    if (sclass == host::PARAMETER_BLOCK2_CLASS_ID) {
+      auto* cd = static_cast<host::ClassDesc2*>(directory.Find(host::TEXMAP_CLASS_ID, QUILBO_CLASS_ID));
+      const host::ParamBlockDesc2* schema = cd ? cd->GetParamBlockDescByID(0) : nullptr;
+      if (schema) obj = host::CreateParameterBlock2(schema, nullptr);
+    } else {
+      host::Animatable* a = directory.Create(sclass, cid, true);
+      obj = dynamic_cast<host::ReferenceTarget*>(a);
+      if (a && !obj) a->DeleteThis();
+    }
+    made.push_back(obj);
+    return obj;
+  };
+  host::ReferenceTarget* root = host::ReadScene(bytes, &why, factory);
+  if (!root) {
+    error = path + ": " + why;
+    return false;
+  }
+  if (root->SuperClassID() != host::TEXMAP_CLASS_ID) {
+    host::DeleteGraph(root);
+    error = path + ": the root object is not a texture map";
+    return false;
+  }
+  graph.root = static_cast<host::Texmap*>(root);
+  if (!CheckGraph(graph.root, why)) {
+    error = path + ": " + why;
+    return false;
+  }
+  for (const auto& [index, version] : LayerChunkVersions(bytes)) {
+    if (index < made.size() && made[index]) graph.layerChunkVersions[made[index]] = version;
+  }
+  std::set<host::Texmap*> seen;
+  ForEachMap(graph.root, seen, [](host::Texmap* t) {
+    if (Quilbo* q = AsLayered(t)) SyncParamBlock(*q);
+  });
+  return true;
+}
+
+}  // namespace
+
+bool LoadScene(const std::string& path, SceneGraph& graph, std::string& error) {
+  graph.path = path;
+  graph.baseDir = fs::path(path).parent_path().string();
+  if (IsBinaryScenePath(path)) return LoadBinary(path, graph, error);
+  SceneDesc scene;
+  if (!ReadSceneJson(path, scene, error)) return false;
+  std::string why;
+  if (!BuildGraph(*scene.root, graph, why)) {
+    error = path + ":" + why;
+    return false;
+  }
+  return true;
 }
 
 bool WriteFileAtomically(const std::string& path, const std::string& bytes, std::string& error) {
@@ -66,9 +178,20 @@ bool WriteFileAtomically(const std::string& path, const std::string& bytes, std:
   return true;
 }
 
-bool SaveScene(const std::string& path, const SceneDesc& scene, std::string& error) {
+bool SaveScene(const std::string& path, const SceneGraph& graph, std::string& error) {
+  std::string why;
   if (IsBinaryScenePath(path)) {
-    error = path + ": binary scene files cannot be written by this build yet";
+    std::vector<std::uint8_t> bytes;
+    if (host::WriteScene(graph.root, bytes, &why) != host::IO_OK) {
+      error = path + ": cannot write the scene: " + why;
+      return false;
+    }
+    return WriteFileAtomically(path, std::string(bytes.begin(), bytes.end()), error);
+  }
+  SceneDesc scene;
+  scene.root = std::make_unique<MapDesc>();
+  if (!DescribeGraph(graph.root, graph, *scene.root, why)) {
+    error = path + ": " + why;
     return false;
   }
   return WriteFileAtomically(path, WriteSceneJson(scene), error);
