@@ -57,11 +57,12 @@ class ScratchDir {
   std::filesystem::path path_;
 };
 
-// Runs the program with `args` (already shell-quoted as needed) in `dir`.
-inline RunResult RunProgram(const ScratchDir& dir, const std::string& args) {
+// Runs the program with `args` (already shell-quoted as needed) in `dir`;
+// `env` ("NAME=value ...") is set for the program when given.
+inline RunResult RunProgram(const ScratchDir& dir, const std::string& args, const std::string& env = "") {
   const auto outFile = dir.path().parent_path() / (dir.path().filename().string() + ".stdout");
   const auto errFile = dir.path().parent_path() / (dir.path().filename().string() + ".stderr");
-  const std::string cmd = "cd '" + dir.path().string() + "' && '" + ProgramPath() + "' " + args + " >'" +
+  const std::string cmd = "cd '" + dir.path().string() + "' && " + (env.empty() ? "" : "env " + env + " ") + "'" + ProgramPath() + "' " + args + " >'" +
                           outFile.string() + "' 2>'" + errFile.string() + "'";
   const int status = std::system(cmd.c_str());
   RunResult r;
