@@ -294,14 +294,12 @@ float PercentFromFactor(float factor) {
   const float center = static_cast<float>(static_cast<double>(factor) / static_cast<double>(0.01f));
   if (!std::isfinite(factor) || !std::isfinite(center)) return center;
   const double exact = static_cast<double>(factor) / static_cast<double>(0.01f);
-  float p = center;
-  for (int k = 0; k < 32; ++k) p = std::nextafter(p, -INFINITY);
   float best = center;
   std::size_t bestLength = 0;
   double bestDistance = 0.0;
-  for (int k = 0; k <= 64; ++k, p = std::nextafter(p, INFINITY)) {
+  auto consider = [&](float p) {
     const float back = p * 0.01f;
-    if (std::memcmp(&back, &factor, sizeof back) != 0) continue;
+    if (std::memcmp(&back, &factor, sizeof back) != 0) return;
     const std::size_t length = FloatText(p).size();
     const double distance = std::fabs(static_cast<double>(p) - exact);
     if (bestLength == 0 || length < bestLength || (length == bestLength && distance < bestDistance)) {
@@ -309,7 +307,13 @@ float PercentFromFactor(float factor) {
       bestLength = length;
       bestDistance = distance;
     }
-  }
+  };
+  // The neighbours of the quotient; stepping through zero skips +0, so the
+  // quotient itself is looked at on its own.
+  consider(center);
+  float p = center;
+  for (int k = 0; k < 32; ++k) p = std::nextafter(p, -INFINITY);
+  for (int k = 0; k <= 64; ++k, p = std::nextafter(p, INFINITY)) consider(p);
   return best;
 }
 

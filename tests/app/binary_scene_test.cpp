@@ -5,9 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <bit>
+#include <cmath>
 #include <functional>
 #include <optional>
 
+#include "app/image_io.h"
+#include "app/map_graph.h"
 #include "app/scene_json.h"
 #include "tests/app/test_util.h"
 #include "tests/app/tsy_builder.h"
@@ -185,13 +188,20 @@ const char* const kRichScene = R"({"format": "tessary-scene", "version": 1, "roo
                                           {"map": {"type": "constant", "color": ["nan", 0.5, "inf", 1],
                                                    "perturb": [0.5, -1, 0]}, "mode": 7}],
             "output": {"on": true, "mono": true}},
-    "mode": "Difference", "used": false, "mapOn": false, "color": [0.2, 0.4, 0.6]}],
+    "mode": "Difference", "used": false, "mapOn": false, "color": [0.2, 0.4, 0.6]},
+   {"map": {"type": "bitmap", "file": "tex.png", "tile": [2, 3], "offset": [0.25, -0.5]}, "mode": "Screen"}],
   "output": {"on": true, "clamp": true, "alpha": -0.125, "bright": 112.3, "contrast": 37.5, "gamma": 2.2,
              "hsv": [12, -0.3, 0.05], "rgb": [0.01, 0, -0.02]}}})";
 
 TEST(BinaryScene, JsonToTsyToJsonIsExact) {
   ScratchDir dir("tsy-roundtrip");
   WriteFile(dir / "rich.json", kRichScene);
+  Image tex;
+  tex.width = 3;
+  tex.height = 2;
+  tex.rgba = {0, 0, 0, 1, 1, 0, 0, 1, 0, 1, 0, 1, 0, 0, 1, 1, 1, 1, 1, 1, 0.5f, 0.5f, 0.5f, 1};
+  std::string error;
+  ASSERT_TRUE(WriteImage((dir / "tex.png").string(), ImageFormat::Png8, tex, error)) << error;
   ASSERT_EQ(RunProgram(dir, "convert rich.json a.json").exitCode, 0);
   const RunResult toTsy = RunProgram(dir, "convert rich.json rich.tsy");
   ASSERT_EQ(toTsy.exitCode, 0) << toTsy.err;
@@ -259,6 +269,17 @@ TEST_P(BadTsy, OneErrorLineNamingTheFileAndNothingWritten) {
 
 INSTANTIATE_TEST_SUITE_P(Program, BadTsy, ::testing::ValuesIn(BadTsyCases()),
                          [](const ::testing::TestParamInfo<BadTsyCase>& p) { return std::string(p.param.label); });
+
+// The editor's percentage comes back from the map's factor as written.
+TEST(BinaryScene, PercentagesComeBackFromTheirFactors) {
+  for (float p : {100.0f, 112.0f, 118.0f, 37.5f, 0.0f, -0.0f, 0.3f, 250.0f, 1.0f, 99.9f, 12345.67f, -20.0f, 1e-3f,
+                  112.3f, 65535.0f}) {
+    const float back = PercentFromFactor(p * 0.01f);
+    EXPECT_EQ(std::bit_cast<std::uint32_t>(back), std::bit_cast<std::uint32_t>(p)) << p << " came back as " << back;
+  }
+  EXPECT_TRUE(std::isnan(PercentFromFactor(NAN)));
+  EXPECT_EQ(PercentFromFactor(INFINITY), INFINITY);
+}
 
 TEST(BinaryScene, MissingModuleIsAClearError) {
   ScratchDir dir("nomodule");
