@@ -4,7 +4,10 @@
 
 #include <OpenImageIO/imagebuf.h>
 #include <OpenImageIO/imagebufalgo.h>
+#include <tbb/global_control.h>
+
 #include <charconv>
+#include <optional>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -106,6 +109,9 @@ int RunRender(const RenderArgs& a, std::ostream& out, std::ostream& err) {
   std::string error;
   ImageFormat format{};
   if (!FormatForPath(a.output, a.bits, format, error)) return Fail(err, a.output + ": " + error);
+  // --threads bounds every parallel step: reading the images and rendering.
+  std::optional<tbb::global_control> limit;
+  if (a.threads > 0) limit.emplace(tbb::global_control::max_allowed_parallelism, static_cast<std::size_t>(a.threads));
   SceneGraph graph;
   ImageLibrary images;
   if (!LoadMaps(a.scene, graph, images, err)) return kExitFailure;

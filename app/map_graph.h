@@ -10,6 +10,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/bitmap_tex.h"
 #include "app/image_io.h"
@@ -70,6 +71,9 @@ class ImageLibrary {
  public:
   // The image at `path`, read on first use; null with `error` set on failure.
   std::shared_ptr<const Image> Get(const std::string& path, std::string& error);
+  // Reads the files not read yet side by side (oneTBB); a file that fails
+  // is left for Get to report.
+  void Preload(const std::vector<std::string>& paths);
 
  private:
   std::map<std::string, std::shared_ptr<const Image>> images_;
