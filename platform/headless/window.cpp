@@ -287,12 +287,13 @@ HWND Create(DWORD exStyle, const char* className, const char* name, DWORD style,
     w->owner = parent;
   }
   HWND h = reinterpret_cast<HWND>(w->handle);
-  if (w->parent) W(w->parent)->children.push_back(h);
+  const bool isDialog = w->isDialog;
+  if (Window* pw = W(w->parent)) pw->children.push_back(h);
   s.windows[w->handle] = std::move(w);
   CREATESTRUCTA cs{param,        instance,  reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
                    parent,       rect.bottom - rect.top, rect.right - rect.left, rect.top, rect.left,
                    static_cast<LONG>(style), name, className, exStyle};
-  if (!W(h)->isDialog && SendMessageA(h, WM_CREATE, 0, reinterpret_cast<LPARAM>(&cs)) == -1) {
+  if (!isDialog && SendMessageA(h, WM_CREATE, 0, reinterpret_cast<LPARAM>(&cs)) == -1) {
     DestroyWindow(h);
     return nullptr;
   }
@@ -319,8 +320,9 @@ HWND CreateFromTemplate(HINSTANCE instance, LPCSTR name, HWND parent, DLGPROC pr
       return nullptr;
     }
   }
-  if (!W(dlg)) return nullptr;
-  HWND firstChild = W(dlg)->children.empty() ? nullptr : W(dlg)->children.front();
+  const Window* made = W(dlg);
+  if (!made) return nullptr;
+  HWND firstChild = made->children.empty() ? nullptr : made->children.front();
   SendMessageA(dlg, WM_INITDIALOG, reinterpret_cast<WPARAM>(firstChild), param);
   if (Window* d = W(dlg)) {
     if (t->style & WS_VISIBLE) d->style |= WS_VISIBLE;

@@ -1,0 +1,60 @@
+#pragma once
+// The bitmap map: an image file sampled with bilinear filtering and
+// wrap-around tiling at the shading context's UV. It saves the file path as
+// written in the scene, the tiling and the offset; the program resolves a
+// relative path against the scene file's folder and hands the map its image
+// before rendering (SetImage). Without an image the map is transparent black.
+
+#include <array>
+#include <memory>
+#include <string>
+
+#include "app/image_io.h"
+#include "host/classdesc.h"
+#include "host/iosave.h"
+#include "host/mtl.h"
+
+namespace tessary::app {
+
+inline constexpr host::Class_ID BITMAP_TEX_CLASS_ID(0x54530005, 0x00000001);
+
+inline constexpr USHORT BITMAP_BASE_CHUNK = 0x4000;
+inline constexpr USHORT BITMAP_FILE_CHUNK = 0x5000;    // the path, NUL-terminated
+inline constexpr USHORT BITMAP_PLACING_CHUNK = 0x5010;  // tile u, v, offset u, v: 4 f32
+
+// Paths longer than this are refused when loading.
+inline constexpr std::size_t kMaxBitmapPathBytes = 4096;
+
+// Bilinear sample with wrap-around tiling: (u, v) = (0, 0) is the lower left
+// corner of the image, pixel centres at half-pixel offsets, and coordinates
+// outside [0, 1) wrap. A non-finite coordinate reads pixel 0 of its axis.
+host::AColor SampleBilinear(const Image& image, float u, float v);
+
+class BitmapTex final : public host::Texmap {
+ public:
+  host::Class_ID ClassID() override { return BITMAP_TEX_CLASS_ID; }
+  void GetClassName(host::MSTR& s) override { s = "Bitmap"; }
+  host::AColor EvalColor(host::ShadeContext& sc) override;
+  // The fall of the grey value across a small step in u and v.
+  host::Point3 EvalNormalPerturb(host::ShadeContext& sc) override;
+  host::IOResult Save(host::ISave* isave) override;
+  // A missing or empty path, a path without its terminator or a placing
+  // chunk of the wrong size fail the load with a message.
+  host::IOResult Load(host::ILoad* iload) override;
+  host::RefTargetHandle Clone(host::RemapDir& remap) override;
+
+  void SetImage(std::shared_ptr<const Image> image) { image_ = std::move(image); }
+  const Image* GetImage() const { return image_.get(); }
+
+  std::string file;                         // as written in the scene
+  std::array<float, 2> tile{1.0f, 1.0f};    // repeats over the unit square
+  std::array<float, 2> offset{0.0f, 0.0f};  // added to (u, v) after tiling
+
+ private:
+  host::AColor At(float u, float v) const;
+  std::shared_ptr<const Image> image_;
+};
+
+host::ClassDesc2* GetBitmapTexDesc();
+
+}  // namespace tessary::app

@@ -1,0 +1,292 @@
+#include "app/commands.h"
+
+#include <unistd.h>
+
+#include <OpenImageIO/imagebuf.h>
+#include <OpenImageIO/imagebufalgo.h>
+#include <tbb/global_control.h>
+
+#include <charconv>
+#include <optional>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <iomanip>
+#include <ostream>
+#include <sstream>
+
+#include "app/image_io.h"
+#include "app/map_graph.h"
+#include "app/mode_names.h"
+#include "app/render.h"
+#include "app/scene_io.h"
+#include "app/scene_json.h"
+#include "host/shade_context.h"
+
+namespace tessary::app {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+int Fail(std::ostream& err, const std::string& message) {
+  err << "tessary: error: " << message << "\n";
+  return kExitFailure;
+}
+
+// Loads a scene and readies its maps for evaluation; on failure reports.
+bool LoadMaps(const std::string& path, SceneGraph& graph, ImageLibrary& images, std::ostream& err) {
+  std::string error;
+  if (!LoadScene(path, graph, error) || !PrepareGraph(graph, images, error)) {
+    Fail(err, error);
+    return false;
+  }
+  return true;
+}
+
+std::string JsonFloat(float f) {
+  const std::string s = ExactFloat(f);
+  return std::isfinite(f) ? s : "\"" + s + "\"";
+}
+
+class ProgressBar {
+ public:
+  void operator()(double fraction) {
+    const int width = 40;
+    const int filled = static_cast<int>(fraction * width);
+    if (filled == last_) return;
+    last_ = filled;
+    std::fprintf(stderr, "\rrendering [%s%s] %3d%%", std::string(static_cast<std::size_t>(filled), '#').c_str(),
+                 std::string(static_cast<std::size_t>(width - filled), ' ').c_str(),
+                 static_cast<int>(fraction * 100.0 + 0.5));
+    if (fraction >= 1.0) std::fputs("\n", stderr);
+    std::fflush(stderr);
+  }
+
+ private:
+  int last_ = -1;
+};
+
+}  // namespace
+
+std::string ExactFloat(float f) {
+  if (std::isnan(f)) return "nan";
+  if (std::isinf(f)) return f > 0.0f ? "inf" : "-inf";
+  char buf[48];
+  std::snprintf(buf, sizeof buf, "%.9g", static_cast<double>(f));
+  return buf;
+}
+
+bool ParseFloat(const std::string& text, float& value, std::string& error) {
+  char* end = nullptr;
+  const float f = std::strtof(text.c_str(), &end);
+  if (text.empty() || end != text.c_str() + text.size() || !std::isfinite(f)) {
+    error = "\"" + text + "\" is not a finite number";
+    return false;
+  }
+  value = f;
+  return true;
+}
+
+bool ParseSize(const std::string& text, int& width, int& height, std::string& error) {
+  auto number = [&](std::string_view s, int& out) {
+    long long v = 0;
+    const auto [p, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
+    if (s.empty() || ec != std::errc() || p != s.data() + s.size() || v < 1 || v > kMaxImageSide) return false;
+    out = static_cast<int>(v);
+    return true;
+  };
+  const std::size_t x = text.find('x');
+  const std::string_view all(text);
+  bool ok = x == std::string::npos ? number(all, width) && number(all, height)
+                                   : number(all.substr(0, x), width) && number(all.substr(x + 1), height);
+  if (!ok) error = "--size \"" + text + "\": expected W or WxH, each between 1 and " + std::to_string(kMaxImageSide);
+  return ok;
+}
+
+int RunRender(const RenderArgs& a, std::ostream& out, std::ostream& err) {
+  std::string error;
+  ImageFormat format{};
+  if (!FormatForPath(a.output, a.bits, format, error)) return Fail(err, a.output + ": " + error);
+  // --threads bounds every parallel step: reading the images and rendering.
+  std::optional<tbb::global_control> limit;
+  if (a.threads > 0) limit.emplace(tbb::global_control::max_allowed_parallelism, static_cast<std::size_t>(a.threads));
+  SceneGraph graph;
+  ImageLibrary images;
+  if (!LoadMaps(a.scene, graph, images, err)) return kExitFailure;
+
+  ImageWriter writer;
+  if (!writer.Open(a.output, format, a.width, a.height, error)) return Fail(err, a.output + ": " + error);
+  RenderOptions options;
+  options.width = a.width;
+  options.height = a.height;
+  options.threads = a.threads;
+  ProgressBar bar;
+  if (!a.quiet && ::isatty(STDERR_FILENO)) options.progress = [&bar](double f) { bar(f); };
+  if (!RenderTo(*graph.root, writer, options, error) || !writer.Commit(error)) return Fail(err, a.output + ": " + error);
+  if (!a.quiet) out << "wrote " << a.output << " (" << a.width << "x" << a.height << ")\n";
+  return kExitOk;
+}
+
+int RunEval(const EvalArgs& a, std::ostream& out, std::ostream& err) {
+  SceneGraph graph;
+  ImageLibrary images;
+  if (!LoadMaps(a.scene, graph, images, err)) return kExitFailure;
+  // One shading context, a fresh sample for each question, as a renderer
+  // asks them.
+  host::ShadeContext sc;
+  sc.MoveTo(host::Point3(a.u, a.v, 0.0f));
+  const host::AColor c = graph.root->EvalColor(sc);
+  sc.NewSample();
+  const float mono = graph.root->EvalMono(sc);
+  sc.NewSample();
+  const host::Point3 p = graph.root->EvalNormalPerturb(sc);
+  out << "{\"color\": [" << JsonFloat(c.r) << ", " << JsonFloat(c.g) << ", " << JsonFloat(c.b) << ", "
+      << JsonFloat(c.a) << "], \"mono\": " << JsonFloat(mono) << ", \"perturb\": [" << JsonFloat(p.x) << ", "
+      << JsonFloat(p.y) << ", " << JsonFloat(p.z) << "]}\n";
+  return kExitOk;
+}
+
+int RunConvert(const std::string& in, const std::string& outPath, std::ostream& out, std::ostream& err) {
+  SceneGraph graph;
+  std::string error;
+  if (!LoadScene(in, graph, error)) return Fail(err, error);
+  if (!SaveScene(outPath, graph, error)) return Fail(err, error);
+  out << "wrote " << outPath << "\n";
+  return kExitOk;
+}
+
+namespace {
+
+std::string MapLabel(const MapDesc* m) {
+  if (!m) return "-";
+  std::string label = MapTypeName(m->type);
+  if (m->type == MapType::Bitmap) label += " \"" + m->bitmap.file + "\"";
+  if (!m->name.empty()) label += " \"" + m->name + "\"";
+  if (m->type == MapType::Layered) label += " (" + std::to_string(m->layers.size()) + " layers)";
+  return label;
+}
+
+std::string Colour(const host::Color& c) {
+  return ExactFloat(c.r) + " " + ExactFloat(c.g) + " " + ExactFloat(c.b);
+}
+
+void PrintLayers(const MapDesc& m, std::ostream& out) {
+  out << "  " << std::left << std::setw(4) << "#" << std::setw(6) << "used" << std::setw(18) << "mode"
+      << std::setw(9) << "opacity" << std::setw(22) << "colour"
+      << "map / mask\n";
+  for (std::size_t i = 0; i < m.layers.size(); ++i) {
+    const LayerDesc& l = m.layers[i];
+    const std::string index = i == 0 ? "B" : std::to_string(i);
+    std::string mode = std::string(ModeName(l.mode));
+    if (mode.empty()) mode = "(" + std::to_string(l.mode) + ": none)";
+    out << "  " << std::left << std::setw(4) << index << std::setw(6) << (l.used ? "yes" : "no")
+        << std::setw(18) << (i == 0 ? "-" : mode) << std::setw(9) << (i == 0 ? "-" : ExactFloat(l.opacity))
+        << std::setw(22) << Colour(l.color) << "map " << (l.mapOn ? "on " : "off") << " " << MapLabel(l.map.get())
+        << "; mask " << (l.maskOn ? "on " : "off") << " " << MapLabel(l.mask.get()) << "\n";
+  }
+}
+
+void PrintOutput(const OutputDesc& o, std::ostream& out) {
+  out << "  output " << (o.on ? "on" : "off") << ": clamp " << (o.clamp ? "on" : "off") << ", mono "
+      << (o.mono ? "on" : "off") << ", alpha " << ExactFloat(o.alpha) << ", bright " << ExactFloat(o.bright)
+      << " %, contrast " << ExactFloat(o.contrast) << " %, gamma " << ExactFloat(o.gamma) << ", hsv "
+      << ExactFloat(o.hsv[0]) << " " << ExactFloat(o.hsv[1]) << " " << ExactFloat(o.hsv[2]) << ", rgb "
+      << ExactFloat(o.rgb[0]) << " " << ExactFloat(o.rgb[1]) << " " << ExactFloat(o.rgb[2]) << "\n";
+}
+
+void PrintMap(const MapDesc& m, const std::string& title, std::ostream& out) {
+  out << title << MapLabel(&m) << "\n";
+  if (m.type != MapType::Layered) return;
+  if (m.layerChunkVersion > 0) out << "  layer data chunk: version " << m.layerChunkVersion << "\n";
+  PrintLayers(m, out);
+  PrintOutput(m.output, out);
+  for (std::size_t i = 0; i < m.layers.size(); ++i) {
+    const LayerDesc& l = m.layers[i];
+    if (l.map && l.map->type == MapType::Layered) PrintMap(*l.map, "\nlayer " + std::to_string(i) + " map: ", out);
+    if (l.mask && l.mask->type == MapType::Layered)
+      PrintMap(*l.mask, "\nlayer " + std::to_string(i) + " mask: ", out);
+  }
+}
+
+}  // namespace
+
+int RunInfo(const std::string& path, std::ostream& out, std::ostream& err) {
+  SceneGraph graph;
+  std::string error;
+  if (!LoadScene(path, graph, error)) return Fail(err, error);
+  MapDesc root;
+  if (!DescribeGraph(graph.root, graph, root, error)) return Fail(err, path + ": " + error);
+  std::ostringstream text;
+  text << path << ": " << (IsBinaryScenePath(path) ? "binary scene file" : "JSON scene, version 1") << "\n";
+  PrintMap(root, "root: ", text);
+  out << text.str();
+  return kExitOk;
+}
+
+int RunModes(const ModesArgs& a, std::ostream& out, std::ostream& err) {
+  std::string error;
+  ImageFormat format{};
+  if (!FormatForPath(a.output, 8, format, error)) return Fail(err, a.output + ": " + error);
+  const fs::path textures = fs::path(TESSARY_EXAMPLES_DIR) / "textures";
+  const std::string basePath = a.baseImage.empty() ? (textures / "mode_base.png").string() : a.baseImage;
+  const std::string topPath = a.topImage.empty() ? (textures / "mode_top.png").string() : a.topImage;
+
+  ImageLibrary images;
+  constexpr int kColumns = 6;
+  constexpr int kLabel = 24;
+  constexpr int kGap = 6;
+  const int tile = a.tile;
+  const int rows = (kNumBlendModes + kColumns - 1) / kColumns;
+  const int sheetW = kColumns * tile + (kColumns + 1) * kGap;
+  const int sheetH = rows * (tile + kLabel) + (rows + 1) * kGap;
+  OIIO::ImageBuf sheet(OIIO::ImageSpec(sheetW, sheetH, 4, OIIO::TypeDesc::FLOAT));
+  const float background[4] = {0.13f, 0.13f, 0.14f, 1.0f};
+  OIIO::ImageBufAlgo::fill(sheet, background);
+
+  for (int mode = 0; mode < kNumBlendModes; ++mode) {
+    MapDesc desc;
+    desc.type = MapType::Layered;
+    desc.layers.resize(2);
+    for (int l = 0; l < 2; ++l) {
+      auto bitmap = std::make_unique<MapDesc>();
+      bitmap->type = MapType::Bitmap;
+      bitmap->bitmap.file = l == 0 ? basePath : topPath;
+      bitmap->bitmap.resolvedPath = bitmap->bitmap.file;
+      desc.layers[static_cast<std::size_t>(l)].map = std::move(bitmap);
+    }
+    desc.layers[1].mode = mode;
+    SceneGraph graph;
+    graph.path = "modes";
+    if (!BuildGraph(desc, graph, error)) return Fail(err, error);
+    if (!PrepareGraph(graph, images, error)) return Fail(err, error);
+    const Image img = RenderImage(*graph.root, tile, tile, a.threads);
+    const int col = mode % kColumns;
+    const int row = mode / kColumns;
+    const int x0 = kGap + col * (tile + kGap);
+    const int y0 = kGap + row * (tile + kLabel + kGap);
+    for (int y = 0; y < tile; ++y)
+      for (int x = 0; x < tile; ++x) {
+        host::AColor c = img.At(x, y);
+        c.ClampMinMax();
+        const float px[4] = {c.r, c.g, c.b, 1.0f};
+        sheet.setpixel(x0 + x, y0 + y, px);
+      }
+    const float white[4] = {0.92f, 0.92f, 0.92f, 1.0f};
+    const std::string label = std::to_string(mode) + " " + std::string(kModeNames[static_cast<std::size_t>(mode)]);
+    if (!OIIO::ImageBufAlgo::render_text(sheet, x0 + 3, y0 + tile + 17, label, 15, TESSARY_FONT_FILE, white))
+      return Fail(err, "cannot draw the mode names: " + sheet.geterror());
+  }
+
+  Image result;
+  result.width = sheetW;
+  result.height = sheetH;
+  result.rgba.resize(static_cast<std::size_t>(sheetW) * static_cast<std::size_t>(sheetH) * 4);
+  sheet.get_pixels(OIIO::ROI(0, sheetW, 0, sheetH, 0, 1, 0, 4), OIIO::TypeDesc::FLOAT, result.rgba.data());
+  if (!WriteImage(a.output, format, result, error)) return Fail(err, a.output + ": " + error);
+  out << "wrote " << a.output << " (" << kNumBlendModes << " modes, " << sheetW << "x" << sheetH << ")\n";
+  return kExitOk;
+}
+
+}  // namespace tessary::app

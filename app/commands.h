@@ -1,0 +1,56 @@
+#pragma once
+// The commands of the `tessary` program. Each returns the process exit code:
+// 0 success, 1 runtime failure (bad input files, unwritable output). Errors
+// go to standard error as one line "tessary: error: ..."; nothing else is
+// written when a command fails.
+
+#include <iosfwd>
+#include <string>
+
+namespace tessary::app {
+
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailure = 1;
+inline constexpr int kExitUsage = 2;
+
+struct RenderArgs {
+  std::string scene;
+  std::string output;
+  int width = 512;
+  int height = 512;
+  int threads = 0;
+  int bits = 8;
+  bool quiet = false;
+};
+
+struct EvalArgs {
+  std::string scene;
+  float u = 0.5f;
+  float v = 0.5f;
+};
+
+struct ModesArgs {
+  std::string output = "modes.png";
+  std::string baseImage;  // empty: the bundled texture
+  std::string topImage;
+  int tile = 160;
+  int threads = 0;
+};
+
+int RunRender(const RenderArgs& args, std::ostream& out, std::ostream& err);
+int RunEval(const EvalArgs& args, std::ostream& out, std::ostream& err);
+int RunConvert(const std::string& in, const std::string& outPath, std::ostream& out, std::ostream& err);
+int RunInfo(const std::string& scene, std::ostream& out, std::ostream& err);
+int RunModes(const ModesArgs& args, std::ostream& out, std::ostream& err);
+
+// Parses "W" or "WxH" (each 1..65536). Returns false with `error` set.
+bool ParseSize(const std::string& text, int& width, int& height, std::string& error);
+
+// Parses a decimal number straight to single precision (one rounding).
+bool ParseFloat(const std::string& text, float& value, std::string& error);
+
+// The text of a float that reads back to the same float ("%.9g"); "nan",
+// "inf", "-inf" for the non-finite values (quoted by the JSON printers).
+std::string ExactFloat(float f);
+
+}  // namespace tessary::app

@@ -1,0 +1,65 @@
+#include "app/host_session.h"
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "app/bitmap_tex.h"
+#include "host/classdesc.h"
+#include "host/stdmap_classes.h"
+
+namespace tessary::app {
+
+namespace fs = std::filesystem;
+
+std::vector<std::string> ModuleCandidates() {
+  if (const char* env = std::getenv("TESSARY_MODULE"); env && *env) return {env};
+  std::vector<std::string> paths;
+  std::error_code ec;
+  const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
+  if (!ec) {
+    paths.push_back((exe.parent_path() / kModuleFileName).string());
+    paths.push_back((exe.parent_path().parent_path() / "lib" / kModuleFileName).string());
+  }
+#ifdef TESSARY_MODULE_PATH
+  paths.emplace_back(TESSARY_MODULE_PATH);
+#endif
+  return paths;
+}
+
+std::unique_ptr<HostSession> HostSession::Start(std::string& error) {
+  const std::vector<std::string> candidates = ModuleCandidates();
+  std::string path;
+  std::error_code ec;
+  for (const std::string& p : candidates) {
+    if (fs::exists(p, ec)) {
+      path = p;
+      break;
+    }
+  }
+  if (path.empty()) {
+    error = std::string("cannot find the plug-in module ") + kModuleFileName + " (looked at";
+    for (std::size_t i = 0; i < candidates.size(); ++i) error += (i ? ", " : " ") + candidates[i];
+    error += "; set TESSARY_MODULE to its path)";
+    return nullptr;
+  }
+  auto session = std::unique_ptr<HostSession>(new HostSession());
+  host::ClassDirectory& directory = host::ClassDirectory::Instance();
+  session->module_ = host::PluginModule::Load(path, directory, &error);
+  if (!session->module_) return nullptr;
+  for (host::ClassDesc* cd : {static_cast<host::ClassDesc*>(host::GetConstantTexDesc()),
+                              static_cast<host::ClassDesc*>(host::GetCheckerTexDesc()),
+                              static_cast<host::ClassDesc*>(host::GetGradientTexDesc()),
+                              static_cast<host::ClassDesc*>(host::GetNoiseTexDesc()),
+                              static_cast<host::ClassDesc*>(GetBitmapTexDesc())}) {
+    if (directory.Register(cd)) session->registered_.push_back(cd);
+  }
+  return session;
+}
+
+HostSession::~HostSession() {
+  for (host::ClassDesc* cd : registered_) host::ClassDirectory::Instance().Unregister(cd);
+}
+
+}  // namespace tessary::app

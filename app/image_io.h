@@ -1,0 +1,72 @@
+#pragma once
+// Image files through OpenImageIO: reading any format it knows into RGBA
+// floats, and writing rendered rows to PNG (8 or 16 bit), JPEG, EXR or TIFF
+// (float) through a temporary file that is renamed into place only when
+// everything was written.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "host/color.h"
+
+namespace tessary::app {
+
+// RGBA floats, row 0 at the top of the picture.
+struct Image {
+  int width = 0;
+  int height = 0;
+  std::vector<float> rgba;
+
+  host::AColor At(int x, int y) const {
+    const std::size_t i = 4 * (static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x));
+    return host::AColor(rgba[i], rgba[i + 1], rgba[i + 2], rgba[i + 3]);
+  }
+};
+
+// Images larger than this many pixels are refused (memory stays bounded).
+inline constexpr std::int64_t kMaxImagePixels = std::int64_t{1} << 26;
+
+// Reads the first subimage. One channel is grey, two grey and alpha, three
+// RGB with alpha 1, four or more RGBA (further channels are ignored).
+// Values are taken as stored (no colour-space conversion).
+bool ReadImage(const std::string& path, Image& image, std::string& error);
+
+enum class ImageFormat { Png8, Png16, Jpeg, Exr, Tiff };
+
+// The format that an output path's extension asks for (.png, .jpg/.jpeg,
+// .exr, .tif/.tiff; case does not matter). `bits` 16 selects 16-bit PNG.
+bool FormatForPath(const std::string& path, int bits, ImageFormat& format, std::string& error);
+
+// Writes an image row band by row band. Open() creates a temporary file next
+// to the destination (so an unwritable destination fails before any work);
+// Commit() closes it and renames it into place. Destroying an uncommitted
+// writer removes the temporary file: nothing half-written is left behind.
+class ImageWriter {
+ public:
+  ImageWriter();
+  ~ImageWriter();
+  ImageWriter(const ImageWriter&) = delete;
+  ImageWriter& operator=(const ImageWriter&) = delete;
+
+  bool Open(const std::string& path, ImageFormat format, int width, int height, std::string& error);
+  // Rows [y0, y0 + rows) as RGBA floats, `rows` x width x 4 values, in order.
+  // 8- and 16-bit formats clamp into [0, 1] and round (NaN becomes 0).
+  bool WriteRows(int y0, int rows, const float* rgba, std::string& error);
+  bool Commit(std::string& error);
+  void Abandon();
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+// Writes a whole image (a convenience over ImageWriter).
+bool WriteImage(const std::string& path, ImageFormat format, const Image& image, std::string& error);
+
+// Quantisation used for 8- and 16-bit output: clamp into [0, 1], then round
+// to nearest of 0..maxValue; NaN gives 0.
+std::uint32_t Quantise(float v, std::uint32_t maxValue);
+
+}  // namespace tessary::app

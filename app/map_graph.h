@@ -1,0 +1,86 @@
+#pragma once
+// The maps of a scene as host objects. A description (scene_desc.h) becomes
+// a graph of texture maps made by class through the host's class directory:
+// the layered map of the plug-in module, configured as its editor would
+// (layer count through SetNumSubTexmaps, the public per-layer tables and
+// output fields, sub-maps through SetSubTexmap), and the host's standard
+// maps and bitmaps. The reverse turns any such graph, also one read from a
+// binary scene file, back into a description.
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/bitmap_tex.h"
+#include "app/image_io.h"
+#include "app/scene_desc.h"
+#include "host/mtl.h"
+
+namespace tessary {
+class Quilbo;
+}
+
+namespace tessary::app {
+
+// The layered map behind m, or null when m is another class. The class ID
+// is checked before the cast: no RTTI is used across the module boundary.
+Quilbo* AsLayered(host::Animatable* m);
+
+// A scene's maps. Owns the graph below root.
+struct SceneGraph {
+  SceneGraph() = default;
+  ~SceneGraph();
+  SceneGraph(const SceneGraph&) = delete;
+  SceneGraph& operator=(const SceneGraph&) = delete;
+
+  host::Texmap* root = nullptr;
+  std::string path;     // the scene file, for messages
+  std::string baseDir;  // relative bitmap paths start here
+  // Where each map stood in a JSON scene.
+  std::map<const host::ReferenceTarget*, SourcePos> positions;
+  // The version (1 to 4) of the layer-data chunk each layered map of a
+  // binary scene was loaded from.
+  std::map<const host::ReferenceTarget*, int> layerChunkVersions;
+};
+
+// Makes the maps of a description into graph (which must be empty). False
+// with "LINE:COLUMN: message" (when known) in `error`.
+bool BuildGraph(const MapDesc& desc, SceneGraph& graph, std::string& error);
+
+// Checks a graph read from a file before anything evaluates it: every map is
+// of a known texture-map class, no map is its own sub-map at any depth, and
+// maps nest at most kMaxNesting deep.
+bool CheckGraph(host::Texmap* root, std::string& error);
+
+// Copies the values that the layered map's parameter block mirrors (layer
+// count and per-layer values) from the map's own tables into the block.
+void SyncParamBlock(Quilbo& map);
+
+// The description of a graph. "bright" and "contrast" come back as the
+// percentage whose x 0.01f gives the map's factor, the shortest such text.
+bool DescribeGraph(host::Texmap* root, const SceneGraph& graph, MapDesc& desc, std::string& error);
+
+// The editor's percentage for a brightness or contrast factor: among the
+// floats p with p x 0.01f == factor, the one with the shortest decimal text
+// (nearest to factor / 0.01 on a tie); factor / 0.01f when there is none.
+float PercentFromFactor(float factor);
+
+// The images of a scene, each file read once however many maps show it.
+class ImageLibrary {
+ public:
+  // The image at `path`, read on first use; null with `error` set on failure.
+  std::shared_ptr<const Image> Get(const std::string& path, std::string& error);
+  // Reads the files not read yet side by side (oneTBB); a file that fails
+  // is left for Get to report.
+  void Preload(const std::vector<std::string>& paths);
+
+ private:
+  std::map<std::string, std::shared_ptr<const Image>> images_;
+};
+
+// Reads the image of every bitmap map of the graph (relative paths against
+// graph.baseDir) and gives it to the map; then updates the root for time 0.
+bool PrepareGraph(SceneGraph& graph, ImageLibrary& images, std::string& error);
+
+}  // namespace tessary::app

@@ -1,0 +1,33 @@
+#pragma once
+// Rendering a map over the unit square: pixel (x, y) samples
+// u = (x + 0.5) / width, v = 1 - (y + 0.5) / height (row 0 at the top, v
+// upwards). Rows are rendered in bands; inside a band oneTBB hands out tiles
+// to the worker threads, each with its own shading context. The root must
+// have been updated; evaluation only reads the maps.
+
+#include <functional>
+#include <string>
+
+#include "app/image_io.h"
+#include "host/mtl.h"
+
+namespace tessary::app {
+
+inline constexpr int kMaxImageSide = 65536;
+
+struct RenderOptions {
+  int width = 512;
+  int height = 512;
+  int threads = 0;  // 0: as many as the machine has
+  // Called after each band with the fraction of rows done (0..1].
+  std::function<void(double)> progress;
+};
+
+// Renders `root` row band by row band into an open writer (which is not
+// committed here). Memory stays at one band whatever the size.
+bool RenderTo(host::Texmap& root, ImageWriter& writer, const RenderOptions& options, std::string& error);
+
+// Renders into memory (for small images such as contact-sheet tiles).
+Image RenderImage(host::Texmap& root, int width, int height, int threads);
+
+}  // namespace tessary::app

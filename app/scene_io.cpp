@@ -1,0 +1,200 @@
+#include "app/scene_io.h"
+
+#include <unistd.h>
+
+#include <cctype>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <vector>
+
+#include "app/scene_json.h"
+#include "host/classdesc.h"
+#include "host/iosave.h"
+#include "host/iparamb2.h"
+#include "host/scene_file.h"
+#include "map/quilbo.h"
+
+namespace tessary::app {
+
+namespace fs = std::filesystem;
+
+bool IsBinaryScenePath(const std::string& path) {
+  std::string ext = fs::path(path).extension().string();
+  for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return ext == ".tsy";
+}
+
+std::map<std::size_t, int> LayerChunkVersions(std::span<const std::uint8_t> bytes) {
+  std::map<std::size_t, int> versions;
+  if (bytes.size() < host::kSceneHeaderSize) return versions;
+  host::MemoryLoad l(bytes, host::kSceneHeaderSize);
+  while (l.OpenChunk() == host::IO_OK) {
+    if (l.CurChunkID() == host::kSceneObjectTableChunk) {
+      std::size_t index = 0;
+      while (l.OpenChunk() == host::IO_OK) {
+        if (l.CurChunkID() == host::kSceneObjectChunk) {
+          while (l.OpenChunk() == host::IO_OK) {
+            if (l.CurChunkID() == host::kSceneObjectDataChunk && l.CurChunkIsContainer()) {
+              while (l.OpenChunk() == host::IO_OK) {
+                const unsigned id = l.CurChunkID();
+                if (id >= LAYERS_V1_CHUNK && id <= LAYERS_V4_CHUNK && (id & 0x000Fu) == 0)
+                  versions[index] = static_cast<int>((id - 0x4000u) >> 4);
+                l.CloseChunk();
+              }
+            }
+            l.CloseChunk();
+          }
+          ++index;
+        }
+        l.CloseChunk();
+      }
+    }
+    l.CloseChunk();
+  }
+  return versions;
+}
+
+namespace {
+
+// Walks the graph once, calling f on every map.
+template <class F>
+void ForEachMap(host::Texmap* t, std::set<host::Texmap*>& seen, F&& f) {
+  if (!t || !seen.insert(t).second) return;
+  f(t);
+  const int n = t->NumSubTexmaps();
+  for (int i = 0; i < n; ++i) ForEachMap(t->GetSubTexmap(i), seen, f);
+}
+
+bool LoadBinary(const std::string& path, SceneGraph& graph, std::string& error) {
+  std::error_code ec;
+  if (!fs::is_regular_file(path, ec)) {
+    error = path + ": cannot read: no such file";
+    return false;
+  }
+  std::vector<std::uint8_t> bytes;
+  std::string why;
+  if (!host::ReadWholeFile(path, host::kMaxSceneFileBytes, bytes, &why)) {
+    error = path + ": cannot read: " + why;
+    return false;
+  }
+  // Objects are made in index order; the loader records them so the chunk
+  // versions found by index can be given to the maps. The host's parameter
+  // blocks have no class of their own in the directory: a layered map's
+  // block is made from the map's schema, and the map's Load fills it.
+  std::vector<host::ReferenceTarget*> made;
+  host::ClassDirectory& directory = host::ClassDirectory::Instance();
+  const host::SceneObjectFactory factory = [&](host::SClass_ID sclass, host::Class_ID cid) -> host::ReferenceTarget* {
+    host::ReferenceTarget* obj = nullptr;
+    if (sclass == host::PARAMETER_BLOCK2_CLASS_ID) {
+      auto* cd = static_cast<host::ClassDesc2*>(directory.Find(host::TEXMAP_CLASS_ID, QUILBO_CLASS_ID));
+      const host::ParamBlockDesc2* schema = cd ? cd->GetParamBlockDescByID(0) : nullptr;
+      if (schema) obj = host::CreateParameterBlock2(schema, nullptr);
+    } else {
+      host::Animatable* a = directory.Create(sclass, cid, true);
+      obj = dynamic_cast<host::ReferenceTarget*>(a);
+      if (a && !obj) a->DeleteThis();
+    }
+    made.push_back(obj);
+    return obj;
+  };
+  host::ReferenceTarget* root = host::ReadScene(bytes, &why, factory);
+  if (!root) {
+    error = path + ": " + why;
+    return false;
+  }
+  if (root->SuperClassID() != host::TEXMAP_CLASS_ID) {
+    host::DeleteGraph(root);
+    error = path + ": the root object is not a texture map";
+    return false;
+  }
+  graph.root = static_cast<host::Texmap*>(root);
+  if (!CheckGraph(graph.root, why)) {
+    error = path + ": " + why;
+    return false;
+  }
+  for (const auto& [index, version] : LayerChunkVersions(bytes)) {
+    if (index < made.size() && made[index]) graph.layerChunkVersions[made[index]] = version;
+  }
+  std::set<host::Texmap*> seen;
+  ForEachMap(graph.root, seen, [](host::Texmap* t) {
+    if (Quilbo* q = AsLayered(t)) SyncParamBlock(*q);
+  });
+  return true;
+}
+
+}  // namespace
+
+bool LoadScene(const std::string& path, SceneGraph& graph, std::string& error) {
+  graph.path = path;
+  graph.baseDir = fs::path(path).parent_path().string();
+  if (IsBinaryScenePath(path)) return LoadBinary(path, graph, error);
+  SceneDesc scene;
+  if (!ReadSceneJson(path, scene, error)) return false;
+  std::string why;
+  if (!BuildGraph(*scene.root, graph, why)) {
+    error = path + ":" + why;
+    return false;
+  }
+  return true;
+}
+
+bool WriteFileAtomically(const std::string& path, const std::string& bytes, std::string& error) {
+  std::error_code ec;
+  const fs::path target(path);
+  const fs::path dir = target.parent_path().empty() ? fs::path(".") : target.parent_path();
+  if (fs::is_directory(target, ec)) {
+    error = path + ": is a directory";
+    return false;
+  }
+  if (!fs::is_directory(dir, ec)) {
+    error = path + ": cannot write: folder \"" + dir.string() + "\" does not exist";
+    return false;
+  }
+  const fs::path temp = dir / ("." + target.filename().string() + ".tmp-" + std::to_string(::getpid()));
+  {
+    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+    if (!out) {
+      error = path + ": cannot write: permission denied or read-only folder";
+      return false;
+    }
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    out.flush();
+    if (!out) {
+      out.close();
+      fs::remove(temp, ec);
+      error = path + ": cannot write: write failed (disk full?)";
+      return false;
+    }
+  }
+  fs::rename(temp, target, ec);
+  if (ec) {
+    std::error_code ignore;
+    fs::remove(temp, ignore);
+    error = path + ": cannot write: " + ec.message();
+    return false;
+  }
+  return true;
+}
+
+bool SaveScene(const std::string& path, const SceneGraph& graph, std::string& error) {
+  std::string why;
+  if (IsBinaryScenePath(path)) {
+    std::vector<std::uint8_t> bytes;
+    if (host::WriteScene(graph.root, bytes, &why) != host::IO_OK) {
+      error = path + ": cannot write the scene: " + why;
+      return false;
+    }
+    return WriteFileAtomically(path, std::string(bytes.begin(), bytes.end()), error);
+  }
+  SceneDesc scene;
+  scene.root = std::make_unique<MapDesc>();
+  if (!DescribeGraph(graph.root, graph, *scene.root, why)) {
+    error = path + ": " + why;
+    return false;
+  }
+  return WriteFileAtomically(path, WriteSceneJson(scene), error);
+}
+
+}  // namespace tessary::app

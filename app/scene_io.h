@@ -1,0 +1,37 @@
+#pragma once
+// Loading and saving scene files by their extension: ".tsy" is the host's
+// binary scene file (a whole reference graph), everything else is read as a
+// JSON scene. Either way the result is a graph of host map objects.
+
+#include <cstdint>
+#include <map>
+#include <span>
+#include <string>
+
+#include "app/map_graph.h"
+#include "app/scene_desc.h"
+
+namespace tessary::app {
+
+bool IsBinaryScenePath(const std::string& path);
+
+// Reads a scene into an empty graph. JSON scenes are parsed and built;
+// binary scenes are read by the host's scene reader, checked (CheckGraph)
+// and their layered maps' parameter blocks brought in line with the maps.
+// On failure returns false with one line in `error` naming the file.
+bool LoadScene(const std::string& path, SceneGraph& graph, std::string& error);
+
+// Writes the graph as a binary scene file or as JSON (by the extension)
+// through a temporary file renamed into place.
+bool SaveScene(const std::string& path, const SceneGraph& graph, std::string& error);
+
+// For each object index of a binary scene file, the version (1 to 4) of the
+// last layer-data chunk (0x4010 to 0x4040) among the object's own chunks;
+// objects without one are absent. The bytes must have passed the scene
+// reader's checks.
+std::map<std::size_t, int> LayerChunkVersions(std::span<const std::uint8_t> bytes);
+
+// Writes `bytes` to `path` through a temporary file in the same folder.
+bool WriteFileAtomically(const std::string& path, const std::string& bytes, std::string& error);
+
+}  // namespace tessary::app

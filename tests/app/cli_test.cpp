@@ -1,0 +1,127 @@
+// Runs the built program on bad input: one line on standard error naming the
+// file (and the position for JSON), a non-zero exit, nothing on standard
+// output and no file left behind.
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+
+#include "tests/app/test_util.h"
+
+namespace tessary::app::testing {
+namespace {
+
+struct BadInputCase {
+  const char* label;
+  const char* scene;  // written to scene.json; null for none
+  const char* args;   // program arguments
+  int exitCode;
+  const char* message;  // expected in the error line
+};
+
+void PrintTo(const BadInputCase& c, std::ostream* os) { *os << c.label; }
+
+const std::string kGood =
+    Scene(R"({"type": "tessary", "layers": [{"color": [0.2, 0.4, 0.6]}]})");
+
+class BadInput : public ::testing::TestWithParam<BadInputCase> {};
+
+TEST_P(BadInput, OneErrorLineAndNothingWritten) {
+  const BadInputCase& c = GetParam();
+  ScratchDir dir(std::string("bad-") + c.label);
+  if (c.scene) WriteFile(dir / "scene.json", c.scene);
+  const RunResult r = RunProgram(dir, c.args);
+  EXPECT_EQ(r.exitCode, c.exitCode) << r.err;
+  EXPECT_TRUE(r.out.empty()) << r.out;
+  EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+  EXPECT_EQ(r.err.find("tessary: error: "), 0u) << r.err;
+  if (c.exitCode != 2) {
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+  }
+  // Only the scene file (if any) remains: no output, no temporary file.
+  const std::vector<std::string> files = dir.Files();
+  EXPECT_EQ(files.size(), c.scene ? 1u : 0u) << (files.empty() ? "" : files.back());
+}
+
+const std::string kBadJson = Scene("{\"type\": \"tessary\", \"layers\": [}");
+const std::string kWrongType = Scene("{\"type\": \"tessary\",\n \"layers\": [{\"opacity\": \"half\"}]}");
+const std::string kUnknownType = Scene("{\"type\": \"marble\"}");
+const std::string kUnknownMode = Scene("{\"type\": \"tessary\", \"layers\": [{}, {\"mode\": \"multiply\"}]}");
+const std::string kMissingImage = Scene("{\"type\": \"bitmap\", \"file\": \"nowhere.png\"}");
+const std::string kBadVersion = "{\"format\": \"tessary-scene\", \"version\": 2, \"root\": {\"type\": \"constant\"}}";
+const std::string kHugeNumber = Scene("{\"type\": \"constant\", \"color\": [1e39, 0, 0, 1]}");
+const std::string kUnknownField = Scene("{\"type\": \"tessary\", \"output\": {\"brightness\": 50}}");
+const std::string kNotImage = Scene("{\"type\": \"bitmap\", \"file\": \"scene.json\"}");
+
+INSTANTIATE_TEST_SUITE_P(
+    Program, BadInput,
+    ::testing::Values(
+        BadInputCase{"json", kBadJson.c_str(), "eval scene.json", 1, "scene.json:1:82: invalid JSON: syntax error"},
+        BadInputCase{"type", kWrongType.c_str(), "render scene.json -o out.png", 1,
+                     "scene.json:2:25: \"opacity\" must be a number"},
+        BadInputCase{"maptype", kUnknownType.c_str(), "info scene.json", 1,
+                     "scene.json:1:60: unknown map type \"marble\""},
+        BadInputCase{"mode", kUnknownMode.c_str(), "eval scene.json", 1,
+                     "scene.json:1:95: unknown mode name \"multiply\""},
+        BadInputCase{"image", kMissingImage.c_str(), "render scene.json -o out.png", 1,
+                     "scene.json:1:51: \"nowhere.png\": no such image file"},
+        BadInputCase{"notimage", kNotImage.c_str(), "eval scene.json", 1, "\"scene.json\": cannot read image"},
+        BadInputCase{"version", kBadVersion.c_str(), "eval scene.json", 1, "scene.json:1:40: unsupported version 2"},
+        BadInputCase{"range", kHugeNumber.c_str(), "eval scene.json", 1, "scene.json:1:82: \"color\"[0]: 1e39 is out"},
+        BadInputCase{"field", kUnknownField.c_str(), "eval scene.json", 1,
+                     "scene.json:1:82: unknown field \"brightness\" in \"output\""},
+        BadInputCase{"noscene", nullptr, "eval missing.json", 1, "missing.json: cannot read"},
+        BadInputCase{"size0", kGood.c_str(), "render scene.json -o out.png --size 0", 2, "--size \"0\""},
+        BadInputCase{"sizebig", kGood.c_str(), "render scene.json -o out.png --size 65537x16", 2,
+                     "--size \"65537x16\""},
+        BadInputCase{"sizetext", kGood.c_str(), "render scene.json -o out.png --size 12y", 2, "--size \"12y\""},
+        BadInputCase{"unwritable", kGood.c_str(), "render scene.json -o no/such/dir/out.png", 1,
+                     "no/such/dir/out.png: cannot write"},
+        BadInputCase{"extension", kGood.c_str(), "render scene.json -o out.bmpx", 1, "unknown output format"},
+        BadInputCase{"convertout", kGood.c_str(), "convert scene.json no/dir/x.json", 1, "cannot write"},
+        BadInputCase{"uv", kGood.c_str(), "eval scene.json --uv 0.5 abc", 2, "--uv"},
+        BadInputCase{"nocommand", nullptr, "", 2, "tessary: error:"},
+        BadInputCase{"unknowncommand", nullptr, "paint x", 2, "tessary: error:"}),
+    [](const ::testing::TestParamInfo<BadInputCase>& p) { return std::string(p.param.label); });
+
+TEST(Program, HelpAndVersionSucceed) {
+  ScratchDir dir("help");
+  for (const char* args : {"--help", "render --help", "eval --help", "convert --help", "info --help",
+                           "modes --help"}) {
+    const RunResult r = RunProgram(dir, args);
+    EXPECT_EQ(r.exitCode, 0) << args;
+    EXPECT_NE(r.out.find("Usage"), std::string::npos) << args;
+  }
+  const RunResult v = RunProgram(dir, "--version");
+  EXPECT_EQ(v.exitCode, 0);
+  EXPECT_EQ(v.out.rfind("tessary ", 0), 0u);
+}
+
+TEST(Program, RenderWritesEveryFormatAndNothingElse) {
+  ScratchDir dir("formats");
+  WriteFile(dir / "scene.json", kGood);
+  for (const char* out : {"a.png", "b.jpg", "c.exr", "d.tif"}) {
+    const RunResult r = RunProgram(dir, std::string("render scene.json --quiet --size 8x4 -o ") + out);
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_TRUE(r.out.empty()) << "--quiet prints nothing";
+    EXPECT_TRUE(r.err.empty()) << "no progress bar when standard error is not a terminal";
+  }
+  const RunResult r16 = RunProgram(dir, "render scene.json --bits 16 --size 3 -o e.png");
+  EXPECT_EQ(r16.exitCode, 0) << r16.err;
+  EXPECT_EQ(r16.out, "wrote e.png (3x3)\n");
+  EXPECT_EQ(dir.Files(), (std::vector<std::string>{"a.png", "b.jpg", "c.exr", "d.tif", "e.png", "scene.json"}));
+}
+
+TEST(Program, FailedRenderKeepsAnExistingOutput) {
+  ScratchDir dir("keep");
+  WriteFile(dir / "scene.json", kMissingImage);
+  WriteFile(dir / "out.png", "previous");
+  const RunResult r = RunProgram(dir, "render scene.json -o out.png");
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_EQ(ReadFile(dir / "out.png"), "previous");
+  EXPECT_EQ(dir.Files(), (std::vector<std::string>{"out.png", "scene.json"}));
+}
+
+}  // namespace
+}  // namespace tessary::app::testing

@@ -1,0 +1,81 @@
+#pragma once
+// Helpers for tests that run the built `tessary` program in a scratch folder.
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace tessary::app::testing {
+
+struct RunResult {
+  int exitCode = -1;
+  std::string out;
+  std::string err;
+};
+
+inline std::string ProgramPath() {
+  const char* dir = std::getenv("TESSARY_BUILD_DIR");
+  return std::string(dir ? dir : ".") + "/bin/tessary";
+}
+
+inline std::string ReadFile(const std::filesystem::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+inline void WriteFile(const std::filesystem::path& p, const std::string& text) {
+  std::ofstream out(p, std::ios::binary | std::ios::trunc);
+  out << text;
+}
+
+// A fresh folder under the system's temporary folder, removed afterwards.
+class ScratchDir {
+ public:
+  explicit ScratchDir(const std::string& name) {
+    path_ = std::filesystem::temp_directory_path() /
+            ("tessary-test-" + name + "-" + std::to_string(::getpid()));
+    std::filesystem::remove_all(path_);
+    std::filesystem::create_directories(path_);
+  }
+  ~ScratchDir() { std::filesystem::remove_all(path_); }
+  const std::filesystem::path& path() const { return path_; }
+  std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
+  // Names of the files in the folder, sorted.
+  std::vector<std::string> Files() const {
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(path_)) names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+ private:
+  std::filesystem::path path_;
+};
+
+// Runs the program with `args` (already shell-quoted as needed) in `dir`;
+// `env` ("NAME=value ...") is set for the program when given.
+inline RunResult RunProgram(const ScratchDir& dir, const std::string& args, const std::string& env = "") {
+  const auto outFile = dir.path().parent_path() / (dir.path().filename().string() + ".stdout");
+  const auto errFile = dir.path().parent_path() / (dir.path().filename().string() + ".stderr");
+  const std::string cmd = "cd '" + dir.path().string() + "' && " + (env.empty() ? "" : "env " + env + " ") + "'" + ProgramPath() + "' " + args + " >'" +
+                          outFile.string() + "' 2>'" + errFile.string() + "'";
+  const int status = std::system(cmd.c_str());
+  RunResult r;
+  r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  r.out = ReadFile(outFile);
+  r.err = ReadFile(errFile);
+  std::filesystem::remove(outFile);
+  std::filesystem::remove(errFile);
+  return r;
+}
+
+inline std::string Scene(const std::string& root) {
+  return "{\"format\": \"tessary-scene\", \"version\": 1, \"root\": " + root + "}";
+}
+
+}  // namespace tessary::app::testing
