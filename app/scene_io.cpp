@@ -80,22 +80,13 @@ bool LoadBinary(const std::string& path, SceneGraph& graph, std::string& error) 
     return false;
   }
   // Objects are made in index order; the loader records them so the chunk
-  // versions found by index can be given to the maps. The host's parameter
-  // blocks have no class of their own in the directory: a layered map's
-  // block is made from the map's schema, and the map's Load fills it.
+  // versions found by index can be given to the maps.
   std::vector<host::ReferenceTarget*> made;
   host::ClassDirectory& directory = host::ClassDirectory::Instance();
   const host::SceneObjectFactory factory = [&](host::SClass_ID sclass, host::Class_ID cid) -> host::ReferenceTarget* {
-    host::ReferenceTarget* obj = nullptr;
-    if (sclass == host::PARAMETER_BLOCK2_CLASS_ID) {
-      auto* cd = static_cast<host::ClassDesc2*>(directory.Find(host::TEXMAP_CLASS_ID, QUILBO_CLASS_ID));
-      const host::ParamBlockDesc2* schema = cd ? cd->GetParamBlockDescByID(0) : nullptr;
-      if (schema) obj = host::CreateParameterBlock2(schema, nullptr);
-    } else {
-      host::Animatable* a = directory.Create(sclass, cid, true);
-      obj = dynamic_cast<host::ReferenceTarget*>(a);
-      if (a && !obj) a->DeleteThis();
-    }
+    host::Animatable* a = directory.Create(sclass, cid, true);
+    auto* obj = dynamic_cast<host::ReferenceTarget*>(a);
+    if (a && !obj) a->DeleteThis();
     made.push_back(obj);
     return obj;
   };
@@ -117,10 +108,6 @@ bool LoadBinary(const std::string& path, SceneGraph& graph, std::string& error) 
   for (const auto& [index, version] : LayerChunkVersions(bytes)) {
     if (index < made.size() && made[index]) graph.layerChunkVersions[made[index]] = version;
   }
-  std::set<host::Texmap*> seen;
-  ForEachMap(graph.root, seen, [](host::Texmap* t) {
-    if (Quilbo* q = AsLayered(t)) SyncParamBlock(*q);
-  });
   return true;
 }
 
