@@ -23,8 +23,8 @@ TEST_F(MapTest, UpdateNarrowsToEveryPresentSubMap) {
   MakeLayers(2);
   map->mapOn[1] = 0;       // switches do not matter
   map->layerUsed[1] = 0;
-  dynamic_cast<ConstMap*>(map->GetSubTexmap(1))->validity = Interval(0, 100);
-  dynamic_cast<ConstMap*>(map->GetSubTexmap(2))->validity = Interval(-20, 60);
+  static_cast<ConstMap*>(map->GetSubTexmap(1))->validity = Interval(0, 100);
+  static_cast<ConstMap*>(map->GetSubTexmap(2))->validity = Interval(-20, 60);
   log.clear();
   Interval valid = FOREVER;
   map->Update(10, valid);
