@@ -5,7 +5,8 @@
 // input, runs its post-load callbacks, and saves. Loading what it saved into
 // a second map and saving that must give the same bytes.
 //
-// The map's class must be registered: the target loads the plug-in module
+// The map's class must be registered: a build that links the map's objects
+// registers their descriptor; otherwise the target loads the plug-in module
 // named by the TESSARY_MODULE environment variable, or the one the build
 // names in TESSARY_MODULE_PATH.
 
@@ -23,6 +24,9 @@
 #include "host/module_loader.h"
 #include "host/ref.h"
 #include "host/scene_file.h"
+#ifdef TESSARY_MAP_LINKED
+#include "plugin/quilbo_class_desc.h"
+#endif
 
 namespace {
 
@@ -58,6 +62,9 @@ std::vector<std::uint8_t> LoadAndSave(std::span<const std::uint8_t> bytes) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
+#ifdef TESSARY_MAP_LINKED
+  ClassDirectory::Instance().Register(tessary::GetQuilboDesc());
+#endif
   const char* path = std::getenv("TESSARY_MODULE");
 #ifdef TESSARY_MODULE_PATH
   if (path == nullptr) path = TESSARY_MODULE_PATH;

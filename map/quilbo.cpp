@@ -49,6 +49,7 @@ Quilbo::Quilbo() {
 }
 
 Quilbo::~Quilbo() {
+  ForgetPendingConversion();
   DiscardTexHandles();
   // The tables free themselves; the references are released by the base.
 }
@@ -112,6 +113,7 @@ void Quilbo::Init() {
   maskOn[0] = 1;
   layerUsed[0] = 1;
   layerColor[0] = Color(0.5f, 0.5f, 0.5f);
+  opacity[0] = 100.0f;
   blendMode[0] = 0;
   ResetOutput();
 }
@@ -181,13 +183,29 @@ void Quilbo::SetNumLayers(int count) {
   if (count < 1 || count == old) return;
 
   // Release the maps of the layers that go, bottom to top, map before mask.
-  for (int i = count; i < old; ++i) {
-    if (subMaps[2 * i]) DeactivateMapsInTree(subMaps[2 * i]);
-    if (subMaps[2 * i + 1]) DeactivateMapsInTree(subMaps[2 * i + 1]);
-    ReplaceReference(2 * i + 1, nullptr);
-    ReplaceReference(2 * i + 2, nullptr);
+  // An odd last entry (left by SetSubTexmap) goes with them: cutting the
+  // table must not keep a reference the map can no longer reach.
+  for (int first = 2 * count; first < subMaps.Count(); first += 2) {
+    const int last = first + 1 < subMaps.Count() ? first + 1 : first;
+    for (int e = first; e <= last; ++e) {
+      if (subMaps[e]) DeactivateMapsInTree(subMaps[e]);
+    }
+    for (int e = first; e <= last; ++e) ReplaceReference(e + 1, nullptr);
   }
 
+  // Entries that existed before keep their values; only the ones a resize
+  // adds get the new-layer defaults. The per-layer tables can be shorter
+  // than the stack (SetSubTexmap beyond the last layer), and a sub-map
+  // already held in a slot must not be overwritten.
+  // Entries past the old layer count (a table that Update grew) are not
+  // layers yet and get the defaults too.
+  auto keep = [old](int tableCount) { return tableCount < old ? tableCount : old; };
+  const int oldMapOn = keep(mapOn.Count());
+  const int oldMaskOn = keep(maskOn.Count());
+  const int oldUsed = keep(layerUsed.Count());
+  const int oldColor = keep(layerColor.Count());
+  const int oldOpacity = keep(opacity.Count());
+  const int oldMode = keep(blendMode.Count());
   subMaps.SetCount(2 * count);
   {
     // Every block change the map makes itself happens with the recorder off.
@@ -206,17 +224,16 @@ void Quilbo::SetNumLayers(int count) {
     opacity.SetCount(count);
     blendMode.SetCount(count);
 
+    // New sub-map entries are null already (the table value-initialises).
     for (int i = old; i < count; ++i) {
-      subMaps[2 * i] = nullptr;
-      subMaps[2 * i + 1] = nullptr;
       if (pblock) pblock->SetValue(params::kEditIds, 0, DecimalText(i).c_str(), i);
-      mapOn[i] = 1;
-      maskOn[i] = 1;
-      layerUsed[i] = 1;
-      layerColor[i] = Color(0.5f, 0.5f, 0.5f);
-      opacity[i] = 100.0f;
-      blendMode[i] = 0;
     }
+    for (int i = oldMapOn; i < count; ++i) mapOn[i] = 1;
+    for (int i = oldMaskOn; i < count; ++i) maskOn[i] = 1;
+    for (int i = oldUsed; i < count; ++i) layerUsed[i] = 1;
+    for (int i = oldColor; i < count; ++i) layerColor[i] = Color(0.5f, 0.5f, 0.5f);
+    for (int i = oldOpacity; i < count; ++i) opacity[i] = 100.0f;
+    for (int i = oldMode; i < count; ++i) blendMode[i] = 0;
   }
 
   DiscardTexHandles();

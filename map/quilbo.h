@@ -18,6 +18,7 @@
 namespace tessary {
 
 class QuilboDialogLink;
+class CompTexPostLoadCallback;
 
 inline constexpr host::Class_ID QUILBO_CLASS_ID(0x9B340D4D, 0xA443AC6A);
 
@@ -138,8 +139,19 @@ class Quilbo : public host::MultiTex {
   void SetReference(int i, host::RefTargetHandle rtarg) override;
 
  private:
+  friend class CompTexPostLoadCallback;
   void ResetOutput();
   host::IOResult LoadLayerChunk(host::ILoad* iload, int version);
+  // A map destroyed before its conversion ran leaves the callback with
+  // nothing to convert.
+  void ForgetPendingConversion();
+
+  // The conversion of version-1 data registered by Load and not yet run (one
+  // per map, however many version-1 chunks a stream holds), and whether the
+  // layer data loaded last was version 1 (a newer chunk after it leaves
+  // nothing to convert).
+  CompTexPostLoadCallback* pendingConversion = nullptr;
+  bool version1Loaded = false;
 };
 
 }  // namespace tessary

@@ -15,8 +15,10 @@ using namespace host;
 
 namespace {
 
-// Layer record size by data version 1..4.
+// Layer record size by data version 1..4, and the bytes that follow the
+// records (the hsv shift of version 3, the output block of version 4).
 constexpr ULONG kRecordSize[5] = {0, 28, 32, 32, 32};
+constexpr ULONG kTrailerSize[5] = {0, 0, 0, 16, 51};
 
 IOResult WriteFlagByte(ISave* isave, bool flag) {
   const std::uint8_t b = flag ? 1 : 0;
@@ -72,11 +74,23 @@ class CompTexPostLoadCallback : public PostLoadCallback {
   void proc(ILoad* iload) override;
   int Priority() override { return 5; }
 
-  Quilbo* map;  // not owned
+  Quilbo* map;  // not owned; null once the map is gone
 };
 
+void Quilbo::ForgetPendingConversion() {
+  if (pendingConversion) pendingConversion->map = nullptr;
+  pendingConversion = nullptr;
+}
+
 void CompTexPostLoadCallback::proc(ILoad* /*iload*/) {
+  if (!map || !map->version1Loaded) {
+    if (map) map->pendingConversion = nullptr;
+    delete this;
+    return;
+  }
   Quilbo& m = *map;
+  m.pendingConversion = nullptr;
+  m.version1Loaded = false;
   const int n = m.LayerCount();
   // A sub-map restored at entry n or above has no layer to go to: the map
   // releases it rather than keep a reference it cannot place.
@@ -159,7 +173,9 @@ IOResult Quilbo::LoadLayerChunk(ILoad* iload, int version) {
   // Never trust the count: it must fit the chunk at this version's record
   // size before anything is allocated for it. Nothing of the map changes
   // when it does not.
-  const ULONG room = (length - 4) / kRecordSize[version];
+  // The count and whatever follows the records take their bytes first.
+  const ULONG fixed = 4 + kTrailerSize[version];
+  const ULONG room = length >= fixed ? (length - fixed) / kRecordSize[version] : 0;
   if (n < 0 || static_cast<ULONG>(n) > room || n > kMaxParamTabCount) {
     iload->SetErrorMessage("Tessary layer data (version " + std::to_string(version) + ") claims " +
                            std::to_string(n) + " layers, but its " + std::to_string(length) +
@@ -208,10 +224,16 @@ IOResult Quilbo::LoadLayerChunk(ILoad* iload, int version) {
     }
   }
 
+  if (version != 1) version1Loaded = false;
   switch (version) {
     case 1:
       hsvShift = AColor(0, 0, 0, 0);
-      iload->RegisterPostLoadCallback(new CompTexPostLoadCallback(this));
+      // Converted once after the load, however many version-1 chunks come.
+      version1Loaded = true;
+      if (!pendingConversion) {
+        pendingConversion = new CompTexPostLoadCallback(this);
+        iload->RegisterPostLoadCallback(pendingConversion);
+      }
       break;
     case 2:
       hsvShift = AColor(0, 0, 0, 0);
