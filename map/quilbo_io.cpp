@@ -15,10 +15,8 @@ using namespace host;
 
 namespace {
 
-// Layer record size by data version 1..4, and the bytes that follow the
-// records (the hsv shift of version 3, the output block of version 4).
+// Layer record size by data version 1..4.
 constexpr ULONG kRecordSize[5] = {0, 28, 32, 32, 32};
-constexpr ULONG kTrailerSize[5] = {0, 0, 0, 16, 51};
 
 IOResult WriteFlagByte(ISave* isave, bool flag) {
   const std::uint8_t b = flag ? 1 : 0;
@@ -170,12 +168,12 @@ IOResult Quilbo::LoadLayerChunk(ILoad* iload, int version) {
                            ") is too short to hold its layer count");
     return IO_ERROR;
   }
-  // Never trust the count: it must fit the chunk at this version's record
-  // size before anything is allocated for it. Nothing of the map changes
-  // when it does not.
-  // The count and whatever follows the records take their bytes first.
-  const ULONG fixed = 4 + kTrailerSize[version];
-  const ULONG room = length >= fixed ? (length - fixed) / kRecordSize[version] : 0;
+  // Never trust the count: the records must fit the chunk at this version's
+  // record size before anything is allocated for them. Nothing of the map
+  // changes when they do not. What follows the records (the hsv shift, the
+  // output block) may be cut short: the fields it does not reach keep their
+  // values.
+  const ULONG room = (length - 4) / kRecordSize[version];
   if (n < 0 || static_cast<ULONG>(n) > room || n > kMaxParamTabCount) {
     iload->SetErrorMessage("Tessary layer data (version " + std::to_string(version) + ") claims " +
                            std::to_string(n) + " layers, but its " + std::to_string(length) +

@@ -329,7 +329,6 @@ TEST_F(PersistenceTest, MalformedLayerDataFailsAndChangesNothing) {
   tooShort.U8(1).U8(0);
   const Case cases[] = {
       {"negative count", LayerChunk(4, {}, -1)},
-      {"v4 count one too large", LayerChunk(4, kTwoLayers, 3)},
       {"v3 count one too large", LayerChunk(3, kTwoLayers, 3)},
       {"v2 count one too large", LayerChunk(2, kTwoLayers, 3)},
       {"v1 count one too large", LayerChunk(1, kTwoLayers, 3)},
@@ -350,6 +349,20 @@ TEST_F(PersistenceTest, MalformedLayerDataFailsAndChangesNothing) {
     EXPECT_EQ(map->gamma, 1.25f);
     EXPECT_EQ(Block().Count(params::kEditIds), 3);
   }
+}
+
+TEST_F(PersistenceTest, ShortOutputBlockKeepsTheFieldsItDoesNotReach) {
+  // Two records and the 51-byte output block, but a count of 3: the third
+  // record fits the chunk and takes 32 of the block's bytes; the 19 left
+  // fill the flags and the four factors, and the two shifts keep their
+  // values.
+  MakeLayers(1);
+  map->hsvShift = AColor(0.25f, 0.25f, 0.25f, 0);
+  map->rgbShift = AColor(0.5f, 0.5f, 0.5f, 0);
+  ASSERT_EQ(LoadInto(map, LayerChunk(4, kTwoLayers, 3)), IO_OK);
+  EXPECT_EQ(map->LayerCount(), 3);
+  EXPECT_EQ(map->hsvShift, AColor(0.25f, 0.25f, 0.25f, 0));
+  EXPECT_EQ(map->rgbShift, AColor(0.5f, 0.5f, 0.5f, 0));
 }
 
 }  // namespace
