@@ -19,6 +19,7 @@
 #include "app/image_io.h"
 #include "app/map_graph.h"
 #include "app/mode_names.h"
+#include "compositing/blend_modes.h"
 #include "app/render.h"
 #include "app/scene_io.h"
 #include "app/scene_json.h"
@@ -274,7 +275,7 @@ int RunModes(const ModesArgs& a, std::ostream& out, std::ostream& err) {
         sheet.setpixel(x0 + x, y0 + y, px);
       }
     const float white[4] = {0.92f, 0.92f, 0.92f, 1.0f};
-    const std::string label = std::to_string(mode) + " " + std::string(kModeNames[static_cast<std::size_t>(mode)]);
+    const std::string label = std::to_string(mode) + " " + std::string(ModeName(mode));
     if (!OIIO::ImageBufAlgo::render_text(sheet, x0 + 3, y0 + tile + 17, label, 15, TESSARY_FONT_FILE, white))
       return Fail(err, "cannot draw the mode names: " + sheet.geterror());
   }

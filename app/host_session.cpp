@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "app/bitmap_tex.h"
+#include "app/mode_names.h"
 #include "host/classdesc.h"
 #include "host/stdmap_classes.h"
 
@@ -48,6 +49,7 @@ std::unique_ptr<HostSession> HostSession::Start(std::string& error) {
   host::ClassDirectory& directory = host::ClassDirectory::Instance();
   session->module_ = host::PluginModule::Load(path, directory, &error);
   if (!session->module_) return nullptr;
+  if (!LoadModeNames(session->module_->Instance(), error)) return nullptr;
   for (host::ClassDesc* cd : {static_cast<host::ClassDesc*>(host::GetConstantTexDesc()),
                               static_cast<host::ClassDesc*>(host::GetCheckerTexDesc()),
                               static_cast<host::ClassDesc*>(host::GetGradientTexDesc()),

@@ -1,34 +1,27 @@
 #pragma once
 // The display names of the 34 blend modes, in mode order, as the editor's
-// mode lists show them. Scene files name modes by these texts, matched
-// exactly.
+// mode lists show them. They are the plug-in module's own texts (its string
+// table, at the IDs of blendModeNameIds), read once when the host session
+// starts. Scene files name modes by these texts, matched exactly.
 
-#include <array>
 #include <optional>
+#include <string>
 #include <string_view>
 
-#include "compositing/blend_modes.h"
+#include "platform/win32.h"
 
 namespace tessary::app {
 
-inline constexpr std::array<std::string_view, kNumBlendModes> kModeNames = {
-    "Normal",        "Multiply",      "Screen",      "Additive",   "Subtractive",   "Stamp",
-    "Difference",    "Negation",      "Exclusion",   "Darken",     "Lighten",       "Overlay",
-    "Hard Light",    "Soft Light",    "Dodge",       "Inverse dodge", "Soft dodge", "Burn",
-    "Inverse burn",  "Soft burn",     "Interpolation", "Average",  "Hue",           "Saturation",
-    "Luminance",     "Color",         "Reflect",     "Glow",       "Freeze",        "Heat",
-    "RGB red",       "RGB green",     "RGB blue",    "Exact Difference"};
+// Reads the names from the module's string table. False, with the missing
+// string named in `error`, when the module lacks one.
+bool LoadModeNames(HINSTANCE module, std::string& error);
 
-// The mode index of a display name, matched exactly; nullopt when unknown.
-inline std::optional<int> ModeFromName(std::string_view name) {
-  for (std::size_t i = 0; i < kModeNames.size(); ++i)
-    if (kModeNames[i] == name) return static_cast<int>(i);
-  return std::nullopt;
-}
+// The mode index of a display name, matched exactly; nullopt when unknown
+// (and before the names are loaded).
+std::optional<int> ModeFromName(std::string_view name);
 
-// The display name of a mode index, or an empty view when the index is no mode.
-inline std::string_view ModeName(int mode) {
-  return IsBlendMode(mode) ? kModeNames[static_cast<std::size_t>(mode)] : std::string_view{};
-}
+// The display name of a mode index, or an empty view when the index is no
+// mode (or the names are not loaded).
+std::string_view ModeName(int mode);
 
 }  // namespace tessary::app

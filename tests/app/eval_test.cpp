@@ -61,7 +61,7 @@ TEST(EvalExact, EveryModeWithMaskAgainstTheEngine) {
     const std::string scene = Scene(
         "{\"type\": \"tessary\", \"layers\": [{\"map\": " + Constant(s.baseMap) + "}, {\"map\": " +
         Constant(s.topMap) + ", \"mask\": " + Constant(s.mask) + ", \"opacity\": 60, \"mode\": \"" +
-        std::string(kModeNames[static_cast<std::size_t>(mode)]) + "\"}]}");
+        std::string(ModeName(mode)) + "\"}]}");
     WriteFile(dir / "scene.json", scene);
     const RunResult r = RunProgram(dir, "eval scene.json");
     ASSERT_EQ(r.exitCode, 0) << r.err;
@@ -75,7 +75,7 @@ TEST(EvalExact, EveryModeWithMaskAgainstTheEngine) {
     host::AColor top = s.topMap;
     top.a = m;
     const host::AColor want = ApplyBlendMode(mode, base, top, 60.0f * 0.01f, m);
-    const std::string name(kModeNames[static_cast<std::size_t>(mode)]);
+    const std::string name(ModeName(mode));
     ExpectBits(got[0], want.r, name + " r");
     ExpectBits(got[1], want.g, name + " g");
     ExpectBits(got[2], want.b, name + " b");
