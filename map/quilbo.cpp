@@ -2,6 +2,7 @@
 // evaluation.
 
 #include "map/quilbo.h"
+#include "map/recorder_off.h"
 
 #include <cstdio>
 #include <string>
@@ -23,16 +24,6 @@ using namespace host;
 namespace {
 
 QuilboDialogFactory dialogFactory = nullptr;
-
-// The macro recorder is off while this lives: block changes the map makes
-// itself are not recorded.
-class RecorderOff {
- public:
-  RecorderOff() { macroRecorder->Disable(); }
-  ~RecorderOff() { macroRecorder->Enable(); }
-  RecorderOff(const RecorderOff&) = delete;
-  RecorderOff& operator=(const RecorderOff&) = delete;
-};
 
 std::string DecimalText(int i) { return std::to_string(i); }
 

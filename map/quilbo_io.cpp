@@ -7,6 +7,7 @@
 #include "host/hold.h"
 #include "host/iosave.h"
 #include "map/quilbo.h"
+#include "map/recorder_off.h"
 #include "plugin/quilbo_class_desc.h"
 
 namespace tessary {
@@ -52,13 +53,6 @@ int RenumberVersion1Mode(int mode) {
   }
 }
 
-class RecorderOff {
- public:
-  RecorderOff() { macroRecorder->Disable(); }
-  ~RecorderOff() { macroRecorder->Enable(); }
-  RecorderOff(const RecorderOff&) = delete;
-  RecorderOff& operator=(const RecorderOff&) = delete;
-};
 
 }  // namespace
 

@@ -6,6 +6,7 @@
 
 #include "host/hold.h"
 #include "map/quilbo.h"
+#include "map/recorder_off.h"
 #include "plugin/module.h"
 #include "plugin/quilbo_class_desc.h"
 #include "resources/resource.h"
@@ -188,9 +189,8 @@ void QuilboDlg::UpdateRowTexts() {
       // The texts are bookkeeping, not a user's edit: they are not recorded.
       const char* stored = m->pblock->GetStr(params::kEditIds, 0, layer);
       if (!stored || number != stored) {
-        macroRecorder->Disable();
+        RecorderOff recorderOff;
         m->pblock->SetValue(params::kEditIds, 0, number.c_str(), layer);
-        macroRecorder->Enable();
       }
       if (map != m) return;
     }
