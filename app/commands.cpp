@@ -181,7 +181,11 @@ void PrintLayers(const MapDesc& m, std::ostream& out) {
     const LayerDesc& l = m.layers[i];
     const std::string index = i == 0 ? "B" : std::to_string(i);
     std::string mode = std::string(ModeName(l.mode));
-    if (mode.empty()) mode = "(" + std::to_string(l.mode) + ": none)";
+    if (mode.empty()) {
+      std::ostringstream text;
+      text << '(' << l.mode << ": none)";
+      mode = text.str();
+    }
     out << "  " << std::left << std::setw(4) << index << std::setw(6) << (l.used ? "yes" : "no")
         << std::setw(18) << (i == 0 ? "-" : mode) << std::setw(9) << (i == 0 ? "-" : ExactFloat(l.opacity))
         << std::setw(22) << Colour(l.color) << "map " << (l.mapOn ? "on " : "off") << " " << MapLabel(l.map.get())

@@ -56,28 +56,28 @@ bool ReadImage(const std::string& path, Image& image, std::string& error) {
             "; at most " + std::to_string(kMaxImagePixels) + " pixels)";
     return false;
   }
-  const int nch = spec.nchannels;
-  const int used = std::min(nch, 4);
-  std::vector<float> raw(static_cast<std::size_t>(pixels) * static_cast<std::size_t>(used));
-  if (!in->read_image(0, 0, 0, used, OIIO::TypeDesc::FLOAT, raw.data())) {
+  // The used channels are read straight into the RGBA buffer (a stride of
+  // four floats per pixel), then grey is spread and a missing alpha set.
+  const int used = std::min(spec.nchannels, 4);
+  const auto n = static_cast<std::size_t>(pixels);
+  image.width = spec.width;
+  image.height = spec.height;
+  image.rgba.assign(n * 4, 0.0f);
+  constexpr OIIO::stride_t kPixelStride = 4 * sizeof(float);
+  if (!in->read_image(0, 0, 0, used, OIIO::TypeDesc::FLOAT, image.rgba.data(), kPixelStride)) {
+    image = Image();
     error = "cannot read image: " + OiioError("read failed (truncated file?)");
     return false;
   }
   in->close();
-
-  image.width = spec.width;
-  image.height = spec.height;
-  image.rgba.assign(static_cast<std::size_t>(pixels) * 4, 0.0f);
-  const auto n = static_cast<std::size_t>(pixels);
-  const auto u = static_cast<std::size_t>(used);
-  for (std::size_t p = 0; p < n; ++p) {
-    const float* s = &raw[p * u];
-    float* d = &image.rgba[p * 4];
-    switch (used) {
-      case 1: d[0] = d[1] = d[2] = s[0]; d[3] = 1.0f; break;
-      case 2: d[0] = d[1] = d[2] = s[0]; d[3] = s[1]; break;
-      case 3: d[0] = s[0]; d[1] = s[1]; d[2] = s[2]; d[3] = 1.0f; break;
-      default: d[0] = s[0]; d[1] = s[1]; d[2] = s[2]; d[3] = s[3]; break;
+  if (used < 4) {
+    for (std::size_t p = 0; p < n; ++p) {
+      float* d = &image.rgba[p * 4];
+      switch (used) {
+        case 1: d[1] = d[2] = d[0]; d[3] = 1.0f; break;
+        case 2: d[3] = d[1]; d[1] = d[2] = d[0]; break;
+        default: d[3] = 1.0f; break;
+      }
     }
   }
   return true;
@@ -164,8 +164,13 @@ bool ImageWriter::Open(const std::string& path, ImageFormat format, int width, i
     return false;
   }
   static std::atomic<unsigned> counter{0};
-  const std::string tempName = "." + target.stem().string() + ".tmp-" + std::to_string(::getpid()) + "-" +
-                               std::to_string(counter++) + target.extension().string();
+  std::string tempName = ".";
+  tempName.append(target.stem().string())
+      .append(".tmp-")
+      .append(std::to_string(::getpid()))
+      .append("-")
+      .append(std::to_string(counter++))
+      .append(target.extension().string());
   m.tempPath = (dir / tempName).string();
 
   OIIO::TypeDesc type = OIIO::TypeDesc::FLOAT;

@@ -139,7 +139,9 @@ bool WriteFileAtomically(const std::string& path, const std::string& bytes, std:
     error = path + ": cannot write: folder \"" + dir.string() + "\" does not exist";
     return false;
   }
-  const fs::path temp = dir / ("." + target.filename().string() + ".tmp-" + std::to_string(::getpid()));
+  std::string tempName = ".";
+  tempName.append(target.filename().string()).append(".tmp-").append(std::to_string(::getpid()));
+  const fs::path temp = dir / tempName;
   {
     std::ofstream out(temp, std::ios::binary | std::ios::trunc);
     if (!out) {

@@ -11,9 +11,10 @@ option(TESSARY_WERROR "Treat warnings as errors" ON)
 if(TESSARY_WERROR)
   target_compile_options(tessary_warnings INTERFACE -Werror)
 endif()
-# GCC's flow-based -Wrestrict at -O2 and above flags string concatenations in
-# the standard library (`"[" + std::to_string(i)`) that cannot overlap. In
-# optimised builds it stays visible as a warning but does not fail the build;
-# the debug build keeps it an error.
+# GCC 12's flow-based -Wrestrict at -O2 and above flags std::string
+# assignments and concatenations (`"[" + std::to_string(i)`) inside the
+# standard library that cannot overlap (a known fault of that release). It is
+# off in optimised builds; the debug build, where it has no false positives,
+# keeps it as an error.
 target_compile_options(tessary_warnings INTERFACE
-  $<$<AND:$<CXX_COMPILER_ID:GNU>,$<NOT:$<CONFIG:Debug>>>:-Wno-error=restrict>)
+  $<$<AND:$<CXX_COMPILER_ID:GNU>,$<NOT:$<CONFIG:Debug>>>:-Wno-restrict>)
