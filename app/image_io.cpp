@@ -4,6 +4,7 @@
 
 #include <OpenImageIO/imageio.h>
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cctype>
 #include <cmath>
@@ -26,6 +27,38 @@ std::string OiioError(const std::string& fallback) {
   std::string e = OIIO::geterror();
   while (!e.empty() && (e.back() == '\n' || e.back() == ' ')) e.pop_back();
   return e.empty() ? fallback : e;
+}
+
+}  // namespace
+
+namespace {
+
+// Fills the channels a pixel of `used` channels lacks: grey is spread to
+// green and blue, and a missing alpha is opaque.
+template <class T>
+void SpreadChannels(T* rgba, std::size_t pixels, int used, T opaque) {
+  for (std::size_t p = 0; p < pixels; ++p) {
+    T* d = rgba + p * 4;
+    switch (used) {
+      case 1: d[1] = d[2] = d[0]; d[3] = opaque; break;
+      case 2: d[3] = d[1]; d[1] = d[2] = d[0]; break;
+      default: d[3] = opaque; break;
+    }
+  }
+}
+
+// The float the image library makes of each 8-bit value, taken from the
+// library itself once, so 8-bit images kept as bytes sample to the same bits
+// as if they had been read as floats.
+const float* ByteToFloat() {
+  static const std::array<float, 256> table = [] {
+    std::array<std::uint8_t, 256> bytes{};
+    for (int i = 0; i < 256; ++i) bytes[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(i);
+    std::array<float, 256> floats{};
+    OIIO::convert_pixel_values(OIIO::TypeDesc::UINT8, bytes.data(), OIIO::TypeDesc::FLOAT, floats.data(), 256);
+    return floats;
+  }();
+  return table.data();
 }
 
 }  // namespace
@@ -57,29 +90,29 @@ bool ReadImage(const std::string& path, Image& image, std::string& error) {
     return false;
   }
   // The used channels are read straight into the RGBA buffer (a stride of
-  // four floats per pixel), then grey is spread and a missing alpha set.
+  // four values per pixel), then grey is spread and a missing alpha set.
   const int used = std::min(spec.nchannels, 4);
   const auto n = static_cast<std::size_t>(pixels);
+  image = Image();
   image.width = spec.width;
   image.height = spec.height;
-  image.rgba.assign(n * 4, 0.0f);
-  constexpr OIIO::stride_t kPixelStride = 4 * sizeof(float);
-  if (!in->read_image(0, 0, 0, used, OIIO::TypeDesc::FLOAT, image.rgba.data(), kPixelStride)) {
+  bool ok;
+  if (spec.format == OIIO::TypeDesc::UINT8) {
+    image.rgba8.assign(n * 4, 0);
+    image.byteToFloat = ByteToFloat();
+    ok = in->read_image(0, 0, 0, used, OIIO::TypeDesc::UINT8, image.rgba8.data(), 4);
+    if (ok && used < 4) SpreadChannels(image.rgba8.data(), n, used, std::uint8_t{255});
+  } else {
+    image.rgba.assign(n * 4, 0.0f);
+    ok = in->read_image(0, 0, 0, used, OIIO::TypeDesc::FLOAT, image.rgba.data(), 4 * sizeof(float));
+    if (ok && used < 4) SpreadChannels(image.rgba.data(), n, used, 1.0f);
+  }
+  if (!ok) {
     image = Image();
     error = "cannot read image: " + OiioError("read failed (truncated file?)");
     return false;
   }
   in->close();
-  if (used < 4) {
-    for (std::size_t p = 0; p < n; ++p) {
-      float* d = &image.rgba[p * 4];
-      switch (used) {
-        case 1: d[1] = d[2] = d[0]; d[3] = 1.0f; break;
-        case 2: d[3] = d[1]; d[1] = d[2] = d[0]; break;
-        default: d[3] = 1.0f; break;
-      }
-    }
-  }
   return true;
 }
 

@@ -17,10 +17,19 @@ namespace tessary::app {
 struct Image {
   int width = 0;
   int height = 0;
+  // Four values a pixel, row by row, top row first: floats, or, for 8-bit
+  // image files, the bytes as stored (a quarter of the memory), which At()
+  // turns into the same floats the image library gives for them.
   std::vector<float> rgba;
+  std::vector<std::uint8_t> rgba8;
+  const float* byteToFloat = nullptr;  // 256 entries; set with rgba8
 
   host::AColor At(int x, int y) const {
     const std::size_t i = 4 * (static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x));
+    if (!rgba8.empty()) {
+      return host::AColor(byteToFloat[rgba8[i]], byteToFloat[rgba8[i + 1]], byteToFloat[rgba8[i + 2]],
+                          byteToFloat[rgba8[i + 3]]);
+    }
     return host::AColor(rgba[i], rgba[i + 1], rgba[i + 2], rgba[i + 3]);
   }
 };
