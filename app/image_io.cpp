@@ -78,26 +78,26 @@ bool ReadImage(const std::string& path, Image& image, std::string& error) {
     error = "cannot read image: " + OiioError("unknown format");
     return false;
   }
-  const OIIO::ImageSpec& spec = in->spec();
-  if (spec.width <= 0 || spec.height <= 0 || spec.nchannels <= 0 || spec.depth != 1) {
+  const OIIO::ImageSpec header = in->spec_dimensions(0, 0);
+  if (header.width <= 0 || header.height <= 0 || header.nchannels <= 0 || header.depth != 1) {
     error = "unsupported image dimensions";
     return false;
   }
-  const std::int64_t pixels = std::int64_t{spec.width} * std::int64_t{spec.height};
+  const std::int64_t pixels = std::int64_t{header.width} * std::int64_t{header.height};
   if (pixels > kMaxImagePixels) {
-    error = "image too large (" + std::to_string(spec.width) + "x" + std::to_string(spec.height) +
+    error = "image too large (" + std::to_string(header.width) + "x" + std::to_string(header.height) +
             "; at most " + std::to_string(kMaxImagePixels) + " pixels)";
     return false;
   }
   // The used channels are read straight into the RGBA buffer (a stride of
   // four values per pixel), then grey is spread and a missing alpha set.
-  const int used = std::min(spec.nchannels, 4);
+  const int used = std::min(header.nchannels, 4);
   const auto n = static_cast<std::size_t>(pixels);
   image = Image();
-  image.width = spec.width;
-  image.height = spec.height;
+  image.width = header.width;
+  image.height = header.height;
   bool ok;
-  if (spec.format == OIIO::TypeDesc::UINT8) {
+  if (header.format == OIIO::TypeDesc::UINT8) {
     image.rgba8.assign(n * 4, 0);
     image.byteToFloat = ByteToFloat();
     ok = in->read_image(0, 0, 0, used, OIIO::TypeDesc::UINT8, image.rgba8.data(), 4);
@@ -209,11 +209,11 @@ bool ImageWriter::Open(const std::string& path, ImageFormat format, int width, i
   OIIO::TypeDesc type = OIIO::TypeDesc::FLOAT;
   if (format == ImageFormat::Png8 || format == ImageFormat::Jpeg) type = OIIO::TypeDesc::UINT8;
   if (format == ImageFormat::Png16) type = OIIO::TypeDesc::UINT16;
-  OIIO::ImageSpec spec(width, height, m.channels, type);
-  if (m.channels == 4) spec.alpha_channel = 3;
-  if (format == ImageFormat::Jpeg) spec.attribute("CompressionQuality", 95);
-  if (format == ImageFormat::Exr) spec.attribute("compression", "zip");
-  if (format == ImageFormat::Tiff) spec.attribute("compression", "zip");
+  OIIO::ImageSpec header(width, height, m.channels, type);
+  if (m.channels == 4) header.alpha_channel = 3;
+  if (format == ImageFormat::Jpeg) header.attribute("CompressionQuality", 95);
+  if (format == ImageFormat::Exr) header.attribute("compression", "zip");
+  if (format == ImageFormat::Tiff) header.attribute("compression", "zip");
 
   m.out = OIIO::ImageOutput::create(m.tempPath);
   if (!m.out) {
@@ -221,7 +221,7 @@ bool ImageWriter::Open(const std::string& path, ImageFormat format, int width, i
     m.tempPath.clear();
     return false;
   }
-  if (!m.out->open(m.tempPath, spec)) {
+  if (!m.out->open(m.tempPath, header)) {
     error = "cannot write: " + OiioError("open failed");
     m.out.reset();
     std::error_code ignore;
