@@ -7,8 +7,10 @@
 #include <filesystem>
 #include <fstream>
 #include <set>
+#include <utility>
 #include <vector>
 
+#include "app/bitmap_tex.h"
 #include "app/scene_json.h"
 #include "host/classdesc.h"
 #include "host/iosave.h"
@@ -167,7 +169,47 @@ bool WriteFileAtomically(const std::string& path, const std::string& bytes, std:
   return true;
 }
 
+namespace {
+
+// While it lives, the relative image paths of the graph's bitmaps are
+// re-expressed from the folder of the scene they were read from to the folder
+// of the scene being written, so a scene written elsewhere still finds its
+// images. Written into its own folder, a scene keeps its paths as they are.
+class RebasedImagePaths {
+ public:
+  RebasedImagePaths(const SceneGraph& graph, const std::string& outPath) {
+    std::error_code ec;
+    const fs::path from = fs::absolute(graph.baseDir.empty() ? fs::path(".") : fs::path(graph.baseDir), ec);
+    const fs::path to = fs::absolute(fs::path(outPath).parent_path().empty() ? fs::path(".")
+                                                                            : fs::path(outPath).parent_path(),
+                                     ec);
+    if (from.lexically_normal() == to.lexically_normal()) return;
+    std::set<host::Texmap*> seen;
+    ForEachMap(graph.root, seen, [&](host::Texmap* t) {
+      if (t->ClassID() != BITMAP_TEX_CLASS_ID) return;
+      auto* bitmap = static_cast<BitmapTex*>(t);
+      const fs::path file(bitmap->file);
+      if (bitmap->file.empty() || file.is_absolute()) return;
+      const fs::path moved = (from / file).lexically_normal().lexically_relative(to.lexically_normal());
+      if (moved.empty()) return;
+      changed_.emplace_back(bitmap, bitmap->file);
+      bitmap->file = moved.generic_string();
+    });
+  }
+  ~RebasedImagePaths() {
+    for (auto& [bitmap, file] : changed_) bitmap->file = file;
+  }
+  RebasedImagePaths(const RebasedImagePaths&) = delete;
+  RebasedImagePaths& operator=(const RebasedImagePaths&) = delete;
+
+ private:
+  std::vector<std::pair<BitmapTex*, std::string>> changed_;
+};
+
+}  // namespace
+
 bool SaveScene(const std::string& path, const SceneGraph& graph, std::string& error) {
+  const RebasedImagePaths rebased(graph, path);
   std::string why;
   if (IsBinaryScenePath(path)) {
     std::vector<std::uint8_t> bytes;

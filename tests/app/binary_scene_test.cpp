@@ -215,6 +215,26 @@ TEST(BinaryScene, JsonToTsyToJsonIsExact) {
   }
 }
 
+TEST(BinaryScene, SceneWrittenToAnotherFolderStillFindsItsImages) {
+  ScratchDir dir("tsy-elsewhere");
+  WriteFile(dir / "rich.json", kRichScene);
+  Image tex;
+  tex.width = 3;
+  tex.height = 2;
+  tex.rgba = {0, 0, 0, 1, 1, 0, 0, 1, 0, 1, 0, 1, 0, 0, 1, 1, 1, 1, 1, 1, 0.5f, 0.5f, 0.5f, 1};
+  std::string error;
+  ASSERT_TRUE(WriteImage((dir / "tex.png").string(), ImageFormat::Png8, tex, error)) << error;
+  std::filesystem::create_directories(dir / "out" / "deeper");
+  for (const char* target : {"out/rich.tsy", "out/deeper/rich.json"}) {
+    const RunResult converted = RunProgram(dir, std::string("convert rich.json ") + target);
+    ASSERT_EQ(converted.exitCode, 0) << converted.err;
+    const RunResult here = RunProgram(dir, "eval rich.json --uv 0.3 0.6");
+    const RunResult there = RunProgram(dir, std::string("eval ") + target + " --uv 0.3 0.6");
+    ASSERT_EQ(there.exitCode, 0) << target << ": " << there.err;
+    EXPECT_EQ(here.out, there.out) << target;
+  }
+}
+
 struct BadTsyCase {
   const char* label;
   std::vector<std::uint8_t> bytes;
