@@ -193,8 +193,8 @@ const char* const kRichScene = R"({"format": "tessary-scene", "version": 1, "roo
   "output": {"on": true, "clamp": true, "alpha": -0.125, "bright": 112.3, "contrast": 37.5, "gamma": 2.2,
              "hsv": [12, -0.3, 0.05], "rgb": [0.01, 0, -0.02]}}})";
 
-TEST(BinaryScene, JsonToTsyToJsonIsExact) {
-  ScratchDir dir("tsy-roundtrip");
+// The rich scene and the small texture it names, in dir.
+void WriteRichScene(const ScratchDir& dir) {
   WriteFile(dir / "rich.json", kRichScene);
   Image tex;
   tex.width = 3;
@@ -202,6 +202,11 @@ TEST(BinaryScene, JsonToTsyToJsonIsExact) {
   tex.rgba = {0, 0, 0, 1, 1, 0, 0, 1, 0, 1, 0, 1, 0, 0, 1, 1, 1, 1, 1, 1, 0.5f, 0.5f, 0.5f, 1};
   std::string error;
   ASSERT_TRUE(WriteImage((dir / "tex.png").string(), ImageFormat::Png8, tex, error)) << error;
+}
+
+TEST(BinaryScene, JsonToTsyToJsonIsExact) {
+  ScratchDir dir("tsy-roundtrip");
+  WriteRichScene(dir);
   ASSERT_EQ(RunProgram(dir, "convert rich.json a.json").exitCode, 0);
   const RunResult toTsy = RunProgram(dir, "convert rich.json rich.tsy");
   ASSERT_EQ(toTsy.exitCode, 0) << toTsy.err;
@@ -217,13 +222,7 @@ TEST(BinaryScene, JsonToTsyToJsonIsExact) {
 
 TEST(BinaryScene, SceneWrittenToAnotherFolderStillFindsItsImages) {
   ScratchDir dir("tsy-elsewhere");
-  WriteFile(dir / "rich.json", kRichScene);
-  Image tex;
-  tex.width = 3;
-  tex.height = 2;
-  tex.rgba = {0, 0, 0, 1, 1, 0, 0, 1, 0, 1, 0, 1, 0, 0, 1, 1, 1, 1, 1, 1, 0.5f, 0.5f, 0.5f, 1};
-  std::string error;
-  ASSERT_TRUE(WriteImage((dir / "tex.png").string(), ImageFormat::Png8, tex, error)) << error;
+  WriteRichScene(dir);
   std::filesystem::create_directories(dir / "out" / "deeper");
   for (const char* target : {"out/rich.tsy", "out/deeper/rich.json"}) {
     const RunResult converted = RunProgram(dir, std::string("convert rich.json ") + target);
