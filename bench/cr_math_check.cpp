@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "compositing/cr_math.h"
+#include "tests/support/mpfr_float.h"
 
 namespace {
 
@@ -36,8 +37,6 @@ using cr_math_detail::NearRoundingBoundary;
 
 // ---------------------------------------------------------------- MPFR ---
 
-// f(x) correctly rounded to float (subnormals included), as IEEE single
-// arithmetic would give it: MPFR's exponent range set to binary32's.
 struct Function {
   const char* name;
   int (*mpfr)(mpfr_ptr, mpfr_srcptr, mpfr_rnd_t);
@@ -57,24 +56,7 @@ const Function kFunctions[] = {
     {"cos", mpfr_cos, CrCosf, cr_math_detail::CosApprox, LibCos, true},
 };
 
-void UseBinary32Range() {
-  mpfr_set_emin(-148);
-  mpfr_set_emax(128);
-}
-
-float CorrectlyRounded(const Function& f, float x) {
-  mpfr_t in, out;
-  mpfr_init2(in, 24);
-  mpfr_init2(out, 24);
-  mpfr_set_flt(in, x, MPFR_RNDN);
-  int inex = f.mpfr(out, in, MPFR_RNDN);
-  inex = mpfr_check_range(out, inex, MPFR_RNDN);
-  mpfr_subnormalize(out, inex, MPFR_RNDN);
-  const float r = mpfr_get_flt(out, MPFR_RNDN);
-  mpfr_clear(in);
-  mpfr_clear(out);
-  return r;
-}
+float CorrectlyRounded(const Function& f, float x) { return testing::CorrectlyRounded(f.mpfr, x); }
 
 bool SameBits(float a, float b) {
   if (std::isnan(a) && std::isnan(b)) return true;
@@ -91,7 +73,6 @@ void ForAllInputs(Body body) {
   std::vector<std::thread> threads;
   for (unsigned t = 0; t < n; ++t) {
     threads.emplace_back([&] {
-      UseBinary32Range();
       for (;;) {
         const std::uint64_t begin = next.fetch_add(kChunk);
         if (begin >= (std::uint64_t{1} << 32)) return;
@@ -335,7 +316,6 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "cr_math_check: this MPFR is not thread-safe\n");
     return 2;
   }
-  UseBinary32Range();
   const std::string mode = argc > 1 ? argv[1] : "";
   if (mode == "tables") return Tables();
   if (mode == "hard-cases") return HardCases();

@@ -11,6 +11,7 @@
 #include <cmath>
 
 #include "compositing/color_helpers.h"
+#include "compositing/cr_math.h"
 
 namespace tessary {
 
@@ -63,7 +64,8 @@ static_assert(blendModeNameIds[18] == 34 && blendModeNameIds[19] == 36);
 
 inline constexpr bool IsBlendMode(int index) { return index >= 0 && index < kNumBlendModes; }
 
-// Single-precision pi, used by "Interpolation".
+// Single-precision pi, used by "Interpolation" (with the correctly rounded
+// cosine CrCosf).
 inline constexpr float kPi = 3.1415927f;
 
 // Raw results for one channel: b is the base value, s the top value.
@@ -102,7 +104,7 @@ inline float SoftBurn(float b, float s) {
   return s != 0.0f ? 1.0f - ((1.0f - b) / s) * 0.5f : s;
 }
 inline float Interpolation(float b, float s) {
-  return 0.5f - 0.25f * std::cos(kPi * b) - 0.25f * std::cos(kPi * s);
+  return 0.5f - 0.25f * CrCosf(kPi * b) - 0.25f * CrCosf(kPi * s);
 }
 inline float Average(float b, float s) { return (b + s) * 0.5f; }
 inline float Reflect(float b, float s) { return s != 1.0f ? (b * b) / (1.0f - s) : s; }
