@@ -244,6 +244,15 @@ int Tables() {
   PrintConstant("kPiOver64Hi", p1, "pi/64 = Hi + Lo, Hi of 26 bits");
   PrintConstant("kPiOver64Lo", Remainder(t, p1), "");
   PrintConstant("kPiOver64", mpfr_get_d(t.v, MPFR_RNDN), "pi/64");
+  // cos below 2^8: pi/64 as two 40-bit parts and a rest, and 64/pi.
+  const double c1 = RoundToBits(t, 40);
+  mpfr_sub_d(t.v, t.v, c1, MPFR_RNDN);
+  const double c2 = RoundToBits(t, 40);
+  PrintConstant("kPiOver64Cw1", c1, "pi/64 = Cw1 + Cw2 + Cw3, Cw1 and Cw2 of 40 bits");
+  PrintConstant("kPiOver64Cw2", c2, "");
+  PrintConstant("kPiOver64Cw3", Remainder(t, c2), "");
+  mpfr_ui_div(t.v, 64, pi.v, MPFR_RNDN);
+  PrintConstant("k64OverPi", mpfr_get_d(t.v, MPFR_RNDN), "64/pi");
 
   std::vector<std::pair<double, double>> rows;
   for (int j = 0; j < 128; ++j) {

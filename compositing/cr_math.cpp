@@ -47,8 +47,18 @@ double Leading27Bits(double y) {
   return std::bit_cast<double>(std::bit_cast<std::uint64_t>(y) & ~((std::uint64_t{1} << 26) - 1));
 }
 
+// NearBoundary for |y| in [2^-126, 2^128) or y == 0, where the float grid
+// is the 29 low bits of the double's significand.
+inline bool NearNormalBoundary(double y, std::uint64_t ulps) {
+  const std::uint64_t low = std::bit_cast<std::uint64_t>(y) & ((std::uint64_t{1} << 29) - 1);
+  return low - ((std::uint64_t{1} << 28) - ulps) <= 2 * ulps;
+}
+
 inline bool NearBoundary(double y, std::uint64_t ulps) {
   const std::uint64_t bits = std::bit_cast<std::uint64_t>(y) & ~(std::uint64_t{1} << 63);
+  constexpr std::uint64_t kNormalFloatMin = std::uint64_t{1023 - 126} << 52;  // 2^-126
+  constexpr std::uint64_t kNormalFloatEnd = std::uint64_t{1023 + 128} << 52;  // 2^128
+  if (bits - kNormalFloatMin < kNormalFloatEnd - kNormalFloatMin) return NearNormalBoundary(y, ulps);
   const int e = static_cast<int>(bits >> 52) - 1023;  // y in [2^e, 2^(e+1))
   // At and above 2^128 the float result is +inf whatever the last bits (the
   // boundary to +inf, 2^128 - 2^103, is checked like any other midpoint);
@@ -67,12 +77,15 @@ inline bool NearBoundary(double y, std::uint64_t ulps) {
 // when y is too close to a rounding boundary to decide; key is the bits of x
 // (of |x| for an even function).
 template <std::size_t N>
+[[gnu::noinline]] float LookUp(double y, std::uint32_t key, const std::array<HardCase, N>& table) {
+  const auto it = std::lower_bound(table.begin(), table.end(), key,
+                                   [](const HardCase& h, std::uint32_t k) { return h.input < k; });
+  if (it != table.end() && it->input == key) return std::bit_cast<float>(it->result);
+  return static_cast<float>(y);
+}
+template <std::size_t N>
 float Round(double y, std::uint32_t key, const std::array<HardCase, N>& table) {
-  if (NearBoundary(y, kHardCaseUlps)) {
-    const auto it = std::lower_bound(table.begin(), table.end(), key,
-                                     [](const HardCase& h, std::uint32_t k) { return h.input < k; });
-    if (it != table.end() && it->input == key) return std::bit_cast<float>(it->result);
-  }
+  if (NearBoundary(y, kHardCaseUlps)) [[unlikely]] return LookUp(y, key, table);
   return static_cast<float>(y);
 }
 
@@ -87,13 +100,26 @@ std::uint64_t TwoOverPiBits(int j) {
   return (first << sh) | (next >> (32 - sh));
 }
 
-// |x| = k pi/64 + r with |r| <= pi/128 (a little more at worst), for
-// |x| >= 2^-7: x times 64/pi modulo 128 in integer arithmetic from 128 bits
-// of 2/pi, the reduced argument as rh + rl with a relative error below 2^-70.
+// |x| = k pi/64 + r with |r| <= pi/128 (a little more at worst), r as
+// rh + rl with |rl| <= ulp(rh)/2.
 struct Reduced {
   int k;
   double rh, rl;
 };
+
+// For |x| < 2^8 (|k| < 2^13): k Cw1 and k Cw2 are exact (40-bit parts), so is
+// x - k Cw1 (within a factor 2 of x), and a two-sum keeps the next step
+// exact; what is left is below 2^-122 absolute.
+Reduced ReduceSmall(double x) {
+  constexpr double kShifter = 0x1.8p52;
+  const double kd = (x * k64OverPi + kShifter) - kShifter;
+  const Sum a = TwoSum(x - kd * kPiOver64Cw1, -(kd * kPiOver64Cw2));
+  const Sum r = TwoSum(a.s, a.t - kd * kPiOver64Cw3);
+  return {static_cast<int>(kd), r.s, r.t};
+}
+
+// For |x| >= 2^-7: x times 64/pi modulo 128 in integer arithmetic from 128
+// bits of 2/pi; r to a relative 2^-77 plus an absolute 2^-101.
 Reduced ReduceLarge(std::uint32_t absBits) {
   const std::uint64_t m = (absBits & 0x7fffffu) | 0x800000u;  // |x| = m 2^e
   const int e = static_cast<int>(absBits >> 23) - 150;
@@ -138,9 +164,50 @@ Reduced ReduceLarge(std::uint32_t absBits) {
   return negative ? Reduced{k, -r.s, -r.t} : Reduced{k, r.s, r.t};
 }
 
+// x = 2^e m (u the bits of a positive normal float) with m in
+// [0.69921875, 1.3984375), whose 128 equal steps of the float encoding choose
+// c ~ 1/m; the steps on each side of 1 use c = 1. log x = e ln2 - log c +
+// log(1 + r) with r = m c - 1, exact: m c has 24 + 24 bits and is within
+// 2^-7 of 1. `head` is e ln2hi - log(c)hi, exact: both are multiples of
+// 2^-45 below 2^7; `low` is e ln2lo - log(c)lo.
+struct LogParts {
+  double head, low, r;
+};
+LogParts SplitLog(std::uint32_t u, int e) {
+  const std::uint32_t offset = u - 0x3f330000u;
+  const int ex = static_cast<int>(offset) >> 23;
+  e += ex;
+  const std::size_t i = (offset >> 16) & 127;
+  const float m = std::bit_cast<float>(u - (static_cast<std::uint32_t>(ex) << 23));
+  const DoubleDouble& t = kMinusLogInverse[i];
+  return {static_cast<double>(e) * kLn2Hi + t.hi, static_cast<double>(e) * kLn2Lo + t.lo,
+          static_cast<double>(m) * static_cast<double>(kLogInverse[i]) - 1.0};
+}
+
+
 }  // namespace
 
 bool NearRoundingBoundary(double y, std::uint64_t ulps) { return NearBoundary(y, ulps); }
+
+double CosQuickApprox(float xf) {
+  // |x| = k pi/64 + r; k Cw1 and x - k Cw1 are exact (see ReduceSmall), the
+  // rest costs below 2^-84 absolute.
+  const double x = static_cast<double>(std::bit_cast<float>(std::bit_cast<std::uint32_t>(xf) & 0x7fffffffu));
+  constexpr double kShifter = 0x1.8p52;
+  constexpr double kTail = kPiOver64Cw2 + kPiOver64Cw3;
+  const double kd = (x * k64OverPi + kShifter) - kShifter;
+  const double r = (x - kd * kPiOver64Cw1) - kd * kTail;
+  const int k = static_cast<int>(kd);
+  const DoubleDouble& sa = kSinPiOver64[static_cast<std::size_t>(k & 127)];
+  const DoubleDouble& ca = kSinPiOver64[static_cast<std::size_t>((k + 32) & 127)];
+  const double sinA = sa.hi + sa.lo;
+  const double cosA = ca.hi + ca.lo;
+  // cos r - 1 and sin r to degrees 4 and 5 (the rest is below 2^-41.6 and 2^-50).
+  const double r2 = r * r;
+  const double cosRm1 = r2 * (r2 * (1.0 / 24) - 0.5);
+  const double sinR = r + r * r2 * (r2 * (1.0 / 120) - (1.0 / 6));
+  return cosA + (cosA * cosRm1 - sinA * sinR);
+}
 
 double ExpApprox(float xf) {
   if (xf != xf) return static_cast<double>(xf) + static_cast<double>(xf);
@@ -161,6 +228,16 @@ double ExpApprox(float xf) {
   return (t.hi + (t.lo + t.hi * p)) * Pow2(k >> 7);
 }
 
+
+double LogQuickApprox(float xf) {
+  const LogParts p = SplitLog(std::bit_cast<std::uint32_t>(xf), 0);
+  // log(1 + r) - r to degree 6 (the rest is below 2^-44.8 relative).
+  const double r = p.r;
+  const double r2 = r * r;
+  const double q = ((1.0 / 3) - r * 0.25) + r2 * (0.2 - r * (1.0 / 6));
+  return p.head + (p.low + (r + r2 * (r * q - 0.5)));
+}
+
 double LogApprox(float xf) {
   std::uint32_t u = std::bit_cast<std::uint32_t>(xf);
   if (xf != xf) return static_cast<double>(xf) + static_cast<double>(xf);
@@ -172,32 +249,24 @@ double LogApprox(float xf) {
     u = std::bit_cast<std::uint32_t>(xf * 0x1p25f);
     e = -25;
   }
-  // x = 2^e m with m in [0.69921875, 1.3984375), whose 128 equal steps of
-  // the float encoding choose c ~ 1/m; the steps on each side of 1 use c = 1.
-  const std::uint32_t offset = u - 0x3f330000u;
-  const int ex = static_cast<int>(offset) >> 23;
-  e += ex;
-  const std::size_t i = (offset >> 16) & 127;
-  const float m = std::bit_cast<float>(u - (static_cast<std::uint32_t>(ex) << 23));
-  // m c is exact (24 + 24 bits) and within 2^-7 of 1, so r is exact.
-  const double r = static_cast<double>(m) * static_cast<double>(kLogInverse[i]) - 1.0;
-  // log x = e ln2 - log c + log(1 + r). e ln2hi - log(c)hi is exact: both
-  // are multiples of 2^-45 below 2^7.
-  const DoubleDouble& t = kMinusLogInverse[i];
-  const Sum head = TwoSum(static_cast<double>(e) * kLn2Hi + t.hi, r);
+  const LogParts p = SplitLog(u, e);
+  const double r = p.r;
+  // A two-sum makes the leading part exact, so nothing cancels near x = 1.
+  const Sum head = TwoSum(p.head, r);
   // log(1 + r) - r to degree 8 (the rest is below 2^-59 relative).
   const double r2 = r * r;
   const double q = ((1.0 / 3) - r * 0.25) + r2 * ((0.2 - r * (1.0 / 6)) + r2 * ((1.0 / 7) - r * 0.125));
   const double tail = r2 * (r * q - 0.5);
-  return head.s + (tail + (head.t + (static_cast<double>(e) * kLn2Lo + t.lo)));
+  return head.s + (tail + (head.t + p.low));
 }
 
 double CosApprox(float xf) {
   const std::uint32_t absBits = std::bit_cast<std::uint32_t>(xf) & 0x7fffffffu;
   if (absBits >= 0x7f800000u) return static_cast<double>(xf) - static_cast<double>(xf);  // NaN, inf
   // cos x = cos(a + r) = cos a cos r - sin a sin r, a = k pi/64, |r| <= pi/128.
-  Reduced red{0, static_cast<double>(std::bit_cast<float>(absBits)), 0.0};
-  if (absBits >= 0x3c000000u) red = ReduceLarge(absBits);  // |x| >= 2^-7
+  const Reduced red = absBits < 0x43800000u  // |x| < 2^8
+                          ? ReduceSmall(static_cast<double>(std::bit_cast<float>(absBits)))
+                          : ReduceLarge(absBits);
   const DoubleDouble& sa = kSinPiOver64[static_cast<std::size_t>(red.k & 127)];
   const DoubleDouble& ca = kSinPiOver64[static_cast<std::size_t>((red.k + 32) & 127)];
   const double r = red.rh;
@@ -223,13 +292,27 @@ float CrExpf(float x) {
   return cr_math_detail::Round(cr_math_detail::ExpApprox(x), std::bit_cast<std::uint32_t>(x),
                                cr_math_tables::kExpHardCases);
 }
+// log and cos try a cheaper approximation first (relative error below
+// 2^-40) and keep its rounding when it lies more than kQuickUlps (2^-38
+// relative) from every boundary, which is all but about one input in 2^13.
+
 float CrLogf(float x) {
-  return cr_math_detail::Round(cr_math_detail::LogApprox(x), std::bit_cast<std::uint32_t>(x),
-                               cr_math_tables::kLogHardCases);
+  using namespace cr_math_detail;
+  const std::uint32_t bits = std::bit_cast<std::uint32_t>(x);
+  if (bits - 0x00800000u < 0x7f000000u) {  // positive, normal, finite
+    const double y = LogQuickApprox(x);
+    if (!NearNormalBoundary(y, kQuickUlps)) return static_cast<float>(y);
+  }
+  return Round(LogApprox(x), bits, cr_math_tables::kLogHardCases);
 }
 float CrCosf(float x) {
-  return cr_math_detail::Round(cr_math_detail::CosApprox(x), std::bit_cast<std::uint32_t>(x) & 0x7fffffffu,
-                               cr_math_tables::kCosHardCases);
+  using namespace cr_math_detail;
+  const std::uint32_t absBits = std::bit_cast<std::uint32_t>(x) & 0x7fffffffu;
+  if (absBits < 0x43800000u) {  // |x| < 2^8
+    const double y = CosQuickApprox(x);
+    if (!NearNormalBoundary(y, kQuickUlps)) return static_cast<float>(y);
+  }
+  return Round(CosApprox(x), absBits, cr_math_tables::kCosHardCases);
 }
 
 }  // namespace tessary

@@ -23,9 +23,10 @@ float CrCosf(float x);
 namespace cr_math_detail {
 
 // The double-precision evaluations the functions round. For every input the
-// double is within 2^-55 (relative) of the real value before its own final
-// rounding, so it lies less than 1 unit in its last place (ulp) from the real
-// value; special inputs give doubles that round to the special results.
+// double is within 2^-58 (relative) of the real value before its own final
+// rounding, so it lies less than 0.54 of a unit in its last place (ulp) from
+// the real value; special inputs give doubles that round to the special
+// results.
 double ExpApprox(float x);
 double LogApprox(float x);
 double CosApprox(float x);
@@ -39,6 +40,14 @@ bool NearRoundingBoundary(double y, std::uint64_t ulps);
 // The functions treat an approximation within this many ulps of a boundary
 // as a hard case and take the result from their table.
 inline constexpr std::uint64_t kHardCaseUlps = 1;
+
+// Cheaper approximations that log and cos try first: relative error below
+// 2^-40, so within 2^13 ulps; their rounding is kept when they lie more than
+// kQuickUlps from every boundary. LogQuickApprox takes positive normal
+// floats, CosQuickApprox |x| < 2^8.
+double LogQuickApprox(float x);
+double CosQuickApprox(float x);
+inline constexpr std::uint64_t kQuickUlps = std::uint64_t{1} << 15;
 
 }  // namespace cr_math_detail
 }  // namespace tessary

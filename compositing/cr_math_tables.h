@@ -24,6 +24,12 @@ inline constexpr double kPiOver64Hi = 0x1.921fb58p-5;
 inline constexpr double kPiOver64Lo = -0x1.dde973dcb3b3ap-32;
 // pi/64
 inline constexpr double kPiOver64 = 0x1.921fb54442d18p-5;
+// pi/64 = Cw1 + Cw2 + Cw3, Cw1 and Cw2 of 40 bits
+inline constexpr double kPiOver64Cw1 = 0x1.921fb54442p-5;
+inline constexpr double kPiOver64Cw2 = 0x1.a308d3131ap-46;
+inline constexpr double kPiOver64Cw3 = -0x1.d747f23e32ed7p-88;
+// 64/pi
+inline constexpr double k64OverPi = 0x1.45f306dc9c883p+4;
 
 // 2^(j/128) = hi + lo
 inline constexpr DoubleDouble kExp2[128] = {
