@@ -23,6 +23,8 @@ using namespace cr_math_tables;
 
 constexpr double kInf = std::numeric_limits<double>::infinity();
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+// (v + kShifter) - kShifter rounds v to the nearest integer for |v| < 2^51.
+constexpr double kShifter = 0x1.8p52;
 
 // 2^e for -1022 <= e <= 1023, exactly.
 double Pow2(int e) { return std::bit_cast<double>(static_cast<std::uint64_t>(e + 1023) << 52); }
@@ -68,14 +70,11 @@ inline bool NearBoundary(double y, std::uint64_t ulps) {
   // normal floats, more in the subnormal range whose grid is 2^-149.
   const int below = e >= -126 ? 29 : -97 - e;
   const std::uint64_t significand = (bits & ((std::uint64_t{1} << 52) - 1)) | (std::uint64_t{1} << 52);
-  const std::uint64_t low = below >= 64 ? significand : significand & ((std::uint64_t{1} << below) - 1);
+  const std::uint64_t low = significand & ((std::uint64_t{1} << below) - 1);
   const std::uint64_t half = std::uint64_t{1} << (below - 1);
   return (low >= half ? low - half : half - low) <= ulps;
 }
 
-// The float nearest to the approximation y of f(x), or the table's result
-// when y is too close to a rounding boundary to decide; key is the bits of x
-// (of |x| for an even function).
 template <std::size_t N>
 [[gnu::noinline]] float LookUp(double y, std::uint32_t key, const std::array<HardCase, N>& table) {
   const auto it = std::lower_bound(table.begin(), table.end(), key,
@@ -83,6 +82,9 @@ template <std::size_t N>
   if (it != table.end() && it->input == key) return std::bit_cast<float>(it->result);
   return static_cast<float>(y);
 }
+// The float nearest to the approximation y of f(x), or the table's result
+// when y is too close to a rounding boundary to decide; key is the bits of x
+// (of |x| for an even function).
 template <std::size_t N>
 float Round(double y, std::uint32_t key, const std::array<HardCase, N>& table) {
   if (NearBoundary(y, kHardCaseUlps)) [[unlikely]] return LookUp(y, key, table);
@@ -111,15 +113,15 @@ struct Reduced {
 // x - k Cw1 (within a factor 2 of x), and a two-sum keeps the next step
 // exact; what is left is below 2^-122 absolute.
 Reduced ReduceSmall(double x) {
-  constexpr double kShifter = 0x1.8p52;
   const double kd = (x * k64OverPi + kShifter) - kShifter;
   const Sum a = TwoSum(x - kd * kPiOver64Cw1, -(kd * kPiOver64Cw2));
   const Sum r = TwoSum(a.s, a.t - kd * kPiOver64Cw3);
   return {static_cast<int>(kd), r.s, r.t};
 }
 
-// For |x| >= 2^-7: x times 64/pi modulo 128 in integer arithmetic from 128
-// bits of 2/pi; r to a relative 2^-77 plus an absolute 2^-101.
+// For |x| >= 2^-7 (used from 2^8 on): x times 64/pi modulo 128 in integer
+// arithmetic from 128 bits of 2/pi; r to a relative 2^-77 plus an absolute
+// 2^-101.
 Reduced ReduceLarge(std::uint32_t absBits) {
   const std::uint64_t m = (absBits & 0x7fffffu) | 0x800000u;  // |x| = m 2^e
   const int e = static_cast<int>(absBits >> 23) - 150;
@@ -184,38 +186,16 @@ LogParts SplitLog(std::uint32_t u, int e) {
           static_cast<double>(m) * static_cast<double>(kLogInverse[i]) - 1.0};
 }
 
-
 }  // namespace
 
 bool NearRoundingBoundary(double y, std::uint64_t ulps) { return NearBoundary(y, ulps); }
-
-double CosQuickApprox(float xf) {
-  // |x| = k pi/64 + r; k Cw1 and x - k Cw1 are exact (see ReduceSmall), the
-  // rest costs below 2^-84 absolute.
-  const double x = static_cast<double>(std::bit_cast<float>(std::bit_cast<std::uint32_t>(xf) & 0x7fffffffu));
-  constexpr double kShifter = 0x1.8p52;
-  constexpr double kTail = kPiOver64Cw2 + kPiOver64Cw3;
-  const double kd = (x * k64OverPi + kShifter) - kShifter;
-  const double r = (x - kd * kPiOver64Cw1) - kd * kTail;
-  const int k = static_cast<int>(kd);
-  const DoubleDouble& sa = kSinPiOver64[static_cast<std::size_t>(k & 127)];
-  const DoubleDouble& ca = kSinPiOver64[static_cast<std::size_t>((k + 32) & 127)];
-  const double sinA = sa.hi + sa.lo;
-  const double cosA = ca.hi + ca.lo;
-  // cos r - 1 and sin r to degrees 4 and 5 (the rest is below 2^-41.6 and 2^-50).
-  const double r2 = r * r;
-  const double cosRm1 = r2 * (r2 * (1.0 / 24) - 0.5);
-  const double sinR = r + r * r2 * (r2 * (1.0 / 120) - (1.0 / 6));
-  return cosA + (cosA * cosRm1 - sinA * sinR);
-}
 
 double ExpApprox(float xf) {
   if (xf != xf) return static_cast<double>(xf) + static_cast<double>(xf);
   if (xf > 89.0f) return kInf;  // e^89 is past the largest float; includes +inf
   if (xf < -104.0f) return 0.0;  // e^-104 < 2^-150 rounds to 0; includes -inf
   const double x = xf;
-  // x = (128 q + j) ln2/128 + r, |r| <= ln2/256: the shifter rounds to an integer.
-  constexpr double kShifter = 0x1.8p52;
+  // x = (128 q + j) ln2/128 + r, |r| <= ln2/256.
   const double kd = (x * kInvLn2x128 + kShifter) - kShifter;
   const int k = static_cast<int>(kd);
   // kd times the 38-bit leading part is exact, and so is the difference
@@ -227,7 +207,6 @@ double ExpApprox(float xf) {
   const double p = r + r2 * ((0.5 + r * (1.0 / 6)) + r2 * ((1.0 / 24) + r * (1.0 / 120)));
   return (t.hi + (t.lo + t.hi * p)) * Pow2(k >> 7);
 }
-
 
 double LogQuickApprox(float xf) {
   const LogParts p = SplitLog(std::bit_cast<std::uint32_t>(xf), 0);
@@ -258,6 +237,25 @@ double LogApprox(float xf) {
   const double q = ((1.0 / 3) - r * 0.25) + r2 * ((0.2 - r * (1.0 / 6)) + r2 * ((1.0 / 7) - r * 0.125));
   const double tail = r2 * (r * q - 0.5);
   return head.s + (tail + (head.t + p.low));
+}
+
+double CosQuickApprox(float xf) {
+  // |x| = k pi/64 + r; k Cw1 and x - k Cw1 are exact (see ReduceSmall), the
+  // rest costs below 2^-84 absolute.
+  const double x = static_cast<double>(std::bit_cast<float>(std::bit_cast<std::uint32_t>(xf) & 0x7fffffffu));
+  constexpr double kTail = kPiOver64Cw2 + kPiOver64Cw3;
+  const double kd = (x * k64OverPi + kShifter) - kShifter;
+  const double r = (x - kd * kPiOver64Cw1) - kd * kTail;
+  const int k = static_cast<int>(kd);
+  const DoubleDouble& sa = kSinPiOver64[static_cast<std::size_t>(k & 127)];
+  const DoubleDouble& ca = kSinPiOver64[static_cast<std::size_t>((k + 32) & 127)];
+  const double sinA = sa.hi + sa.lo;
+  const double cosA = ca.hi + ca.lo;
+  // cos r - 1 and sin r to degrees 6 and 5 (the rest is below 2^-58 and 2^-50).
+  const double r2 = r * r;
+  const double cosRm1 = r2 * (r2 * ((1.0 / 24) - r2 * (1.0 / 720)) - 0.5);
+  const double sinR = r + r * r2 * (r2 * (1.0 / 120) - (1.0 / 6));
+  return cosA + (cosA * cosRm1 - sinA * sinR);
 }
 
 double CosApprox(float xf) {
@@ -295,7 +293,6 @@ float CrExpf(float x) {
 // log and cos try a cheaper approximation first (relative error below
 // 2^-40) and keep its rounding when it lies more than kQuickUlps (2^-38
 // relative) from every boundary, which is all but about one input in 2^13.
-
 float CrLogf(float x) {
   using namespace cr_math_detail;
   const std::uint32_t bits = std::bit_cast<std::uint32_t>(x);
