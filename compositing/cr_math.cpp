@@ -23,8 +23,6 @@ using namespace cr_math_tables;
 
 constexpr double kInf = std::numeric_limits<double>::infinity();
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-// (v + kShifter) - kShifter rounds v to the nearest integer for |v| < 2^51.
-constexpr double kShifter = 0x1.8p52;
 
 // 2^e for -1022 <= e <= 1023, exactly.
 double Pow2(int e) { return std::bit_cast<double>(static_cast<std::uint64_t>(e + 1023) << 52); }
@@ -47,13 +45,6 @@ Sum FastTwoSum(double a, double b) {
 // y with all but its leading 27 significant bits cleared; y minus this is exact.
 double Leading27Bits(double y) {
   return std::bit_cast<double>(std::bit_cast<std::uint64_t>(y) & ~((std::uint64_t{1} << 26) - 1));
-}
-
-// NearBoundary for |y| in [2^-126, 2^128) or y == 0, where the float grid
-// is the 29 low bits of the double's significand.
-inline bool NearNormalBoundary(double y, std::uint64_t ulps) {
-  const std::uint64_t low = std::bit_cast<std::uint64_t>(y) & ((std::uint64_t{1} << 29) - 1);
-  return low - ((std::uint64_t{1} << 28) - ulps) <= 2 * ulps;
 }
 
 inline bool NearBoundary(double y, std::uint64_t ulps) {
@@ -166,26 +157,6 @@ Reduced ReduceLarge(std::uint32_t absBits) {
   return negative ? Reduced{k, -r.s, -r.t} : Reduced{k, r.s, r.t};
 }
 
-// x = 2^e m (u the bits of a positive normal float) with m in
-// [0.69921875, 1.3984375), whose 128 equal steps of the float encoding choose
-// c ~ 1/m; the steps on each side of 1 use c = 1. log x = e ln2 - log c +
-// log(1 + r) with r = m c - 1, exact: m c has 24 + 24 bits and is within
-// 2^-7 of 1. `head` is e ln2hi - log(c)hi, exact: both are multiples of
-// 2^-45 below 2^7; `low` is e ln2lo - log(c)lo.
-struct LogParts {
-  double head, low, r;
-};
-LogParts SplitLog(std::uint32_t u, int e) {
-  const std::uint32_t offset = u - 0x3f330000u;
-  const int ex = static_cast<int>(offset) >> 23;
-  e += ex;
-  const std::size_t i = (offset >> 16) & 127;
-  const float m = std::bit_cast<float>(u - (static_cast<std::uint32_t>(ex) << 23));
-  const DoubleDouble& t = kMinusLogInverse[i];
-  return {static_cast<double>(e) * kLn2Hi + t.hi, static_cast<double>(e) * kLn2Lo + t.lo,
-          static_cast<double>(m) * static_cast<double>(kLogInverse[i]) - 1.0};
-}
-
 }  // namespace
 
 bool NearRoundingBoundary(double y, std::uint64_t ulps) { return NearBoundary(y, ulps); }
@@ -194,27 +165,7 @@ double ExpApprox(float xf) {
   if (xf != xf) return static_cast<double>(xf) + static_cast<double>(xf);
   if (xf > 89.0f) return kInf;  // e^89 is past the largest float; includes +inf
   if (xf < -104.0f) return 0.0;  // e^-104 < 2^-150 rounds to 0; includes -inf
-  const double x = xf;
-  // x = (128 q + j) ln2/128 + r, |r| <= ln2/256.
-  const double kd = (x * kInvLn2x128 + kShifter) - kShifter;
-  const int k = static_cast<int>(kd);
-  // kd times the 38-bit leading part is exact, and so is the difference
-  // (it is within a factor of 2 of x).
-  const double r = (x - kd * kLn2x128Hi) - kd * kLn2x128Lo;
-  const DoubleDouble& t = kExp2[static_cast<std::size_t>(k & 127)];
-  // e^r - 1 to degree 5 (the rest is below 2^-60.7 relative).
-  const double r2 = r * r;
-  const double p = r + r2 * ((0.5 + r * (1.0 / 6)) + r2 * ((1.0 / 24) + r * (1.0 / 120)));
-  return (t.hi + (t.lo + t.hi * p)) * Pow2(k >> 7);
-}
-
-double LogQuickApprox(float xf) {
-  const LogParts p = SplitLog(std::bit_cast<std::uint32_t>(xf), 0);
-  // log(1 + r) - r to degree 6 (the rest is below 2^-44.8 relative).
-  const double r = p.r;
-  const double r2 = r * r;
-  const double q = ((1.0 / 3) - r * 0.25) + r2 * (0.2 - r * (1.0 / 6));
-  return p.head + (p.low + (r + r2 * (r * q - 0.5)));
+  return ExpCore(xf);
 }
 
 double LogApprox(float xf) {
@@ -237,25 +188,6 @@ double LogApprox(float xf) {
   const double q = ((1.0 / 3) - r * 0.25) + r2 * ((0.2 - r * (1.0 / 6)) + r2 * ((1.0 / 7) - r * 0.125));
   const double tail = r2 * (r * q - 0.5);
   return head.s + (tail + (head.t + p.low));
-}
-
-double CosQuickApprox(float xf) {
-  // |x| = k pi/64 + r; k Cw1 and x - k Cw1 are exact (see ReduceSmall), the
-  // rest costs below 2^-84 absolute.
-  const double x = static_cast<double>(std::bit_cast<float>(std::bit_cast<std::uint32_t>(xf) & 0x7fffffffu));
-  constexpr double kTail = kPiOver64Cw2 + kPiOver64Cw3;
-  const double kd = (x * k64OverPi + kShifter) - kShifter;
-  const double r = (x - kd * kPiOver64Cw1) - kd * kTail;
-  const int k = static_cast<int>(kd);
-  const DoubleDouble& sa = kSinPiOver64[static_cast<std::size_t>(k & 127)];
-  const DoubleDouble& ca = kSinPiOver64[static_cast<std::size_t>((k + 32) & 127)];
-  const double sinA = sa.hi + sa.lo;
-  const double cosA = ca.hi + ca.lo;
-  // cos r - 1 and sin r to degrees 6 and 5 (the rest is below 2^-58 and 2^-50).
-  const double r2 = r * r;
-  const double cosRm1 = r2 * (r2 * ((1.0 / 24) - r2 * (1.0 / 720)) - 0.5);
-  const double sinR = r + r * r2 * (r2 * (1.0 / 120) - (1.0 / 6));
-  return cosA + (cosA * cosRm1 - sinA * sinR);
 }
 
 double CosApprox(float xf) {
@@ -284,32 +216,11 @@ double CosApprox(float xf) {
   return head.s + (small + (head.t + ca.lo));
 }
 
+float ExpComplete(float x) { return Round(ExpApprox(x), std::bit_cast<std::uint32_t>(x), kExpHardCases); }
+float LogComplete(float x) { return Round(LogApprox(x), std::bit_cast<std::uint32_t>(x), kLogHardCases); }
+float CosComplete(float x) {
+  return Round(CosApprox(x), std::bit_cast<std::uint32_t>(x) & 0x7fffffffu, kCosHardCases);
+}
+
 }  // namespace cr_math_detail
-
-float CrExpf(float x) {
-  return cr_math_detail::Round(cr_math_detail::ExpApprox(x), std::bit_cast<std::uint32_t>(x),
-                               cr_math_tables::kExpHardCases);
-}
-// log and cos try a cheaper approximation first (relative error below
-// 2^-40) and keep its rounding when it lies more than kQuickUlps (2^-38
-// relative) from every boundary, which is all but about one input in 2^13.
-float CrLogf(float x) {
-  using namespace cr_math_detail;
-  const std::uint32_t bits = std::bit_cast<std::uint32_t>(x);
-  if (bits - 0x00800000u < 0x7f000000u) {  // positive, normal, finite
-    const double y = LogQuickApprox(x);
-    if (!NearNormalBoundary(y, kQuickUlps)) return static_cast<float>(y);
-  }
-  return Round(LogApprox(x), bits, cr_math_tables::kLogHardCases);
-}
-float CrCosf(float x) {
-  using namespace cr_math_detail;
-  const std::uint32_t absBits = std::bit_cast<std::uint32_t>(x) & 0x7fffffffu;
-  if (absBits < 0x43800000u) {  // |x| < 2^8
-    const double y = CosQuickApprox(x);
-    if (!NearNormalBoundary(y, kQuickUlps)) return static_cast<float>(y);
-  }
-  return Round(CosApprox(x), absBits, cr_math_tables::kCosHardCases);
-}
-
 }  // namespace tessary
