@@ -4,6 +4,6 @@
 
 namespace tessary::blend {
 
-float Interpolation(float b, float s) { return 0.5f - 0.25f * CrCosf(kPi * b) - 0.25f * CrCosf(kPi * s); }
+float Interpolation(float b, float s) noexcept { return 0.5f - 0.25f * CrCosf(kPi * b) - 0.25f * CrCosf(kPi * s); }
 
 }  // namespace tessary::blend

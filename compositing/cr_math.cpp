@@ -159,16 +159,16 @@ Reduced ReduceLarge(std::uint32_t absBits) {
 
 }  // namespace
 
-bool NearRoundingBoundary(double y, std::uint64_t ulps) { return NearBoundary(y, ulps); }
+bool NearRoundingBoundary(double y, std::uint64_t ulps) noexcept { return NearBoundary(y, ulps); }
 
-double ExpApprox(float xf) {
+double ExpApprox(float xf) noexcept {
   if (xf != xf) return static_cast<double>(xf) + static_cast<double>(xf);
   if (xf > 89.0f) return kInf;  // e^89 is past the largest float; includes +inf
   if (xf < -104.0f) return 0.0;  // e^-104 < 2^-150 rounds to 0; includes -inf
   return ExpCore(xf);
 }
 
-double LogApprox(float xf) {
+double LogApprox(float xf) noexcept {
   std::uint32_t u = std::bit_cast<std::uint32_t>(xf);
   if (xf != xf) return static_cast<double>(xf) + static_cast<double>(xf);
   if (xf == 0.0f) return -kInf;
@@ -190,7 +190,7 @@ double LogApprox(float xf) {
   return head.s + (tail + (head.t + p.low));
 }
 
-double CosApprox(float xf) {
+double CosApprox(float xf) noexcept {
   const std::uint32_t absBits = std::bit_cast<std::uint32_t>(xf) & 0x7fffffffu;
   if (absBits >= 0x7f800000u) return static_cast<double>(xf) - static_cast<double>(xf);  // NaN, inf
   // cos x = cos(a + r) = cos a cos r - sin a sin r, a = k pi/64, |r| <= pi/128.
@@ -216,9 +216,9 @@ double CosApprox(float xf) {
   return head.s + (small + (head.t + ca.lo));
 }
 
-float ExpComplete(float x) { return Round(ExpApprox(x), std::bit_cast<std::uint32_t>(x), kExpHardCases); }
-float LogComplete(float x) { return Round(LogApprox(x), std::bit_cast<std::uint32_t>(x), kLogHardCases); }
-float CosComplete(float x) {
+float ExpComplete(float x) noexcept { return Round(ExpApprox(x), std::bit_cast<std::uint32_t>(x), kExpHardCases); }
+float LogComplete(float x) noexcept { return Round(LogApprox(x), std::bit_cast<std::uint32_t>(x), kLogHardCases); }
+float CosComplete(float x) noexcept {
   return Round(CosApprox(x), std::bit_cast<std::uint32_t>(x) & 0x7fffffffu, kCosHardCases);
 }
 

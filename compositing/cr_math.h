@@ -29,15 +29,15 @@ namespace cr_math_detail {
 // rounding, so it lies less than 0.54 of a unit in its last place (ulp) from
 // the real value; special inputs give doubles that round to the special
 // results.
-double ExpApprox(float x);
-double LogApprox(float x);
-double CosApprox(float x);
+double ExpApprox(float x) noexcept;
+double LogApprox(float x) noexcept;
+double CosApprox(float x) noexcept;
 
 // True when y lies within `ulps` units of its last place of a point where
 // rounding to float changes (a midpoint between neighbouring floats,
 // subnormals included). Infinities, NaN and values that round to 0 without
 // doubt are never near.
-bool NearRoundingBoundary(double y, std::uint64_t ulps);
+bool NearRoundingBoundary(double y, std::uint64_t ulps) noexcept;
 
 // The functions treat an approximation within this many ulps of a boundary
 // as a hard case and take the result from their table.
@@ -45,9 +45,9 @@ inline constexpr std::uint64_t kHardCaseUlps = 1;
 
 // The functions for every input: the approximations above, rounded, with
 // the hard cases from the table.
-float ExpComplete(float x);
-float LogComplete(float x);
-float CosComplete(float x);
+float ExpComplete(float x) noexcept;
+float LogComplete(float x) noexcept;
+float CosComplete(float x) noexcept;
 
 // NearRoundingBoundary for |y| in [2^-126, 2^128) or y == 0, where the float
 // grid is the 29 low bits of the double's significand.
@@ -62,7 +62,7 @@ inline constexpr double kShifter = 0x1.8p52;
 inline int LowInt(double shifted) { return static_cast<int>(static_cast<std::uint32_t>(std::bit_cast<std::uint64_t>(shifted))); }
 
 // ExpApprox for x in [-104, 89].
-inline double ExpCore(float xf) {
+inline double ExpCore(float xf) noexcept {
   using namespace cr_math_tables;
   const double x = static_cast<double>(xf);
   // x = (128 q + j) ln2/128 + r, |r| <= ln2/256. kd times the 38-bit leading
@@ -109,7 +109,7 @@ inline LogParts SplitLog(std::uint32_t u, int e) {
 // CosQuickApprox |x| < 2^8.
 inline constexpr std::uint64_t kQuickUlps = std::uint64_t{1} << 15;
 
-inline double LogQuickApprox(float x) {
+inline double LogQuickApprox(float x) noexcept {
   const LogParts p = SplitLog(std::bit_cast<std::uint32_t>(x), 0);
   // log(1 + r) - r to degree 6 (the rest is below 2^-44.8 relative).
   const double r = p.r;
@@ -118,7 +118,7 @@ inline double LogQuickApprox(float x) {
   return (p.head + r) + (p.low + tail);
 }
 
-inline double CosQuickApprox(float xf) {
+inline double CosQuickApprox(float xf) noexcept {
   using namespace cr_math_tables;
   // x = k pi/64 + r, |r| <= pi/128; k Cw1 and x - k Cw1 are exact (40-bit
   // Cw1, |k| < 2^13, Sterbenz), the rest costs below 2^-84 absolute. Every
@@ -142,7 +142,7 @@ inline double CosQuickApprox(float xf) {
 
 }  // namespace cr_math_detail
 
-inline float CrExpf(float x) {
+inline float CrExpf(float x) noexcept {
   using namespace cr_math_detail;
   if (x > -87.0f && x < 88.5f) {  // normal results; NaN goes on
     const double y = ExpCore(x);
@@ -151,7 +151,7 @@ inline float CrExpf(float x) {
   return ExpComplete(x);
 }
 
-inline float CrLogf(float x) {
+inline float CrLogf(float x) noexcept {
   using namespace cr_math_detail;
   if (std::bit_cast<std::uint32_t>(x) - 0x00800000u < 0x7f000000u) {  // positive, normal, finite
     const double y = LogQuickApprox(x);
@@ -160,7 +160,7 @@ inline float CrLogf(float x) {
   return LogComplete(x);
 }
 
-inline float CrCosf(float x) {
+inline float CrCosf(float x) noexcept {
   using namespace cr_math_detail;
   if ((std::bit_cast<std::uint32_t>(x) & 0x7fffffffu) < 0x43800000u) {  // |x| < 2^8
     const double y = CosQuickApprox(x);
