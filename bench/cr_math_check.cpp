@@ -21,7 +21,6 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -35,7 +34,7 @@ namespace {
 using namespace tessary;
 using cr_math_detail::NearRoundingBoundary;
 
-// ---------------------------------------------------------------- MPFR ---
+// ----------------------------------------------------------- functions ---
 
 struct Function {
   const char* name;
