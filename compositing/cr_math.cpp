@@ -1,6 +1,7 @@
 #include "compositing/cr_math.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cfloat>
 #include <cstdint>
@@ -57,9 +58,9 @@ inline bool NearBoundary(double y, std::uint64_t ulps) {
   // boundary to +inf, 2^128 - 2^103, is checked like any other midpoint);
   // below 2^-151 it is 0; NaN and inf have e = 1024.
   if (e >= 128 || e < -151) return false;
-  // The number of significand bits (of 53) below the float grid: 29 for
-  // normal floats, more in the subnormal range whose grid is 2^-149.
-  const int below = e >= -126 ? 29 : -97 - e;
+  // Below 2^-126 the float grid is 2^-149: this many of the 53 significand
+  // bits lie below it (30 at 2^-127, up to 54 at 2^-151).
+  const int below = -97 - e;
   const std::uint64_t significand = (bits & ((std::uint64_t{1} << 52) - 1)) | (std::uint64_t{1} << 52);
   const std::uint64_t low = significand & ((std::uint64_t{1} << below) - 1);
   const std::uint64_t half = std::uint64_t{1} << (below - 1);
