@@ -59,7 +59,9 @@ inline bool NearNormalBoundary(double y, std::uint64_t ulps) {
 // v + kShifter holds v rounded to the nearest integer in its low 32 bits
 // (for |v| < 2^31), and subtracting kShifter again gives it as a double.
 inline constexpr double kShifter = 0x1.8p52;
-inline int LowInt(double shifted) { return static_cast<int>(static_cast<std::uint32_t>(std::bit_cast<std::uint64_t>(shifted))); }
+inline int LowInt(double shifted) {
+  return static_cast<int>(static_cast<std::uint32_t>(std::bit_cast<std::uint64_t>(shifted)));
+}
 
 // ExpApprox for x in [-104, 89].
 inline double ExpCore(float xf) noexcept {
