@@ -1,5 +1,7 @@
 // Engine benchmarks: every blend mode alone, the colour walk over 1 to 16
-// layers (flat colours, then constant sub-maps with masks), the bump walk.
+// layers (flat colours, then constant sub-maps with masks), the bump walk,
+// and the walks that use exp, log and cos: the output stage with gamma, and
+// stacks of "Interpolation" layers.
 // Figures per layer per sample: the "per_layer" counter is seconds per layer.
 
 #include <benchmark/benchmark.h>
@@ -23,14 +25,15 @@ struct ConstantMap {
   Point3 perturb;
 };
 
-// A layer stack whose layer i blends with mode (offset + i) % 34.
+// A layer stack whose layer i blends with mode (offset + i) % 34, or with
+// `mode` throughout when that is not negative.
 struct BenchStack {
   Tab<const ConstantMap*> subMaps;
   Tab<int> mapOn, maskOn, layerUsed, blendMode;
   Tab<float> opacity;
   Tab<Color> layerColor;
 
-  BenchStack(int layers, int offset, const ConstantMap* map, const ConstantMap* mask) {
+  BenchStack(int layers, int offset, const ConstantMap* map, const ConstantMap* mask, int mode = -1) {
     subMaps.SetCount(2 * layers);
     for (auto* t : {&mapOn, &maskOn, &layerUsed, &blendMode}) t->SetCount(layers);
     opacity.SetCount(layers);
@@ -39,7 +42,7 @@ struct BenchStack {
       subMaps[2 * i] = map;
       subMaps[2 * i + 1] = mask;
       mapOn[i] = maskOn[i] = layerUsed[i] = 1;
-      blendMode[i] = (offset + i) % kNumBlendModes;
+      blendMode[i] = mode >= 0 ? mode : (offset + i) % kNumBlendModes;
       opacity[i] = 40.0f + static_cast<float>(i % 7) * 10.0f;
       const float k = static_cast<float>(i) / static_cast<float>(layers);
       layerColor[i] = Color(0.2f + 0.6f * k, 0.8f - 0.5f * k, 0.3f + 0.4f * (1.0f - k));
@@ -75,16 +78,21 @@ BENCHMARK(BM_Mode)->DenseRange(0, kNumBlendModes - 1);
 // stack is kept for a run of samples, as a tile of pixels would.
 constexpr int kSamplesPerStack = 4096;
 
-void ColorWalk(benchmark::State& state, bool withMaps) {
+// Every layer of every stack blends with `mode` when it is not negative.
+void ColorWalk(benchmark::State& state, bool withMaps, float gamma = 1.0f, int mode = -1) {
   const int layers = static_cast<int>(state.range(0));
   const ConstantMap map{{0.6f, 0.4f, 0.7f, 0.85f}, {}};
   const ConstantMap mask{{0.9f, 0.6f, 0.75f, 1.0f}, {}};
   std::vector<BenchStack> stacks;
   for (int k = 0; k < kNumBlendModes; ++k) {
-    stacks.emplace_back(layers, k, withMaps ? &map : nullptr, withMaps ? &mask : nullptr);
+    stacks.emplace_back(layers, k, withMaps ? &map : nullptr, withMaps ? &mask : nullptr, mode);
   }
   const auto eval = [](const ConstantMap* m) { return m->color; };
   OutputSettings output;
+  if (gamma != 1.0f) {
+    output.outputOn = true;
+    output.gamma = gamma;
+  }
   std::size_t k = 0;
   int run = 0;
   for (auto _ : state) {
@@ -102,12 +110,29 @@ void BM_ColorWalkMapsAndMasks(benchmark::State& state) { ColorWalk(state, true);
 BENCHMARK(BM_ColorWalkFlat)->Arg(1)->Arg(4)->Arg(8)->Arg(16);
 BENCHMARK(BM_ColorWalkMapsAndMasks)->Arg(1)->Arg(4)->Arg(8)->Arg(16);
 
-void BM_BumpWalk(benchmark::State& state) {
+// The output stage with gamma 2.2 after the walk over all modes: three
+// logarithms and three exponentials per sample.
+void BM_ColorWalkGamma(benchmark::State& state) { ColorWalk(state, false, 2.2f); }
+BENCHMARK(BM_ColorWalkGamma)->Arg(1)->Arg(8);
+// Every layer "Interpolation": six cosines per layer per sample.
+void BM_ColorWalkInterpolation(benchmark::State& state) {
+  ColorWalk(state, false, 1.0f, static_cast<int>(BlendMode::Interpolation));
+}
+BENCHMARK(BM_ColorWalkInterpolation)->Arg(8);
+// Both at once.
+void BM_ColorWalkInterpolationGamma(benchmark::State& state) {
+  ColorWalk(state, true, 2.2f, static_cast<int>(BlendMode::Interpolation));
+}
+BENCHMARK(BM_ColorWalkInterpolationGamma)->Arg(8);
+
+void BumpWalk(benchmark::State& state, int mode) {
   const int layers = static_cast<int>(state.range(0));
   const ConstantMap map{{0.6f, 0.4f, 0.7f, 0.85f}, {0.1f, -0.2f, 0.05f}};
   const ConstantMap mask{{0.9f, 0.6f, 0.75f, 1.0f}, {}};
   std::vector<BenchStack> stacks;
-  for (int k = 0; k < kNumBlendModes; ++k) stacks.emplace_back(layers, k, &map, &mask);
+  for (int k = 0; k < kNumBlendModes; ++k) {
+    stacks.emplace_back(layers, k, &map, &mask, mode);
+  }
   const auto perturb = [](const ConstantMap* m) { return m->perturb; };
   const auto color = [](const ConstantMap* m) { return m->color; };
   std::size_t k = 0;
@@ -122,7 +147,12 @@ void BM_BumpWalk(benchmark::State& state) {
   }
   SetPerLayer(state, layers);
 }
+void BM_BumpWalk(benchmark::State& state) { BumpWalk(state, -1); }
 BENCHMARK(BM_BumpWalk)->Arg(8);
+void BM_BumpWalkInterpolation(benchmark::State& state) {
+  BumpWalk(state, static_cast<int>(BlendMode::Interpolation));
+}
+BENCHMARK(BM_BumpWalkInterpolation)->Arg(8);
 
 }  // namespace
 }  // namespace tessary

@@ -50,7 +50,7 @@ inline float ModeValue(int mode, float l, float r) {
       if (l + r >= 1.0f) return l != 0.0f ? 1.0f - ((1.0f - r) / l) * 0.5f : l;
       return r != 1.0f ? (l * 0.5f) / (1.0f - r) : r;
     case BlendMode::Interpolation:
-      return 0.5f - 0.25f * std::cos(kPi * r) - 0.25f * std::cos(kPi * l);
+      return blend::Interpolation(r, l);
     case BlendMode::Average: return (l + r) * 0.5f;
     case BlendMode::Reflect: return l != 1.0f ? (r * r) / (1.0f - l) : l;
     case BlendMode::Glow: return r != 1.0f ? (l * l) / (1.0f - r) : r;

@@ -101,9 +101,10 @@ inline float SoftBurn(float b, float s) {
   if (b + s < 1.0f) return b != 1.0f ? (s * 0.5f) / (1.0f - b) : b;
   return s != 0.0f ? 1.0f - ((1.0f - b) / s) * 0.5f : s;
 }
-inline float Interpolation(float b, float s) {
-  return 0.5f - 0.25f * std::cos(kPi * b) - 0.25f * std::cos(kPi * s);
-}
+// 0.5 - 0.25 cos(pi b) - 0.25 cos(pi s) with the correctly rounded CrCosf.
+// Out of line (blend_modes.cpp): its two cosines would otherwise be inlined
+// into every walk's mode switch and cost the other modes registers.
+float Interpolation(float b, float s) noexcept;
 inline float Average(float b, float s) { return (b + s) * 0.5f; }
 inline float Reflect(float b, float s) { return s != 1.0f ? (b * b) / (1.0f - s) : s; }
 inline float Glow(float b, float s) { return b != 1.0f ? (s * s) / (1.0f - b) : b; }

@@ -1,16 +1,15 @@
 #include "compositing/output_stage.h"
 
-#include <cmath>
-
 #include "compositing/color_helpers.h"
+#include "compositing/cr_math.h"
 
 namespace tessary {
 namespace {
 
 float GammaChannel(float c, float gamma) {
   if (c == 0.0f) c = 0.00001f;
-  if (c < 0.0f) return -std::exp(std::log(-c) / gamma);
-  return std::exp(std::log(c) / gamma);
+  if (c < 0.0f) return -CrExpf(CrLogf(-c) / gamma);
+  return CrExpf(CrLogf(c) / gamma);
 }
 
 float ToneChannel(float c, const OutputSettings& s) {

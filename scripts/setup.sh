@@ -9,7 +9,7 @@ packages=(
   g++ clang libclang-rt-14-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   libopenimageio-dev openimageio-tools libtbb-dev
-  nlohmann-json3-dev libcli11-dev fonts-dejavu-core
+  nlohmann-json3-dev libcli11-dev fonts-dejavu-core libmpfr-dev
 )
 
 missing=()

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "compositing/color_helpers.h"
+#include "compositing/cr_math.h"
 #include "tests/support/float_bits.h"
 
 namespace tessary {
@@ -95,7 +96,7 @@ TEST(OutputStage, GammaIsOddAndContinuousThroughZero) {
   // The neutral brightness and contrast step, (1 x c - 0.5) x 1 + 0.5, still
   // rounds, so compare with the mirrored curve taken through that step.
   for (float c : {1e-6f, 0.001f, 0.3f, 0.9f, 2.0f}) {
-    const float curve = std::exp(std::log(c) / 2.2f);
+    const float curve = CrExpf(CrLogf(c) / 2.2f);
     EXPECT_EQ(ApplyOutputStage(s, AColor(c, c, c, 1)).r, (curve - 0.5f) + 0.5f) << c;
     EXPECT_EQ(ApplyOutputStage(s, AColor(-c, -c, -c, 1)).r, (-curve - 0.5f) + 0.5f) << c;
   }
@@ -128,7 +129,7 @@ TEST(OutputStage, OrderOfSteps) {
   c.b += 0.2f;
   c.a += 0.125f;
   auto tone = [&](float v) {
-    v = std::exp(std::log(v) / 1.8f);
+    v = CrExpf(CrLogf(v) / 1.8f);
     return (1.25f * v - 0.5f) * 0.75f + 0.5f;
   };
   c.r = tone(c.r);
