@@ -274,8 +274,12 @@ class SceneLoader {
       for (std::size_t j = 0; j < s_.refs[i].size(); ++j) {
         const std::int32_t idx = s_.refs[i][j];
         ReferenceTarget* target = idx < 0 ? nullptr : objs_[static_cast<std::size_t>(idx)];
+        // A maker that does not take what the file puts into a slot (a wrong
+        // kind of object) keeps no trace of it; the file is damaged.
         if (objs_[i]->ReplaceReference(static_cast<int>(j), target, true) == REF_FAIL) {
-          return Abandon(error, ObjectText(i, objs_[i]) + " refused reference " +
+          const std::string offered =
+              target ? ObjectText(static_cast<std::size_t>(idx), target) : std::string("an empty reference");
+          return Abandon(error, ObjectText(i, objs_[i]) + " refused " + offered + " in reference slot " +
                                     std::to_string(j));
         }
         if (target != nullptr) restored_.emplace_back(i, static_cast<int>(j));
