@@ -5,6 +5,7 @@
 #include <cstring>
 #include <limits>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 
 #include "host/classdesc.h"
@@ -245,6 +246,53 @@ bool OpenNext(MemoryLoad& l, USHORT id) {
   return false;
 }
 
+// Holds a reference to each object of a load while the post-load steps run,
+// so none is deleted under them; afterwards the reader decides what is
+// still owned.
+class LoadHold : public ReferenceMaker {
+ public:
+  explicit LoadHold(const std::vector<ReferenceTarget*>& objects) : slots_(objects.size(), nullptr) {
+    for (std::size_t i = 0; i < objects.size(); ++i) ReplaceReference(static_cast<int>(i), objects[i], false);
+  }
+  ~LoadHold() override { Release(); }
+  LoadHold(const LoadHold&) = delete;
+  LoadHold& operator=(const LoadHold&) = delete;
+  // Lets go of every object without deleting any.
+  void Release() {
+    for (int i = 0; i < NumRefs(); ++i) {
+      if (GetReference(i)) ReplaceReference(i, nullptr, false);
+    }
+  }
+  int NumRefs() override { return static_cast<int>(slots_.size()); }
+  RefTargetHandle GetReference(int i) override {
+    return i >= 0 && i < NumRefs() ? slots_[static_cast<std::size_t>(i)] : nullptr;
+  }
+
+ protected:
+  void SetReference(int i, RefTargetHandle t) override {
+    if (i >= 0 && i < NumRefs()) slots_[static_cast<std::size_t>(i)] = t;
+  }
+
+ private:
+  std::vector<RefTargetHandle> slots_;
+};
+
+// The objects reachable from root, root included.
+std::unordered_set<ReferenceTarget*> ReachableFrom(ReferenceTarget* root) {
+  std::unordered_set<ReferenceTarget*> seen{root};
+  std::vector<ReferenceTarget*> todo{root};
+  while (!todo.empty()) {
+    ReferenceTarget* obj = todo.back();
+    todo.pop_back();
+    const int n = obj->NumRefs();
+    for (int j = 0; j < n; ++j) {
+      ReferenceTarget* t = obj->GetReference(j);
+      if (t != nullptr && seen.insert(t).second) todo.push_back(t);
+    }
+  }
+  return seen;
+}
+
 // The loading half of ReadScene, over a structure that has been checked.
 class SceneLoader {
  public:
@@ -285,7 +333,7 @@ class SceneLoader {
         if (target != nullptr) restored_.emplace_back(i, static_cast<int>(j));
       }
     }
-    loader_.RunPostLoadCallbacks();
+    RunPostLoadSteps();
     return objs_[static_cast<std::size_t>(s_.root)];
   }
 
@@ -310,6 +358,32 @@ class SceneLoader {
       loader_.CloseChunk();  // the object chunk
     }
     return true;
+  }
+
+  // Runs the post-load callbacks. A step may release an object (a map drops
+  // a sub-map it has no place for); one that references itself, or others
+  // that reference it, would then keep it alive with nothing owning it. So
+  // every object is held while the steps run, and the objects no longer
+  // reachable from the root afterwards are freed here: their references to
+  // the load's objects are released without deleting, then each is deleted
+  // once.
+  void RunPostLoadSteps() {
+    LoadHold hold(objs_);
+    loader_.RunPostLoadCallbacks();
+    const std::unordered_set<ReferenceTarget*> owned = ReachableFrom(objs_[static_cast<std::size_t>(s_.root)]);
+    const std::unordered_set<ReferenceTarget*> loaded(objs_.begin(), objs_.end());
+    hold.Release();
+    std::vector<ReferenceTarget*> unowned;
+    for (ReferenceTarget* obj : objs_) {
+      if (!owned.count(obj)) unowned.push_back(obj);
+    }
+    for (ReferenceTarget* obj : unowned) {
+      const int n = obj->NumRefs();
+      for (int j = 0; j < n; ++j) {
+        if (loaded.count(obj->GetReference(j))) obj->ReplaceReference(j, nullptr, false);
+      }
+    }
+    for (ReferenceTarget* obj : unowned) obj->DeleteThis();
   }
 
   // Undoes a failed load: references restored so far are released without

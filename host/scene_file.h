@@ -8,7 +8,10 @@
 // object 0. The reader creates the objects by class through the class
 // directory, calls Load on each, then restores every reference through
 // ReplaceReference (so each object's SetReference runs), then runs the
-// post-load callbacks in priority order, and returns the root.
+// post-load callbacks in priority order, and returns the root. An object
+// that a post-load callback leaves unreachable from the root (a map that
+// drops a sub-map it has no place for) is freed by the reader, also when it
+// is kept alive only by references among such objects.
 //
 // docs/file-format.md gives the byte layout. Bad input never crashes and
 // never allocates from a count it has not checked against the file's size:

@@ -225,6 +225,42 @@ TEST_F(SceneFileTest, PostLoadCallbacksRunAfterReferencesInPriorityOrder) {
   root->DeleteThis();
 }
 
+// A post-load step that drops a reference can leave objects that only keep
+// one another alive (a self reference, a cycle); the reader frees them, and
+// keeps what is still reachable from the root.
+TEST_F(SceneFileTest, ObjectsAPostLoadStepCutsOffAreFreed) {
+  struct Case {
+    const char* name;
+    bool stillShared;  // the root also references B from a second slot
+    int liveAfterLoad;
+  };
+  for (const Case& c : {Case{"cut off", false, 2}, Case{"still referenced", true, 4}}) {
+    SCOPED_TRACE(c.name);
+    Node* a = MakeNode(1, "A", 3);
+    Node* b = MakeNode(2, "B", 2);
+    Node* d = MakeNode(3, "D", 1);
+    a->ReplaceReference(0, b);
+    a->ReplaceReference(1, MakeNode(4, "C", 0));
+    if (c.stillShared) a->ReplaceReference(2, b);
+    b->ReplaceReference(0, b);  // B -> B
+    b->ReplaceReference(1, d);  // B -> D -> B
+    d->ReplaceReference(0, b);
+    a->releaseSlot = 0;
+    Bytes bytes;
+    std::string err;
+    ASSERT_EQ(WriteScene(a, bytes, &err), IO_OK) << err;
+    DeleteGraph(a);
+    ASSERT_EQ(Node::live, liveBefore_);
+
+    Node* root = AsNode(ReadScene(bytes, &err));
+    ASSERT_NE(root, nullptr) << err;
+    EXPECT_EQ(root->slots[0], nullptr);
+    EXPECT_EQ(Node::live, liveBefore_ + c.liveAfterLoad);
+    DeleteGraph(root);
+    EXPECT_EQ(Node::live, liveBefore_);
+  }
+}
+
 TEST_F(SceneFileTest, BadFilesGiveClearErrorsAndLeakNothing) {
   const SceneLayout good = [] {
     SceneLayout s;

@@ -14,6 +14,7 @@
 
 #include "host/classdesc.h"
 #include "host/scene_file.h"
+#include "host/shade_context.h"
 #include "host/stdmap_classes.h"
 #include "tests/app/tsy_builder.h"
 #include "tests/map/map_fixture.h"
@@ -115,6 +116,30 @@ INSTANTIATE_TEST_SUITE_P(
                  "object 0 (Tessary) has 4 references in the file but takes 3"},
         SlotCase{"shared_sub_map", {MapObject({1, 2, 2}), BlockObject(), ConstantObject()}, nullptr}),
     [](const ::testing::TestParamInfo<SlotCase>& p) { return std::string(p.param.label); });
+
+// A block loaded with layer counts other than the map's (a hand-made file)
+// does not cut the layers away at the next update.
+TEST(MapInAScene, BlockLoadedWithOtherCountsKeepsTheLayers) {
+  RegisterClasses();
+  TsyObject block = BlockObject();
+  Bytes noEntries;
+  noEntries.I32(params::kMapEnabled).I32(TYPE_BOOL_TAB).I32(0);
+  const std::vector<std::uint8_t> param = DataChunk(IParamBlock2::PB_PARAM_CHUNK, noEntries.b);
+  block.data.insert(block.data.end(), param.begin(), param.end());
+  std::string error;
+  ReferenceTarget* root = ReadScene(TsyFile({MapObject({1, -1, -1}), block}), &error);
+  ASSERT_NE(root, nullptr) << error;
+  auto* map = dynamic_cast<Quilbo*>(root);
+  ASSERT_NE(map, nullptr);
+  ASSERT_EQ(map->pblock->Count(params::kMapEnabled), 0);
+  Interval valid = FOREVER;
+  map->Update(0, valid);
+  EXPECT_EQ(map->opacity.Count(), 1);
+  EXPECT_EQ(map->mapOn.Count(), 1);
+  ShadeContext sc;
+  EXPECT_EQ(map->EvalColor(sc), AColor(0.5f, 0.5f, 0.5f, 1.0f));
+  DeleteGraph(root);
+}
 
 // --- Save and load after any layer operations ----------------------------------
 

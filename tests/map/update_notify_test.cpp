@@ -49,7 +49,7 @@ TEST_F(MapTest, UpdateNarrowsToEveryPresentSubMap) {
   EXPECT_EQ(log.size(), 4u);
 }
 
-TEST_F(MapTest, UpdateSizesTablesToTheBlocksMapEnabledCount) {
+TEST_F(MapTest, UpdateSizesTablesToTheStack) {
   map->SetNumLayers(2);
   map->mapOn.SetCount(1);
   map->opacity.SetCount(5);
