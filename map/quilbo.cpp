@@ -178,7 +178,7 @@ void Quilbo::SetSubTexmap(int i, Texmap* m) {
 MSTR Quilbo::GetSubTexmapSlotName(int i) {
   const char* map = GetString(IDS_MAP);
   char text[300];
-  std::snprintf(text, sizeof(text), "%s %d", map ? map : "", i + 1);
+  std::snprintf(text, sizeof(text), "%s %lld", map ? map : "", static_cast<long long>(i) + 1);
   return text;
 }
 

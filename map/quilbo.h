@@ -47,7 +47,8 @@ class Quilbo : public host::MultiTex {
   int NumSubs() override { return 2 * LayerCount(); }
   Animatable* SubAnim(int i) override { return GetSubTexmap(i); }
   host::MSTR SubAnimName(int i) override { return GetSubTexmapTVName(i); }
-  int SubNumToRefNum(int subNum) override { return subNum + 1; }
+  // Sub-anim i is reference i + 1; a number that is no sub-anim is none (-1).
+  int SubNumToRefNum(int subNum) override { return subNum >= 0 && subNum < NumSubs() ? subNum + 1 : -1; }
   int NumParamBlocks() override { return 1; }
   host::IParamBlock2* GetParamBlock(int /*i*/) override { return pblock; }
   host::IParamBlock2* GetParamBlockByID(host::BlockID id) override;

@@ -99,6 +99,8 @@ TEST_F(MapTest, GrowingAddsDefaultLayersAndEditIds) {
   for (int i = 0; i < 3; ++i) EXPECT_STREQ(Block().GetStr(params::kEditIds, 0, i), std::to_string(i).c_str());
   EXPECT_EQ(map->NumRefs(), 7);
   EXPECT_EQ(map->SubNumToRefNum(4), 5);
+  for (int outside : {-1, 6, INT_MAX}) EXPECT_EQ(map->SubNumToRefNum(outside), -1) << outside;
+  EXPECT_EQ(map->GetSubTexmapSlotName(INT_MAX), "Map 2147483648");
 }
 
 TEST_F(MapTest, LayerCountChangeNotifiesDependentsOnce) {
