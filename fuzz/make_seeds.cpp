@@ -47,7 +47,7 @@ Node* NewNode(std::int32_t value, const char* label, int slots, int priority = -
   return n;
 }
 
-bool SceneSeed(const std::filesystem::path& path, Node* root) {
+bool SceneSeed(const std::filesystem::path& path, ReferenceTarget* root) {
   Bytes bytes;
   std::string error;
   const bool ok = WriteScene(root, bytes, &error) == IO_OK && Put(path, bytes);
@@ -101,15 +101,6 @@ Bytes MapSeed(int version, int layers, bool unknownChunk) {
 #ifdef TESSARY_MAP_LINKED
 using tessary::Quilbo;
 
-bool GraphSeed(const std::filesystem::path& path, ReferenceTarget* root) {
-  Bytes bytes;
-  std::string error;
-  const bool ok = WriteScene(root, bytes, &error) == IO_OK && Put(path, bytes);
-  if (!error.empty()) std::fprintf(stderr, "make_seeds: %s\n", error.c_str());
-  DeleteGraph(root);
-  return ok;
-}
-
 ConstantTex* Constant(float r, float g, float b) {
   auto* c = new ConstantTex();
   c->params.color = AColor(r, g, b, 1.0f);
@@ -146,7 +137,7 @@ Bytes OlderSceneSeed(int version, int layers, std::vector<std::int32_t> refs, in
 }
 
 bool TsySeeds(const std::filesystem::path& dir) {
-  bool ok = GraphSeed(dir / "one_layer.tsy", new Quilbo());
+  bool ok = SceneSeed(dir / "one_layer.tsy", new Quilbo());
   {
     Quilbo* q = Layered(3);
     q->SetSubTexmap(0, Constant(1, 0, 0));
@@ -156,14 +147,14 @@ bool TsySeeds(const std::filesystem::path& dir) {
     q->SetSubTexmap(5, Constant(0.5f, 0.5f, 0.5f));
     q->outputOn = true;
     q->gamma = 2.2f;
-    ok &= GraphSeed(dir / "layers.tsy", q);
+    ok &= SceneSeed(dir / "layers.tsy", q);
   }
   {
     Quilbo* q = Layered(2);
     ConstantTex* shared = Constant(0, 1, 0);
     q->SetSubTexmap(0, shared);
     q->SetSubTexmap(3, shared);
-    ok &= GraphSeed(dir / "shared.tsy", q);
+    ok &= SceneSeed(dir / "shared.tsy", q);
   }
   {
     // Each map uses the next as map and mask.
@@ -176,7 +167,7 @@ bool TsySeeds(const std::filesystem::path& dir) {
       q = next;
     }
     q->SetSubTexmap(0, Constant(0, 0, 1));
-    ok &= GraphSeed(dir / "chain.tsy", top);
+    ok &= SceneSeed(dir / "chain.tsy", top);
   }
   // Version-1 data restores layer k's map from slot k + 1.
   ok &= Put(dir / "version1.tsy", OlderSceneSeed(1, 3, {1, 2, 3, 2}, 2));

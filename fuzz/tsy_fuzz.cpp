@@ -84,43 +84,6 @@ void Evaluate(ReferenceTarget* root) {
   map->IsLocalOutputMeaningful(sc);
 }
 
-// Every object reachable from root, each once, root first.
-std::vector<ReferenceTarget*> Reachable(ReferenceTarget* root) {
-  std::vector<ReferenceTarget*> order{root};
-  std::set<ReferenceTarget*> seen{root};
-  for (std::size_t k = 0; k < order.size(); ++k) {
-    const int n = order[k]->NumRefs();
-    for (int j = 0; j < n; ++j) {
-      ReferenceTarget* t = order[k]->GetReference(j);
-      if (t && seen.insert(t).second) order.push_back(t);
-    }
-  }
-  return order;
-}
-
-// References every object of a loaded graph while the maps are operated on,
-// so that none is deleted under the operations (a map released by one may be
-// the next to operate on); deleting the keeper's graph frees them all once,
-// also those the operations cut off.
-class Keeper : public ReferenceTarget {
- public:
-  explicit Keeper(const std::vector<ReferenceTarget*>& objects) : slots_(objects.size(), nullptr) {
-    for (std::size_t i = 0; i < objects.size(); ++i) ReplaceReference(static_cast<int>(i), objects[i], false);
-  }
-  int NumRefs() override { return static_cast<int>(slots_.size()); }
-  RefTargetHandle GetReference(int i) override {
-    return i >= 0 && i < NumRefs() ? slots_[static_cast<std::size_t>(i)] : nullptr;
-  }
-
- protected:
-  void SetReference(int i, RefTargetHandle t) override {
-    if (i >= 0 && i < NumRefs()) slots_[static_cast<std::size_t>(i)] = t;
-  }
-
- private:
-  std::vector<RefTargetHandle> slots_;
-};
-
 // A few of the operations a user or a script makes, on a map as loaded.
 void OperateOn(Quilbo& map, std::mt19937& random) {
   auto pick = [&random](int low, int high) { return std::uniform_int_distribution<int>(low, high)(random); };
@@ -185,13 +148,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::uint32_t hash = 2166136261u;
   for (const std::uint8_t b : bytes) hash = (hash ^ b) * 16777619u;
   std::mt19937 random(hash);
-  const std::vector<ReferenceTarget*> objects = Reachable(root);
-  auto* keeper = new Keeper(objects);
-  for (ReferenceTarget* object : objects) {
-    if (auto* map = dynamic_cast<Quilbo*>(object)) OperateOn(*map, random);
+  {
+    // A map released by one operation may be the next to operate on: the
+    // hold keeps every object until the operations are done, then frees what
+    // they cut off.
+    GraphHold hold(root);
+    for (ReferenceTarget* object : Reachable(root)) {
+      if (auto* map = dynamic_cast<Quilbo*>(object)) OperateOn(*map, random);
+    }
   }
   WriteAndCheck(root);
-  DeleteGraph(keeper);
+  DeleteGraph(root);
   return 0;
 }
 

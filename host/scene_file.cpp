@@ -246,53 +246,6 @@ bool OpenNext(MemoryLoad& l, USHORT id) {
   return false;
 }
 
-// Holds a reference to each object of a load while the post-load steps run,
-// so none is deleted under them; afterwards the reader decides what is
-// still owned.
-class LoadHold : public ReferenceMaker {
- public:
-  explicit LoadHold(const std::vector<ReferenceTarget*>& objects) : slots_(objects.size(), nullptr) {
-    for (std::size_t i = 0; i < objects.size(); ++i) ReplaceReference(static_cast<int>(i), objects[i], false);
-  }
-  ~LoadHold() override { Release(); }
-  LoadHold(const LoadHold&) = delete;
-  LoadHold& operator=(const LoadHold&) = delete;
-  // Lets go of every object without deleting any.
-  void Release() {
-    for (int i = 0; i < NumRefs(); ++i) {
-      if (GetReference(i)) ReplaceReference(i, nullptr, false);
-    }
-  }
-  int NumRefs() override { return static_cast<int>(slots_.size()); }
-  RefTargetHandle GetReference(int i) override {
-    return i >= 0 && i < NumRefs() ? slots_[static_cast<std::size_t>(i)] : nullptr;
-  }
-
- protected:
-  void SetReference(int i, RefTargetHandle t) override {
-    if (i >= 0 && i < NumRefs()) slots_[static_cast<std::size_t>(i)] = t;
-  }
-
- private:
-  std::vector<RefTargetHandle> slots_;
-};
-
-// The objects reachable from root, root included.
-std::unordered_set<ReferenceTarget*> ReachableFrom(ReferenceTarget* root) {
-  std::unordered_set<ReferenceTarget*> seen{root};
-  std::vector<ReferenceTarget*> todo{root};
-  while (!todo.empty()) {
-    ReferenceTarget* obj = todo.back();
-    todo.pop_back();
-    const int n = obj->NumRefs();
-    for (int j = 0; j < n; ++j) {
-      ReferenceTarget* t = obj->GetReference(j);
-      if (t != nullptr && seen.insert(t).second) todo.push_back(t);
-    }
-  }
-  return seen;
-}
-
 // The loading half of ReadScene, over a structure that has been checked.
 class SceneLoader {
  public:
@@ -361,29 +314,12 @@ class SceneLoader {
   }
 
   // Runs the post-load callbacks. A step may release an object (a map drops
-  // a sub-map it has no place for); one that references itself, or others
-  // that reference it, would then keep it alive with nothing owning it. So
-  // every object is held while the steps run, and the objects no longer
-  // reachable from the root afterwards are freed here: their references to
-  // the load's objects are released without deleting, then each is deleted
-  // once.
+  // a sub-map it has no place for) that stays alive through its own
+  // references or those of others cut off with it, owned by nothing; the
+  // hold frees whatever the steps cut off from the root.
   void RunPostLoadSteps() {
-    LoadHold hold(objs_);
+    GraphHold hold(objs_[static_cast<std::size_t>(s_.root)]);
     loader_.RunPostLoadCallbacks();
-    const std::unordered_set<ReferenceTarget*> owned = ReachableFrom(objs_[static_cast<std::size_t>(s_.root)]);
-    const std::unordered_set<ReferenceTarget*> loaded(objs_.begin(), objs_.end());
-    hold.Release();
-    std::vector<ReferenceTarget*> unowned;
-    for (ReferenceTarget* obj : objs_) {
-      if (!owned.count(obj)) unowned.push_back(obj);
-    }
-    for (ReferenceTarget* obj : unowned) {
-      const int n = obj->NumRefs();
-      for (int j = 0; j < n; ++j) {
-        if (loaded.count(obj->GetReference(j))) obj->ReplaceReference(j, nullptr, false);
-      }
-    }
-    for (ReferenceTarget* obj : unowned) obj->DeleteThis();
   }
 
   // Undoes a failed load: references restored so far are released without
@@ -500,17 +436,23 @@ ReferenceTarget* ReadScene(std::span<const std::uint8_t> bytes, std::string* err
   return loader.Run(create, error);
 }
 
-void DeleteGraph(ReferenceTarget* root) {
-  if (root == nullptr) return;
+std::vector<ReferenceTarget*> Reachable(ReferenceTarget* root) {
+  if (root == nullptr) return {};
   std::vector<ReferenceTarget*> order{root};
-  std::unordered_map<ReferenceTarget*, bool> seen{{root, true}};
+  std::unordered_set<ReferenceTarget*> seen{root};
   for (std::size_t k = 0; k < order.size(); ++k) {
     const int n = order[k]->NumRefs();
     for (int j = 0; j < n; ++j) {
       ReferenceTarget* t = order[k]->GetReference(j);
-      if (t != nullptr && seen.emplace(t, true).second) order.push_back(t);
+      if (t != nullptr && seen.insert(t).second) order.push_back(t);
     }
   }
+  return order;
+}
+
+void DeleteGraph(ReferenceTarget* root) {
+  if (root == nullptr) return;
+  const std::vector<ReferenceTarget*> order = Reachable(root);
   for (ReferenceTarget* obj : order) {
     const int n = obj->NumRefs();
     for (int j = 0; j < n; ++j) {
@@ -518,6 +460,60 @@ void DeleteGraph(ReferenceTarget* root) {
     }
   }
   for (ReferenceTarget* obj : order) obj->DeleteThis();
+}
+
+// The maker behind a GraphHold: one slot per held object.
+class GraphHold::Holder : public ReferenceMaker {
+ public:
+  explicit Holder(const std::vector<ReferenceTarget*>& objects) : slots_(objects.size(), nullptr) {
+    for (std::size_t i = 0; i < objects.size(); ++i) ReplaceReference(static_cast<int>(i), objects[i], false);
+  }
+  ~Holder() override { Release(); }
+  Holder(const Holder&) = delete;
+  Holder& operator=(const Holder&) = delete;
+  // Lets go of every object without deleting any.
+  void Release() {
+    for (int i = 0; i < NumRefs(); ++i) {
+      if (GetReference(i)) ReplaceReference(i, nullptr, false);
+    }
+  }
+  int NumRefs() override { return static_cast<int>(slots_.size()); }
+  RefTargetHandle GetReference(int i) override {
+    return i >= 0 && i < NumRefs() ? slots_[static_cast<std::size_t>(i)] : nullptr;
+  }
+
+ protected:
+  void SetReference(int i, RefTargetHandle t) override {
+    if (i >= 0 && i < NumRefs()) slots_[static_cast<std::size_t>(i)] = t;
+  }
+
+ private:
+  std::vector<RefTargetHandle> slots_;
+};
+
+GraphHold::GraphHold(ReferenceTarget* root) : root_(root) {
+  held_ = Reachable(root);
+  holder_ = std::make_unique<Holder>(held_);
+}
+
+GraphHold::~GraphHold() {
+  const std::vector<ReferenceTarget*> now = Reachable(root_);
+  const std::unordered_set<ReferenceTarget*> owned(now.begin(), now.end());
+  const std::unordered_set<ReferenceTarget*> held(held_.begin(), held_.end());
+  holder_->Release();
+  std::vector<ReferenceTarget*> unowned;
+  for (ReferenceTarget* obj : held_) {
+    if (!owned.count(obj)) unowned.push_back(obj);
+  }
+  // As DeleteGraph does: the references among them (and to the rest) are
+  // released without deleting, then each is deleted once.
+  for (ReferenceTarget* obj : unowned) {
+    const int n = obj->NumRefs();
+    for (int j = 0; j < n; ++j) {
+      if (held.count(obj->GetReference(j))) obj->ReplaceReference(j, nullptr, false);
+    }
+  }
+  for (ReferenceTarget* obj : unowned) obj->DeleteThis();
 }
 
 IOResult SaveSceneFile(const std::string& path, ReferenceTarget* root, std::string* error) {

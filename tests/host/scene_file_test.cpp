@@ -261,6 +261,31 @@ TEST_F(SceneFileTest, ObjectsAPostLoadStepCutsOffAreFreed) {
   }
 }
 
+// The hold keeps released objects alive until it ends, then frees those
+// the root no longer reaches, cycles included; a map moved elsewhere stays.
+TEST_F(SceneFileTest, GraphHoldFreesWhatTheRootNoLongerReaches) {
+  Node* a = MakeNode(1, "A", 2);
+  Node* b = MakeNode(2, "B", 2);
+  Node* c = MakeNode(3, "C", 1);
+  Node* d = MakeNode(4, "D", 0);
+  a->ReplaceReference(0, b);
+  a->ReplaceReference(1, d);
+  b->ReplaceReference(0, b);  // B -> B
+  b->ReplaceReference(1, c);  // B -> C -> B
+  c->ReplaceReference(0, b);
+  {
+    GraphHold hold(a);
+    a->ReplaceReference(0, nullptr);  // cuts off B and C
+    a->ReplaceReference(1, nullptr);  // D has no dependent left, but is held
+    EXPECT_EQ(Node::live, liveBefore_ + 4);
+    a->ReplaceReference(0, d);  // D back under the root
+  }
+  EXPECT_EQ(Node::live, liveBefore_ + 2);
+  EXPECT_EQ(a->slots[0], d);
+  EXPECT_EQ(Reachable(a), (std::vector<ReferenceTarget*>{a, d}));
+  DeleteGraph(a);
+}
+
 TEST_F(SceneFileTest, BadFilesGiveClearErrorsAndLeakNothing) {
   const SceneLayout good = [] {
     SceneLayout s;
