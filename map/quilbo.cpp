@@ -5,7 +5,6 @@
 #include "map/recorder_off.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <string>
 
 #include "bump/bump_walk.h"
@@ -177,9 +176,8 @@ void Quilbo::SetSubTexmap(int i, Texmap* m) {
 
 MSTR Quilbo::GetSubTexmapSlotName(int i) {
   const char* map = GetString(IDS_MAP);
-  char text[300];
-  std::snprintf(text, sizeof(text), "%s %lld", map ? map : "", static_cast<long long>(i) + 1);
-  return text;
+  // The text, a blank and i + 1 (counted wide enough for any i).
+  return std::string(map ? map : "") + " " + std::to_string(static_cast<long long>(i) + 1);
 }
 
 bool Quilbo::IsLocalOutputMeaningful(ShadeContext& /*sc*/) {
