@@ -501,9 +501,22 @@ GraphHold::~GraphHold() {
   const std::unordered_set<ReferenceTarget*> owned(now.begin(), now.end());
   const std::unordered_set<ReferenceTarget*> held(held_.begin(), held_.end());
   holder_->Release();
+  std::unordered_set<const ReferenceMaker*> cut;
+  for (ReferenceTarget* obj : held_) {
+    if (!owned.count(obj)) cut.insert(obj);
+  }
+  // A cut-off object that a maker outside the cut still references belongs
+  // to that maker, and so does what it reaches.
+  std::unordered_set<ReferenceTarget*> kept;
+  for (ReferenceTarget* obj : held_) {
+    if (!cut.count(obj) || kept.count(obj)) continue;
+    const auto& deps = obj->Dependents();
+    if (std::all_of(deps.begin(), deps.end(), [&cut](const ReferenceMaker* m) { return cut.count(m) > 0; })) continue;
+    for (ReferenceTarget* t : Reachable(obj)) kept.insert(t);
+  }
   std::vector<ReferenceTarget*> unowned;
   for (ReferenceTarget* obj : held_) {
-    if (!owned.count(obj)) unowned.push_back(obj);
+    if (cut.count(obj) && !kept.count(obj)) unowned.push_back(obj);
   }
   // As DeleteGraph does: the references among them (and to the rest) are
   // released without deleting, then each is deleted once.

@@ -81,7 +81,9 @@ std::vector<ReferenceTarget*> Reachable(ReferenceTarget* root);
 // reachable from it when the hold is made, so nothing of them is deleted
 // while it lives. Its end frees the held objects that the root no longer
 // reaches, also those that only reference one another (a map that
-// references itself, a cycle), each once; the root and what it reaches stay.
+// references itself, a cycle), each once; the root and what it reaches stay,
+// and so does an object a maker outside them references, with what it
+// reaches.
 class GraphHold {
  public:
   explicit GraphHold(ReferenceTarget* root);

@@ -283,6 +283,24 @@ TEST_F(SceneFileTest, GraphHoldFreesWhatTheRootNoLongerReaches) {
   EXPECT_EQ(Node::live, liveBefore_ + 2);
   EXPECT_EQ(a->slots[0], d);
   EXPECT_EQ(Reachable(a), (std::vector<ReferenceTarget*>{a, d}));
+
+  // A cut-off object that a maker outside the graph references is that
+  // maker's, with what it reaches.
+  Node* e = MakeNode(5, "E", 1);
+  Node* f = MakeNode(6, "F", 0);
+  a->ReplaceReference(1, e);
+  e->ReplaceReference(0, f);
+  Node outside;
+  outside.slots.assign(1, nullptr);
+  outside.ReplaceReference(0, e);
+  {
+    GraphHold hold(a);
+    a->ReplaceReference(1, nullptr);
+  }
+  EXPECT_EQ(Node::live, liveBefore_ + 5);  // A, D, E, F and the outside maker
+  EXPECT_EQ(e->slots[0], f);
+  outside.ReplaceReference(0, nullptr);  // E, then F, go with it
+  EXPECT_EQ(Node::live, liveBefore_ + 3);
   DeleteGraph(a);
 }
 
