@@ -82,7 +82,9 @@ struct SceneDesc {
 
 // Limits that keep memory bounded whatever a file claims.
 inline constexpr int kMaxNesting = 64;         // maps inside maps
-inline constexpr int kMaxLayers = 100000;      // layers of one map
+// Layers of one map: no more than a map holds (its block's "mapList" table
+// holds two entries per layer, 65536 at most).
+inline constexpr int kMaxLayers = 32768;
 inline constexpr std::uintmax_t kMaxSceneFileBytes = 64u << 20;
 
 // Deep copy (descriptions hold their sub-maps by unique_ptr).

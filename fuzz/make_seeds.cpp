@@ -1,9 +1,11 @@
 // Writes the seed corpora of the fuzz targets with the project's own writer:
-//   make_seeds <dir>   ->  <dir>/scene/*  and  <dir>/map/*
+//   make_seeds <dir>   ->  <dir>/scene/*, <dir>/map/*  and  <dir>/tsy/*
 // Scene seeds are whole scene files of small node graphs (shared targets,
 // null slots, cycles, post-load callbacks, a parameter block). Map seeds are the map's own chunk
 // streams in each of the four layer-data versions, laid out as
-// docs/file-format.md describes.
+// docs/file-format.md describes. Tsy seeds (a build that links the map's
+// objects) are scene files of layered maps as the map writes them, plus
+// files of older layer data and of an empty stack made by hand.
 
 #include <cstdint>
 #include <cstdio>
@@ -15,6 +17,11 @@
 #include "host/iparamb2.h"
 #include "host/scene_file.h"
 #include "tests/host/scene_test_classes.h"
+#ifdef TESSARY_MAP_LINKED
+#include "host/stdmap_classes.h"
+#include "map/quilbo.h"
+#include "tests/app/tsy_builder.h"
+#endif
 
 namespace {
 
@@ -40,7 +47,7 @@ Node* NewNode(std::int32_t value, const char* label, int slots, int priority = -
   return n;
 }
 
-bool SceneSeed(const std::filesystem::path& path, Node* root) {
+bool SceneSeed(const std::filesystem::path& path, ReferenceTarget* root) {
   Bytes bytes;
   std::string error;
   const bool ok = WriteScene(root, bytes, &error) == IO_OK && Put(path, bytes);
@@ -91,6 +98,85 @@ Bytes MapSeed(int version, int layers, bool unknownChunk) {
   return s.Bytes();
 }
 
+#ifdef TESSARY_MAP_LINKED
+using tessary::Quilbo;
+
+ConstantTex* Constant(float r, float g, float b) {
+  auto* c = new ConstantTex();
+  c->params.color = AColor(r, g, b, 1.0f);
+  return c;
+}
+
+Quilbo* Layered(int layers) {
+  auto* q = new Quilbo();
+  q->SetNumLayers(layers);
+  for (int i = 0; i < layers; ++i) {
+    q->opacity[i] = 100.0f - 20.0f * static_cast<float>(i);
+    q->blendMode[i] = (7 * i) % 34;
+    q->layerColor[i] = Color(0.2f * static_cast<float>(i), 0.5f, 0.8f);
+  }
+  return q;
+}
+
+// A hand-made scene: a map with layer data of a version and the given
+// references, its block (object 1) and constant maps (objects 2, 3, ...).
+Bytes OlderSceneSeed(int version, int layers, std::vector<std::int32_t> refs, int constants) {
+  using tessary::app::testing::ParamBlockObject;
+  using tessary::app::testing::TsyObject;
+  const Class_ID id = tessary::QUILBO_CLASS_ID;
+  std::vector<TsyObject> objects{{TEXMAP_CLASS_ID, id.PartA(), id.PartB(), MapSeed(version, layers, false), refs},
+                                 ParamBlockObject(TEXMAP_CLASS_ID, id.PartA(), id.PartB())};
+  for (int k = 0; k < constants; ++k) {
+    MemorySave p;
+    p.BeginChunk(STDMAP_PARAMS_CHUNK);
+    for (float f : {0.25f * static_cast<float>(k), 0.5f, 1.0f, 1.0f, 0.0f, 0.0f, 0.0f}) WriteF32(&p, f);
+    p.EndChunk();
+    objects.push_back({TEXMAP_CLASS_ID, CONSTANT_TEX_CLASS_ID.PartA(), CONSTANT_TEX_CLASS_ID.PartB(), p.Bytes(), {}});
+  }
+  return tessary::app::testing::TsyFile(objects);
+}
+
+bool TsySeeds(const std::filesystem::path& dir) {
+  bool ok = SceneSeed(dir / "one_layer.tsy", new Quilbo());
+  {
+    Quilbo* q = Layered(3);
+    q->SetSubTexmap(0, Constant(1, 0, 0));
+    q->SetSubTexmap(1, new CheckerTex());
+    q->SetSubTexmap(2, new GradientTex());
+    q->SetSubTexmap(4, new NoiseTex());
+    q->SetSubTexmap(5, Constant(0.5f, 0.5f, 0.5f));
+    q->outputOn = true;
+    q->gamma = 2.2f;
+    ok &= SceneSeed(dir / "layers.tsy", q);
+  }
+  {
+    Quilbo* q = Layered(2);
+    ConstantTex* shared = Constant(0, 1, 0);
+    q->SetSubTexmap(0, shared);
+    q->SetSubTexmap(3, shared);
+    ok &= SceneSeed(dir / "shared.tsy", q);
+  }
+  {
+    // Each map uses the next as map and mask.
+    Quilbo* top = Layered(2);
+    Quilbo* q = top;
+    for (int level = 0; level < 4; ++level) {
+      Quilbo* next = Layered(2);
+      q->SetSubTexmap(2, next);
+      q->SetSubTexmap(3, next);
+      q = next;
+    }
+    q->SetSubTexmap(0, Constant(0, 0, 1));
+    ok &= SceneSeed(dir / "chain.tsy", top);
+  }
+  // Version-1 data restores layer k's map from slot k + 1.
+  ok &= Put(dir / "version1.tsy", OlderSceneSeed(1, 3, {1, 2, 3, 2}, 2));
+  ok &= Put(dir / "version3.tsy", OlderSceneSeed(3, 2, {1, 2, -1, 3, 2}, 2));
+  ok &= Put(dir / "empty_stack.tsy", OlderSceneSeed(4, 0, {1}, 0));
+  return ok;
+}
+#endif
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -102,6 +188,7 @@ int main(int argc, char** argv) {
   std::error_code ec;
   std::filesystem::create_directories(root / "scene", ec);
   std::filesystem::create_directories(root / "map", ec);
+  std::filesystem::create_directories(root / "tsy", ec);
   if (ec) {
     std::fprintf(stderr, "make_seeds: cannot create %s: %s\n", root.string().c_str(),
                  ec.message().c_str());
@@ -147,5 +234,8 @@ int main(int argc, char** argv) {
       ok &= Put(root / "map" / name, MapSeed(version, layers, layers == 3));
     }
   }
+#ifdef TESSARY_MAP_LINKED
+  ok &= TsySeeds(root / "tsy");
+#endif
   return ok ? 0 : 1;
 }

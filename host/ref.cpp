@@ -36,7 +36,19 @@ RefResult ReferenceMaker::ReplaceReference(int which, RefTargetHandle target, bo
   }
   SetReference(which, target);
 
-  if (old) {
+  // The maker decides what its slot holds: a target it did not take (a
+  // wrong kind for the slot) leaves no trace in the graph, as if it had
+  // never been offered, and still belongs to whoever had it.
+  ReferenceTarget* held = GetReference(which);
+  const bool refused = held != target;
+  if (refused && target) {
+    const auto it = std::find(refsTo_.begin(), refsTo_.end(), target);
+    if (it != refsTo_.end()) refsTo_.erase(it);
+    if (target->RemoveDependent(this)) target->RefDeleted(this);
+  }
+
+  // The old target is released only when the slot no longer holds it.
+  if (old && held != old) {
     const auto it = std::find(refsTo_.begin(), refsTo_.end(), old);
     // A slot the maker filled by itself, outside the graph, holds a target
     // the graph does not own: it is left alone.
@@ -48,7 +60,7 @@ RefResult ReferenceMaker::ReplaceReference(int which, RefTargetHandle target, bo
       }
     }
   }
-  return REF_SUCCEED;
+  return refused ? REF_FAIL : REF_SUCCEED;
 }
 
 RefResult ReferenceMaker::DeleteAllRefsFromMe() {

@@ -78,6 +78,12 @@ class ReferenceMaker : public Animatable {
   // this maker; if delOld is set and no maker references the old target any
   // more it is deleted. A slot outside [0, NumRefs()) gives REF_FAIL and
   // changes nothing. Replacing a target by itself succeeds without effect.
+  //
+  // The maker may refuse a target (a wrong kind for the slot): when its slot
+  // does not hold target after SetReference, the registration is undone
+  // (target keeps no record of this maker and is not deleted) and the result
+  // is REF_FAIL. The old target is released only if the slot no longer
+  // holds it.
   RefResult ReplaceReference(int which, RefTargetHandle target, bool delOld = true);
 
   // Sets every slot to null through SetReference, deleting targets that are

@@ -8,7 +8,10 @@
 // object 0. The reader creates the objects by class through the class
 // directory, calls Load on each, then restores every reference through
 // ReplaceReference (so each object's SetReference runs), then runs the
-// post-load callbacks in priority order, and returns the root.
+// post-load callbacks in priority order, and returns the root. An object
+// that a post-load callback leaves unreachable from the root (a map that
+// drops a sub-map it has no place for) is freed by the reader, also when it
+// is kept alive only by references among such objects.
 //
 // docs/file-format.md gives the byte layout. Bad input never crashes and
 // never allocates from a count it has not checked against the file's size:
@@ -18,6 +21,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
@@ -67,6 +71,32 @@ ReferenceTarget* ReadScene(std::span<const std::uint8_t> bytes, std::string* err
 // then each object is deleted once. Objects outside the graph that still
 // reference one of these are told through the usual target-deleted message.
 void DeleteGraph(ReferenceTarget* root);
+
+// Every object reachable from root through references, each once, root
+// first (breadth first); empty for null.
+std::vector<ReferenceTarget*> Reachable(ReferenceTarget* root);
+
+// Keeps a graph alive while steps run that may release parts of it (post-load
+// conversions, edits): it holds a reference to root and to every object
+// reachable from it when the hold is made, so nothing of them is deleted
+// while it lives. Its end frees the held objects that the root no longer
+// reaches, also those that only reference one another (a map that
+// references itself, a cycle), each once; the root and what it reaches stay,
+// and so does an object a maker outside them references, with what it
+// reaches.
+class GraphHold {
+ public:
+  explicit GraphHold(ReferenceTarget* root);
+  ~GraphHold();
+  GraphHold(const GraphHold&) = delete;
+  GraphHold& operator=(const GraphHold&) = delete;
+
+ private:
+  class Holder;
+  ReferenceTarget* root_;
+  std::vector<ReferenceTarget*> held_;
+  std::unique_ptr<Holder> holder_;
+};
 
 // The same through a file; the write goes through a temporary file and a
 // rename, so a failed save leaves any previous file as it was.

@@ -14,6 +14,13 @@
 
 namespace tessary::host {
 
+namespace test {
+// For tests only: how many more table allocations succeed; once it is 0,
+// every allocation fails as if memory were exhausted, until it is set again.
+// Negative, the default: no failure.
+inline int tabAllocationsLeft = -1;
+}  // namespace test
+
 template <class T>
 class Tab {
   static_assert(std::is_trivially_copyable_v<T>, "Tab holds plain values only");
@@ -106,6 +113,8 @@ class Tab {
   int Capacity() const noexcept { return hdr_ ? hdr_->capacity : 0; }
 
   bool Allocate(int capacity) {
+    if (test::tabAllocationsLeft == 0) return false;
+    if (test::tabAllocationsLeft > 0) --test::tabAllocationsLeft;
     const std::size_t bytes = kDataOffset + sizeof(T) * static_cast<std::size_t>(capacity);
     void* block = std::realloc(hdr_, bytes == 0 ? 1 : bytes);
     if (!block) return false;

@@ -4,7 +4,7 @@
 #include "map/quilbo.h"
 #include "map/recorder_off.h"
 
-#include <cstdio>
+#include <algorithm>
 #include <string>
 
 #include "bump/bump_walk.h"
@@ -98,6 +98,8 @@ void Quilbo::Init() {
   firstVisibleLayer = 0;
   subMaps.SetCount(0);
   SetNumLayers(1);
+  ResetOutput();
+  if (LayerCount() != 1) return;  // no memory for one layer
   subMaps[0] = nullptr;
   subMaps[1] = nullptr;
   mapOn[0] = 1;
@@ -106,7 +108,6 @@ void Quilbo::Init() {
   layerColor[0] = Color(0.5f, 0.5f, 0.5f);
   opacity[0] = 100.0f;
   blendMode[0] = 0;
-  ResetOutput();
 }
 
 void Quilbo::Reset() {
@@ -117,8 +118,9 @@ void Quilbo::Reset() {
 
 // --- References ---------------------------------------------------------------
 
-// 2N + 1 for a stack of N layers. A sub-map table grown to an odd count by
-// SetSubTexmap still has a reference for its last entry.
+// 2N + 1 for a stack of N layers (the sub-map table holds two entries per
+// layer; an odd entry left by a table resized from outside would still have
+// its reference, so it is never lost unreleased).
 int Quilbo::NumRefs() { return subMaps.Count() + 1; }
 
 RefTargetHandle Quilbo::GetReference(int i) {
@@ -127,13 +129,28 @@ RefTargetHandle Quilbo::GetReference(int i) {
   return nullptr;
 }
 
+// A slot takes only what fits it: slot 0 a parameter block of the map's own
+// schema that no other maker owns, a sub-map slot a texture map. Anything
+// else leaves the slot as it was, and the host, seeing that the slot does not
+// hold what it offered, undoes the reference (a scene file that offers it
+// fails to load).
 void Quilbo::SetReference(int i, RefTargetHandle rtarg) {
   if (i == 0) {
-    pblock = dynamic_cast<IParamBlock2*>(rtarg);
+    if (rtarg == nullptr) {
+      pblock = nullptr;
+    } else if (auto* block = dynamic_cast<IParamBlock2*>(rtarg);
+               block && block->GetDesc() == &GetQuilboParamBlockDesc() &&
+               (block->GetOwner() == nullptr || block->GetOwner() == this)) {
+      pblock = block;
+    }
     return;
   }
-  // Only texture maps fit a sub-map slot; anything else leaves it empty.
-  if (i >= 1 && i - 1 < subMaps.Count()) subMaps[i - 1] = dynamic_cast<Texmap*>(rtarg);
+  if (i < 1 || i - 1 >= subMaps.Count()) return;
+  if (rtarg == nullptr) {
+    subMaps[i - 1] = nullptr;
+  } else if (auto* map = dynamic_cast<Texmap*>(rtarg)) {
+    subMaps[i - 1] = map;
+  }
 }
 
 // --- Sub-maps -----------------------------------------------------------------
@@ -143,9 +160,14 @@ Texmap* Quilbo::GetSubTexmap(int i) { return i >= 0 && i < subMaps.Count() ? sub
 void Quilbo::SetSubTexmap(int i, Texmap* m) {
   if (i < 0) return;
   if (i >= subMaps.Count()) {
-    if (!subMaps.SetCount(i + 1)) return;
-    // New entries are null; the per-layer tables keep their size.
-    if (pblock) pblock->SetCount(params::kMapList, i + 1);
+    // A slot past the stack grows the stack up to the layer that owns it:
+    // the new layers take the defaults, the sub-map table stays at two
+    // entries per layer, and every per-layer table and the block follow, so
+    // the map saves and loads as it is. A slot past the most layers a map
+    // can hold changes nothing.
+    if (i / 2 >= kMaxLayers) return;
+    SetNumLayers(i / 2 + 1);
+    if (i >= subMaps.Count()) return;  // no memory for the layers
   }
   ReplaceReference(i + 1, m);
   validity.SetEmpty();
@@ -154,9 +176,8 @@ void Quilbo::SetSubTexmap(int i, Texmap* m) {
 
 MSTR Quilbo::GetSubTexmapSlotName(int i) {
   const char* map = GetString(IDS_MAP);
-  char text[300];
-  std::snprintf(text, sizeof(text), "%s %d", map ? map : "", i + 1);
-  return text;
+  // The text, a blank and i + 1 (counted wide enough for any i).
+  return std::string(map ? map : "") + " " + std::to_string(static_cast<long long>(i) + 1);
 }
 
 bool Quilbo::IsLocalOutputMeaningful(ShadeContext& /*sc*/) {
@@ -169,27 +190,38 @@ bool Quilbo::IsLocalOutputMeaningful(ShadeContext& /*sc*/) {
 
 // --- Layer operations ---------------------------------------------------------
 
+bool Quilbo::ResizeLayerTables(int layers, int subMapEntries) {
+  // Every table is resized or none: a table that cannot grow puts back the
+  // counts of the ones already resized (shrinking never allocates).
+  const int before[7] = {subMaps.Count(), mapOn.Count(),   maskOn.Count(),   layerUsed.Count(),
+                         layerColor.Count(), opacity.Count(), blendMode.Count()};
+  auto resize = [this](int table, int n) {
+    switch (table) {
+      case 0: return subMaps.SetCount(n);
+      case 1: return mapOn.SetCount(n);
+      case 2: return maskOn.SetCount(n);
+      case 3: return layerUsed.SetCount(n);
+      case 4: return layerColor.SetCount(n);
+      case 5: return opacity.SetCount(n);
+      default: return blendMode.SetCount(n);
+    }
+  };
+  for (int t = 0; t < 7; ++t) {
+    if (resize(t, t == 0 ? subMapEntries : layers)) continue;
+    for (int u = 0; u < t; ++u) resize(u, before[u]);
+    return false;
+  }
+  return true;
+}
+
 void Quilbo::SetNumLayers(int count) {
   const int old = LayerCount();
-  if (count < 1 || count == old) return;
-
-  // Release the maps of the layers that go, bottom to top, map before mask.
-  // An odd last entry (left by SetSubTexmap) goes with them: cutting the
-  // table must not keep a reference the map can no longer reach.
-  for (int first = 2 * count; first < subMaps.Count(); first += 2) {
-    const int last = first + 1 < subMaps.Count() ? first + 1 : first;
-    for (int e = first; e <= last; ++e) {
-      if (subMaps[e]) DeactivateMapsInTree(subMaps[e]);
-    }
-    for (int e = first; e <= last; ++e) ReplaceReference(e + 1, nullptr);
-  }
+  if (count < 1 || count > kMaxLayers || count == old) return;
 
   // Entries that existed before keep their values; only the ones a resize
-  // adds get the new-layer defaults. The per-layer tables can be shorter
-  // than the stack (SetSubTexmap beyond the last layer), and a sub-map
-  // already held in a slot must not be overwritten.
-  // Entries past the old layer count (a table that Update grew) are not
-  // layers yet and get the defaults too.
+  // adds get the new-layer defaults. Entries past the old layer count (a
+  // table that was resized from outside) are not layers yet and get the
+  // defaults too.
   auto keep = [old](int tableCount) { return tableCount < old ? tableCount : old; };
   const int oldMapOn = keep(mapOn.Count());
   const int oldMaskOn = keep(maskOn.Count());
@@ -197,7 +229,23 @@ void Quilbo::SetNumLayers(int count) {
   const int oldColor = keep(layerColor.Count());
   const int oldOpacity = keep(opacity.Count());
   const int oldMode = keep(blendMode.Count());
-  subMaps.SetCount(2 * count);
+
+  // Room first: when a table cannot grow, nothing has changed. The sub-map
+  // table is cut only once the maps of the layers that go are released.
+  if (!ResizeLayerTables(count, std::max(subMaps.Count(), 2 * count))) return;
+
+  // Release the maps of the layers that go, bottom to top, map before mask.
+  // An odd last entry (a table resized from outside) goes with them: cutting
+  // the table must not keep a reference the map can no longer reach.
+  for (int first = 2 * count; first < subMaps.Count(); first += 2) {
+    const int last = first + 1 < subMaps.Count() ? first + 1 : first;
+    for (int e = first; e <= last; ++e) {
+      if (subMaps[e]) DeactivateMapsInTree(subMaps[e]);
+    }
+    for (int e = first; e <= last; ++e) ReplaceReference(e + 1, nullptr);
+  }
+  subMaps.SetCount(2 * count);  // no larger than it is: cannot fail
+
   {
     // Every block change the map makes itself happens with the recorder off.
     RecorderOff recorderOff;
@@ -208,13 +256,6 @@ void Quilbo::SetNumLayers(int count) {
         pblock->SetCount(id, count);
       }
     }
-    mapOn.SetCount(count);
-    maskOn.SetCount(count);
-    layerUsed.SetCount(count);
-    layerColor.SetCount(count);
-    opacity.SetCount(count);
-    blendMode.SetCount(count);
-
     // New sub-map entries are null already (the table value-initialises).
     for (int i = old; i < count; ++i) {
       if (pblock) pblock->SetValue(params::kEditIds, 0, DecimalText(i).c_str(), i);

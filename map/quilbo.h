@@ -22,6 +22,10 @@ class CompTexPostLoadCallback;
 
 inline constexpr host::Class_ID QUILBO_CLASS_ID(0x9B340D4D, 0xA443AC6A);
 
+// The most layers a map holds: the block's "mapList" table, two entries per
+// layer, holds at most the block's table limit.
+inline constexpr int kMaxLayers = host::kMaxParamTabCount / 2;
+
 // Chunk IDs of the map's own data.
 inline constexpr unsigned short MTL_HDR_CHUNK = 0x4000;
 inline constexpr unsigned short LAYERS_V1_CHUNK = 0x4010;
@@ -43,7 +47,8 @@ class Quilbo : public host::MultiTex {
   int NumSubs() override { return 2 * LayerCount(); }
   Animatable* SubAnim(int i) override { return GetSubTexmap(i); }
   host::MSTR SubAnimName(int i) override { return GetSubTexmapTVName(i); }
-  int SubNumToRefNum(int subNum) override { return subNum + 1; }
+  // Sub-anim i is reference i + 1; a number that is no sub-anim is none (-1).
+  int SubNumToRefNum(int subNum) override { return subNum >= 0 && subNum < NumSubs() ? subNum + 1 : -1; }
   int NumParamBlocks() override { return 1; }
   host::IParamBlock2* GetParamBlock(int /*i*/) override { return pblock; }
   host::IParamBlock2* GetParamBlockByID(host::BlockID id) override;
@@ -55,8 +60,10 @@ class Quilbo : public host::MultiTex {
   // --- Sub-maps ---
   int NumSubTexmaps() override { return 2 * LayerCount(); }
   host::Texmap* GetSubTexmap(int i) override;
-  void SetSubTexmap(int i, host::Texmap* m) override;
   host::MSTR GetSubTexmapSlotName(int i) override;
+  // Slot i past the stack first grows the stack to layer i / 2 (see
+  // SetNumLayers); a slot past kMaxLayers layers changes nothing.
+  void SetSubTexmap(int i, host::Texmap* m) override;
   void SetNumSubTexmaps(int n) override { SetNumLayers(n); }
 
   // --- Update, validity, notification, cloning ---
@@ -90,7 +97,9 @@ class Quilbo : public host::MultiTex {
   // The initialisation shared by the constructor and Reset: one default
   // layer, default output settings.
   void Init();
-  // Sets the number of layers; a count below 1 or equal to N does nothing.
+  // Sets the number of layers; a count below 1, above kMaxLayers or equal to
+  // N does nothing, and so does a count the tables cannot grow to (no
+  // memory): nothing changes then.
   void SetNumLayers(int count);
   // Exchanges two layers completely; out-of-range indexes do nothing.
   void SwapLayers(int a, int b);
@@ -141,6 +150,14 @@ class Quilbo : public host::MultiTex {
  private:
   friend class CompTexPostLoadCallback;
   void ResetOutput();
+  // Resizes the sub-map table to subMapEntries and the six per-layer tables
+  // to layers, all or none: false, every table as it was, when one cannot
+  // grow.
+  bool ResizeLayerTables(int layers, int subMapEntries);
+  // After a change of the block's "mapList" or "mapEnabled" count from
+  // outside: a count the stack cannot take (no layer, too many) is put back
+  // to the stack's, so the block keeps mirroring it.
+  void RestoreBlockCounts();
   host::IOResult LoadLayerChunk(host::ILoad* iload, int version);
   // A map destroyed before its conversion ran leaves the callback with
   // nothing to convert.

@@ -175,13 +175,13 @@ IOResult Quilbo::LoadLayerChunk(ILoad* iload, int version) {
     return IO_ERROR;
   }
 
-  layerUsed.SetCount(n);
-  opacity.SetCount(n);
-  layerColor.SetCount(n);
-  subMaps.SetCount(2 * n);
-  mapOn.SetCount(n);
-  maskOn.SetCount(n);
-  blendMode.SetCount(n);
+  // Load runs before the references are restored: the sub-map entries hold
+  // nothing the graph owns yet, and the table can be resized directly.
+  if (!ResizeLayerTables(n, 2 * n)) {
+    iload->SetErrorMessage("Tessary layer data (version " + std::to_string(version) + "): no memory for " +
+                           std::to_string(n) + " layers");
+    return IO_ERROR;
+  }
 
   RecorderOff recorderOff;
   if (pblock) {

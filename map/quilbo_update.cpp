@@ -3,6 +3,7 @@
 #include "host/shade_context.h"
 #include "map/dialog_link.h"
 #include "map/quilbo.h"
+#include "map/recorder_off.h"
 #include "plugin/quilbo_class_desc.h"
 
 namespace tessary {
@@ -17,7 +18,11 @@ void ResizeTo(Tab<T>& table, int n) {
 }  // namespace
 
 void Quilbo::Update(TimeValue t, Interval& valid) {
-  const int n = pblock ? pblock->Count(params::kMapEnabled) : LayerCount();
+  // The tables follow the stack. The block's "mapEnabled" count is N too
+  // once the map has handled a change of it; a block that says otherwise
+  // (a count the stack could not take, a block loaded with another count)
+  // must not cut the layers' values away.
+  const int n = LayerCount();
   if (!validity.InInterval(t)) {
     validity = FOREVER;
     ResizeTo(mapOn, n);
@@ -50,8 +55,10 @@ RefResult Quilbo::NotifyRefChanged(const Interval& /*changeInt*/, RefTargetHandl
         const ParamID changed = pblock->LastNotifyParamID();
         if (changed == params::kMapList && pblock->Count(params::kMapList) != subMaps.Count()) {
           SetNumLayers(pblock->Count(params::kMapList) / 2);
+          RestoreBlockCounts();
         } else if (changed == params::kMapEnabled && pblock->Count(params::kMapEnabled) != LayerCount()) {
           SetNumLayers(pblock->Count(params::kMapEnabled));
+          RestoreBlockCounts();
         }
       }
       DiscardTexHandles();
@@ -71,20 +78,29 @@ RefResult Quilbo::NotifyRefChanged(const Interval& /*changeInt*/, RefTargetHandl
   }
 }
 
+void Quilbo::RestoreBlockCounts() {
+  // A map always has at least one layer: a count of 0 (or one too large)
+  // does not take its layers away; the block goes back to the stack's.
+  if (!pblock) return;
+  RecorderOff recorderOff;
+  const int n = LayerCount();
+  if (pblock->Count(params::kMapList) != 2 * n) pblock->SetCount(params::kMapList, 2 * n);
+  if (pblock->Count(params::kMapEnabled) != n) pblock->SetCount(params::kMapEnabled, n);
+}
+
 RefTargetHandle Quilbo::Clone(RemapDir& remap) {
   auto* copy = new Quilbo();
   copy->CopyMtlBaseData(*this);
   copy->validity.SetEmpty();
   const int n = LayerCount();
-  copy->subMaps.SetCount(2 * n);
+  // The new map's own layer has no sub-maps, so its tables can be resized
+  // directly; without memory for them there is no clone.
+  if (!copy->ResizeLayerTables(n, 2 * n)) {
+    copy->DeleteThis();
+    return nullptr;
+  }
   copy->ReplaceReference(0, remap.CloneRef(pblock));
   copy->firstVisibleLayer = firstVisibleLayer;
-  copy->mapOn.SetCount(n);
-  copy->maskOn.SetCount(n);
-  copy->layerUsed.SetCount(n);
-  copy->opacity.SetCount(n);
-  copy->blendMode.SetCount(n);
-  copy->layerColor.SetCount(n);
   for (int i = 0; i < n; ++i) {
     copy->subMaps[2 * i] = nullptr;
     copy->subMaps[2 * i + 1] = nullptr;

@@ -44,14 +44,17 @@ rm -rf "$seeds"
 mkdir -p "$build/artifacts"
 status=0
 mapfile -t targets < "$build/fuzz_targets.txt"
-if [[ " ${targets[*]} " != *" map_load_fuzz "* ]]; then
-  echo "== map_load_fuzz: not built (no plug-in module target yet), skipped"
-fi
+for needsMap in map_load_fuzz tsy_fuzz; do
+  if [[ " ${targets[*]} " != *" $needsMap "* ]]; then
+    echo "== $needsMap: not built (no plug-in module target yet), skipped"
+  fi
+done
 for target in "${targets[@]}"; do
   exe="$build/bin/$target"
   case "$target" in
     scene_fuzz) seed_dir="$seeds/scene" ;;
     map_load_fuzz) seed_dir="$seeds/map" ;;
+    tsy_fuzz) seed_dir="$seeds/tsy" ;;
   esac
   # New inputs go to the target's working corpus; the seeds stay as written.
   corpus="$build/corpus/$target"

@@ -18,7 +18,9 @@ struct CountLimits {
   int min;
   int max;
 };
-constexpr CountLimits SetNumberLimits(int /*initial*/) { return {2, 1000}; }
+// A stack already past 1000 layers keeps its count as the most: OK on the
+// value shown changes nothing.
+constexpr CountLimits SetNumberLimits(int initial) { return {2, initial > 1000 ? initial : 1000}; }
 constexpr CountLimits InsertLimits(int /*initial*/) { return {1, 1000}; }
 // The largest layer that can be deleted is the top one, N - 1, the initial value.
 constexpr CountLimits DeleteLimits(int initial) { return {1, initial}; }

@@ -1,6 +1,6 @@
 #include "ui/labels.h"
 
-#include <charconv>
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <cstring>
@@ -71,13 +71,18 @@ int OpacityLabelValue(float percent) {
 int LeadingInt(const char* text) {
   if (!text) return 0;
   const char* p = text;
-  while (*p == ' ' || *p == '\t') ++p;
-  if (*p == '+' && p[1] >= '0' && p[1] <= '9') ++p;
-  const char* end = p + std::strlen(p);
-  int value = 0;
-  const auto [ptr, ec] = std::from_chars(p, end, value);
-  if (ec != std::errc() || ptr == p) return 0;
-  return value;
+  // White space as the C locale has it, then one optional sign.
+  while (*p == ' ' || (*p >= '\t' && *p <= '\r')) ++p;
+  const bool negative = *p == '-';
+  if (*p == '+' || *p == '-') ++p;
+  // Saturating: the magnitude stops growing once it is past int's range.
+  constexpr long long kLimit = static_cast<long long>(INT_MAX) + 1;
+  long long magnitude = 0;
+  for (; *p >= '0' && *p <= '9'; ++p) {
+    magnitude = std::min(magnitude * 10 + (*p - '0'), kLimit);
+  }
+  if (negative) return static_cast<int>(-magnitude);  // INT_MIN at the limit
+  return static_cast<int>(std::min(magnitude, static_cast<long long>(INT_MAX)));
 }
 
 }  // namespace tessary

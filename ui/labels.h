@@ -34,9 +34,10 @@ std::string MaskMapLabel(int layer, const std::string& former);
 // nearest int.
 int OpacityLabelValue(float percent);
 
-// The decimal value of the text's leading number (blanks skipped, an
-// optional sign); 0 when the text does not start with a number or the
-// number does not fit an int.
+// The decimal value of the text's leading number, read as the C runtime's
+// atoi reads it on Windows: leading white space skipped, one optional sign,
+// then digits; 0 when the text does not start with a number; a number
+// beyond int's range gives INT_MAX or INT_MIN.
 int LeadingInt(const char* text);
 
 }  // namespace tessary

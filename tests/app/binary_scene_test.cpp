@@ -265,6 +265,15 @@ std::vector<BadTsyCase> BadTsyCases() {
       {"noise", TsyFile({{0xC10, 0x54530004, 1, DataChunk(0x5000, noise.b), {}}}), "octaves 0"},
       {"image", TsyFile({{0xC10, 0x54530005, 1, bitmap.b, {}}}), "\"no.png\": no such image file", true},
       {"class", TsyFile({{0xC10, 0x12345678, 9, {}, {}}}), "unknown class"},
+      // A slot given what it cannot hold: the map's own block also as a
+      // sub-map, a texture map as the block.
+      {"block_as_sub_map",
+       TsyFile({LayeredObject(LayerChunk(4, std::vector<LayerRecord>(1), Bytes()), {1, 2, 1}),
+                ParamBlockObject(0xC10, kQuilboA, kQuilboB), ConstantObject(1, 0, 0)}),
+       "object 0 (Tessary) refused object 1 (ParamBlock2) in reference slot 2"},
+      {"map_as_block",
+       TsyFile({LayeredObject(LayerChunk(4, std::vector<LayerRecord>(1), Bytes()), {1}), ConstantObject(1, 0, 0)}),
+       "object 0 (Tessary) refused object 1 (Constant) in reference slot 0"},
   };
 }
 

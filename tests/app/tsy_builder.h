@@ -65,6 +65,14 @@ inline std::vector<std::uint8_t> Concat(std::initializer_list<std::vector<std::u
   return out;
 }
 
+// A parameter block of the owner class's block 0, every parameter at its
+// default (a schema header and no parameter chunks).
+inline TsyObject ParamBlockObject(std::uint32_t ownerSclass, std::uint32_t ownerA, std::uint32_t ownerB) {
+  Bytes header;
+  header.U32(ownerSclass).U32(ownerA).U32(ownerB).I32(0).U32(0);
+  return {0x82, 0x82, 0, DataChunk(0x0001, header.b), {}};
+}
+
 // A whole file: header, object table, reference table; object 0 is the root.
 inline std::vector<std::uint8_t> TsyFile(const std::vector<TsyObject>& objects) {
   Bytes header;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 
 #include "tests/host/test_objects.h"
@@ -108,6 +109,72 @@ TEST(ReplaceReference, NewTargetIsInPlaceBeforeTheOldOneIsDeleted) {
   EXPECT_EQ(log.deleted, std::vector<std::string>{"a"});
   EXPECT_EQ(owner.GetReference(0), b);
   EXPECT_TRUE(log.messages.empty());  // a left without telling anybody
+}
+
+// A maker that takes only texture maps; anything else leaves the slot as it
+// was.
+class MapsOnly : public ReferenceMaker {
+ public:
+  ~MapsOnly() override { DeleteAllRefsFromMe(); }
+  int NumRefs() override { return 2; }
+  RefTargetHandle GetReference(int i) override { return i >= 0 && i < 2 ? refs_[i] : nullptr; }
+
+ protected:
+  void SetReference(int i, RefTargetHandle t) override {
+    if (i >= 0 && i < 2 && (!t || dynamic_cast<Texmap*>(t))) refs_[i] = t;
+  }
+
+ private:
+  RefTargetHandle refs_[2] = {nullptr, nullptr};
+};
+
+// What a maker does not take leaves no trace in the graph: the offered
+// target records no dependent and is not deleted; the old target stays if
+// the slot still holds it and is released if the maker cleared the slot.
+TEST(ReplaceReference, ARefusedTargetLeavesNoTrace) {
+  struct Case {
+    const char* name;
+    bool makerClearsTheSlot;  // a colour map stores null for a wrong kind
+    bool offeredIsShared;
+  };
+  const Case cases[] = {
+      {"slot kept", false, false},
+      {"slot kept, offered target referenced elsewhere", false, true},
+      {"slot cleared", true, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Log log;
+    std::unique_ptr<ReferenceMaker> maker;
+    if (c.makerClearsTheSlot) {
+      maker.reset(new testing::ColorMap(AColor(1, 0, 0, 1), 2, &log, "maker"));
+    } else {
+      maker = std::make_unique<MapsOnly>();
+    }
+    auto* old = new testing::ColorMap(AColor(0, 1, 0, 1), 0, &log, "old");
+    ASSERT_EQ(maker->ReplaceReference(1, old), REF_SUCCEED);
+    auto* offered = new Node("offered", &log);
+    Node other("other", &log);
+    if (c.offeredIsShared) other.ReplaceReference(0, offered);
+
+    EXPECT_EQ(maker->ReplaceReference(1, offered), REF_FAIL);
+    EXPECT_EQ(maker->CountRefsTo(offered), 0);
+    EXPECT_EQ(offered->NumDependents(), c.offeredIsShared ? 1 : 0);
+    if (c.makerClearsTheSlot) {
+      EXPECT_EQ(maker->GetReference(1), nullptr);
+      EXPECT_EQ(log.deleted, std::vector<std::string>{"old"});
+    } else {
+      EXPECT_EQ(maker->GetReference(1), old);
+      EXPECT_EQ(old->NumDependents(), 1);
+      EXPECT_TRUE(log.deleted.empty());
+    }
+    // Tearing down frees each object once.
+    maker.reset();
+    if (!c.offeredIsShared) offered->DeleteThis();
+    other.DeleteAllRefsFromMe();
+    EXPECT_EQ(std::count(log.deleted.begin(), log.deleted.end(), "old"), 1);
+    EXPECT_EQ(std::count(log.deleted.begin(), log.deleted.end(), "offered"), 1);
+  }
 }
 
 TEST(DeleteAllRefsFromMe, ClearsEverySlotThroughSetReferenceAndDeletesTheTargets) {

@@ -225,6 +225,85 @@ TEST_F(SceneFileTest, PostLoadCallbacksRunAfterReferencesInPriorityOrder) {
   root->DeleteThis();
 }
 
+// A post-load step that drops a reference can leave objects that only keep
+// one another alive (a self reference, a cycle); the reader frees them, and
+// keeps what is still reachable from the root.
+TEST_F(SceneFileTest, ObjectsAPostLoadStepCutsOffAreFreed) {
+  struct Case {
+    const char* name;
+    bool stillShared;  // the root also references B from a second slot
+    int liveAfterLoad;
+  };
+  for (const Case& c : {Case{"cut off", false, 2}, Case{"still referenced", true, 4}}) {
+    SCOPED_TRACE(c.name);
+    Node* a = MakeNode(1, "A", 3);
+    Node* b = MakeNode(2, "B", 2);
+    Node* d = MakeNode(3, "D", 1);
+    a->ReplaceReference(0, b);
+    a->ReplaceReference(1, MakeNode(4, "C", 0));
+    if (c.stillShared) a->ReplaceReference(2, b);
+    b->ReplaceReference(0, b);  // B -> B
+    b->ReplaceReference(1, d);  // B -> D -> B
+    d->ReplaceReference(0, b);
+    a->releaseSlot = 0;
+    Bytes bytes;
+    std::string err;
+    ASSERT_EQ(WriteScene(a, bytes, &err), IO_OK) << err;
+    DeleteGraph(a);
+    ASSERT_EQ(Node::live, liveBefore_);
+
+    Node* root = AsNode(ReadScene(bytes, &err));
+    ASSERT_NE(root, nullptr) << err;
+    EXPECT_EQ(root->slots[0], nullptr);
+    EXPECT_EQ(Node::live, liveBefore_ + c.liveAfterLoad);
+    DeleteGraph(root);
+    EXPECT_EQ(Node::live, liveBefore_);
+  }
+}
+
+// The hold keeps released objects alive until it ends, then frees those
+// the root no longer reaches, cycles included; a map moved elsewhere stays.
+TEST_F(SceneFileTest, GraphHoldFreesWhatTheRootNoLongerReaches) {
+  Node* a = MakeNode(1, "A", 2);
+  Node* b = MakeNode(2, "B", 2);
+  Node* c = MakeNode(3, "C", 1);
+  Node* d = MakeNode(4, "D", 0);
+  a->ReplaceReference(0, b);
+  a->ReplaceReference(1, d);
+  b->ReplaceReference(0, b);  // B -> B
+  b->ReplaceReference(1, c);  // B -> C -> B
+  c->ReplaceReference(0, b);
+  {
+    GraphHold hold(a);
+    a->ReplaceReference(0, nullptr);  // cuts off B and C
+    a->ReplaceReference(1, nullptr);  // D has no dependent left, but is held
+    EXPECT_EQ(Node::live, liveBefore_ + 4);
+    a->ReplaceReference(0, d);  // D back under the root
+  }
+  EXPECT_EQ(Node::live, liveBefore_ + 2);
+  EXPECT_EQ(a->slots[0], d);
+  EXPECT_EQ(Reachable(a), (std::vector<ReferenceTarget*>{a, d}));
+
+  // A cut-off object that a maker outside the graph references is that
+  // maker's, with what it reaches.
+  Node* e = MakeNode(5, "E", 1);
+  Node* f = MakeNode(6, "F", 0);
+  a->ReplaceReference(1, e);
+  e->ReplaceReference(0, f);
+  Node outside;
+  outside.slots.assign(1, nullptr);
+  outside.ReplaceReference(0, e);
+  {
+    GraphHold hold(a);
+    a->ReplaceReference(1, nullptr);
+  }
+  EXPECT_EQ(Node::live, liveBefore_ + 5);  // A, D, E, F and the outside maker
+  EXPECT_EQ(e->slots[0], f);
+  outside.ReplaceReference(0, nullptr);  // E, then F, go with it
+  EXPECT_EQ(Node::live, liveBefore_ + 3);
+  DeleteGraph(a);
+}
+
 TEST_F(SceneFileTest, BadFilesGiveClearErrorsAndLeakNothing) {
   const SceneLayout good = [] {
     SceneLayout s;

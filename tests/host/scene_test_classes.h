@@ -27,6 +27,7 @@ class Node : public ReferenceTarget {
   static constexpr USHORT kValueChunk = 0x0100;
   static constexpr USHORT kLabelChunk = 0x0200;
   static constexpr USHORT kCallbackChunk = 0x0300;  // int32 priority: register a callback
+  static constexpr USHORT kReleaseChunk = 0x0400;   // int32 slot: a callback releases it
   static constexpr int kMaxSlots = 64;
   static inline int live = 0;
 
@@ -51,6 +52,7 @@ class Node : public ReferenceTarget {
   bool failSave = false;
   bool leaveChunkOpen = false;
   int callbackPriority = -1;  // >= 0: Load registers a callback of this priority
+  int releaseSlot = -1;       // >= 0: after a load, a callback releases this slot
 
  protected:
   void SetReference(int i, RefTargetHandle t) override {
@@ -78,6 +80,21 @@ class NodeCallback : public PostLoadCallback {
   int priority_;
 };
 
+// Releases one slot of its owner after the load, as a post-load conversion
+// may drop a reference it has no place for, and frees itself.
+class ReleaseCallback : public PostLoadCallback {
+ public:
+  ReleaseCallback(Node* owner, int slot) : owner_(owner), slot_(slot) {}
+  void proc(ILoad* l) override {
+    if (!l->Failed()) owner_->ReplaceReference(slot_, nullptr);
+    delete this;
+  }
+
+ private:
+  Node* owner_;
+  int slot_;
+};
+
 // A value of -999 makes Load fail, as an object with bad data would.
 inline constexpr std::int32_t kFailingValue = -999;
 
@@ -93,6 +110,11 @@ inline IOResult Node::Save(ISave* s) {
   if (callbackPriority >= 0) {
     s->BeginChunk(kCallbackChunk);
     WriteI32(s, callbackPriority);
+    s->EndChunk();
+  }
+  if (releaseSlot >= 0) {
+    s->BeginChunk(kReleaseChunk);
+    WriteI32(s, releaseSlot);
     s->EndChunk();
   }
   if (leaveChunkOpen) s->BeginChunk(0x0999);
@@ -121,6 +143,13 @@ inline IOResult Node::Load(ILoad* l) {
         if (ReadI32(l, p) != IO_OK) return IO_ERROR;
         callbackPriority = p;
         l->RegisterPostLoadCallback(new NodeCallback(this, p));
+        break;
+      }
+      case kReleaseChunk: {
+        std::int32_t slot = 0;
+        if (ReadI32(l, slot) != IO_OK) return IO_ERROR;
+        releaseSlot = slot;
+        l->RegisterPostLoadCallback(new ReleaseCallback(this, slot));
         break;
       }
       default:

@@ -3,7 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <functional>
+
 #include "host/iparamb2.h"
+#include "host/tab.h"
 #include "tests/map/map_fixture.h"
 
 namespace tessary::testing {
@@ -95,6 +99,8 @@ TEST_F(MapTest, GrowingAddsDefaultLayersAndEditIds) {
   for (int i = 0; i < 3; ++i) EXPECT_STREQ(Block().GetStr(params::kEditIds, 0, i), std::to_string(i).c_str());
   EXPECT_EQ(map->NumRefs(), 7);
   EXPECT_EQ(map->SubNumToRefNum(4), 5);
+  for (int outside : {-1, 6, INT_MAX}) EXPECT_EQ(map->SubNumToRefNum(outside), -1) << outside;
+  EXPECT_EQ(map->GetSubTexmapSlotName(INT_MAX), "Map 2147483648");
 }
 
 TEST_F(MapTest, LayerCountChangeNotifiesDependentsOnce) {
@@ -202,46 +208,132 @@ TEST_F(MapTest, SetNumSubTexmapsCountsLayers) {
   EXPECT_EQ(map->NumSubTexmaps(), 8);
 }
 
-TEST_F(MapTest, SubTexmapBeyondTheStack) {
-  ConstMap* m = Put(5, "M");
-  EXPECT_EQ(map->subMaps.Count(), 6);
-  EXPECT_EQ(map->NumRefs(), 7);
-  EXPECT_EQ(map->GetReference(6), m);
-  EXPECT_EQ(Block().Count(params::kMapList), 6);
-  EXPECT_EQ(map->mapOn.Count(), 1);
-  EXPECT_EQ(map->opacity.Count(), 1);
-  EXPECT_TRUE(map->validity.Empty());
-  // Evaluation reads no per-layer entry that is not there.
-  ShadeContext sc;
-  EXPECT_EQ(map->EvalColor(sc), AColor(0.5f, 0.5f, 0.5f, 1.0f));
-  sc.NewSample();
-  map->EvalNormalPerturb(sc);
-  Interval valid = FOREVER;
-  map->Update(0, valid);
-}
-
-// A slot set past the stack leaves the tables short; growing the stack then
-// gives the layers in between the defaults and keeps the map in its slot.
-TEST_F(MapTest, GrowingAfterSubTexmapBeyondKeepsTheMapAndGivesDefaults) {
-  ConstMap* m = Put(4, "M");  // 5 entries: two layers, tables of one
-  map->SetNumLayers(3);
-  EXPECT_EQ(map->GetSubTexmap(4), m);
-  EXPECT_EQ(map->GetReference(5), m);
-  for (int i = 1; i < 3; ++i) {
-    EXPECT_EQ(map->opacity[i], 100.0f) << i;
-    EXPECT_EQ(map->mapOn[i], 1) << i;
-    EXPECT_EQ(map->layerUsed[i], 1) << i;
-    EXPECT_EQ(map->layerColor[i], Color(0.5f, 0.5f, 0.5f)) << i;
+// A slot past the stack grows the stack to the layer that owns the slot:
+// the sub-map table stays at two entries per layer, and the per-layer tables
+// and the block follow, so nothing is left that a save could not carry.
+TEST_F(MapTest, SubTexmapBeyondTheStackGrowsTheStack) {
+  struct Case {
+    int slot;
+    int layers;
+  };
+  const Case cases[] = {{1, 1}, {2, 2}, {3, 2}, {4, 3}, {5, 3}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE("slot " + std::to_string(c.slot));
+    observer.reset();
+    map = new Quilbo();
+    observer = std::make_unique<Observer>(map);
+    map->opacity[0] = 40.0f;
+    Interval valid = FOREVER;
+    map->Update(0, valid);
+    ConstMap* m = Put(c.slot, "M");
+    ASSERT_EQ(map->LayerCount(), c.layers);
+    EXPECT_EQ(map->subMaps.Count(), 2 * c.layers);
+    EXPECT_EQ(map->NumRefs(), 2 * c.layers + 1);
+    EXPECT_EQ(map->GetReference(c.slot + 1), m);
+    EXPECT_EQ(Block().Count(params::kMapList), 2 * c.layers);
+    for (ParamID id : {params::kMapEnabled, params::kMaskEnabled, params::kMapUsed, params::kColorList,
+                       params::kOpasityList, params::kModeList, params::kEditIds}) {
+      EXPECT_EQ(Block().Count(id), c.layers) << "parameter " << id;
+    }
+    EXPECT_EQ(map->opacity[0], 40.0f);
+    for (int i = 1; i < c.layers; ++i) {
+      EXPECT_EQ(map->opacity[i], 100.0f) << i;
+      EXPECT_EQ(map->mapOn[i] + map->maskOn[i] + map->layerUsed[i], 3) << i;
+      EXPECT_EQ(map->layerColor[i], Color(0.5f, 0.5f, 0.5f)) << i;
+      EXPECT_STREQ(Block().GetStr(params::kEditIds, 0, i), std::to_string(i).c_str());
+    }
+    EXPECT_EQ(map->mapOn.Count(), c.layers);
+    EXPECT_EQ(map->blendMode.Count(), c.layers);
+    EXPECT_TRUE(map->validity.Empty());
   }
-  // Shrinking releases it instead of leaving it referenced out of reach.
+  // Shrinking releases the map again.
   log.clear();
   map->SetNumLayers(1);
   EXPECT_EQ(log, Log{"~M"});
-  Put(4, "N");
-  log.clear();
-  map->SetNumLayers(1);  // 5 entries, N = 2 -> 1
-  EXPECT_EQ(log, Log{"~N"});
   EXPECT_EQ(map->NumRefs(), 3);
+}
+
+// Counts past what the block's tables hold, and slots past them, fail
+// cleanly: no overflow, no change, no message, the offered map not taken.
+TEST_F(MapTest, CountsPastTheBlockLimitChangeNothing) {
+  MakeLayers(2);
+  auto* spare = new ConstMap("spare", &log);
+  const std::string layout = Layout();
+  struct Case {
+    const char* what;
+    std::function<void()> call;
+  };
+  const Case cases[] = {
+      {"SetNumSubTexmaps(0x40000000)", [&] { map->SetNumSubTexmaps(0x40000000); }},
+      {"SetNumLayers(kMaxLayers + 1)", [&] { map->SetNumLayers(kMaxLayers + 1); }},
+      {"SetNumLayers(INT_MAX)", [&] { map->SetNumLayers(INT_MAX); }},
+      {"SetSubTexmap(INT_MAX)", [&] { map->SetSubTexmap(INT_MAX, spare); }},
+      {"SetSubTexmap(INT_MAX - 1, null)", [&] { map->SetSubTexmap(INT_MAX - 1, nullptr); }},
+      {"SetSubTexmap(2 * kMaxLayers)", [&] { map->SetSubTexmap(2 * kMaxLayers, spare); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    observer->messages.clear();
+    c.call();
+    EXPECT_EQ(map->LayerCount(), 2);
+    EXPECT_EQ(Layout(), layout);
+    EXPECT_EQ(map->opacity.Count(), 2);
+    EXPECT_EQ(Block().Count(params::kMapList), 4);
+    EXPECT_EQ(Block().Count(params::kMapEnabled), 2);
+    EXPECT_TRUE(observer->messages.empty());
+    EXPECT_EQ(spare->NumDependents(), 0);
+  }
+  spare->DeleteThis();
+}
+
+TEST_F(MapTest, TheMostLayersAMapHolds) {
+  map->SetNumLayers(kMaxLayers);
+  ASSERT_EQ(map->LayerCount(), kMaxLayers);
+  EXPECT_EQ(Block().Count(params::kMapList), kMaxParamTabCount);
+  EXPECT_EQ(Block().Count(params::kEditIds), kMaxLayers);
+  ConstMap* top = Put(2 * kMaxLayers - 1, "top mask");
+  EXPECT_EQ(map->GetReference(2 * kMaxLayers), top);
+  EXPECT_EQ(map->LayerCount(), kMaxLayers);
+  map->SetNumLayers(kMaxLayers + 1);
+  EXPECT_EQ(map->LayerCount(), kMaxLayers);
+}
+
+// Tables that cannot grow (no memory) leave the map as it was, whichever
+// of them fails.
+TEST_F(MapTest, ALayerCountTheTablesCannotReachChangesNothing) {
+  struct FailingAllocations {
+    explicit FailingAllocations(int after) { test::tabAllocationsLeft = after; }
+    ~FailingAllocations() { test::tabAllocationsLeft = -1; }
+  };
+  MakeLayers(3);
+  const std::string layout = Layout();
+  for (int k = 0; k < 7; ++k) {
+    SCOPED_TRACE("allocations that succeed: " + std::to_string(k));
+    observer->messages.clear();
+    {
+      // Each time a larger stack, so that every table has to grow.
+      const int layers = 50 + 10 * k;
+      FailingAllocations failing(k);
+      if (k % 2 == 0) {
+        map->SetNumLayers(layers);
+      } else {
+        map->SetSubTexmap(2 * layers - 1, nullptr);
+      }
+    }
+    EXPECT_EQ(map->LayerCount(), 3);
+    EXPECT_EQ(Layout(), layout);
+    for (const int count : {map->mapOn.Count(), map->maskOn.Count(), map->layerUsed.Count(),
+                            map->layerColor.Count(), map->opacity.Count(), map->blendMode.Count()}) {
+      EXPECT_EQ(count, 3);
+    }
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(map->opacity[i], 10.0f * static_cast<float>(i + 1));
+    EXPECT_EQ(Block().Count(params::kMapList), 6);
+    EXPECT_EQ(Block().Count(params::kEditIds), 3);
+    EXPECT_TRUE(observer->messages.empty());
+  }
+  map->SetNumLayers(50);
+  EXPECT_EQ(map->LayerCount(), 50);
+  EXPECT_EQ(map->opacity[2], 30.0f);
 }
 
 TEST_F(MapTest, LocalOutputIsMeaningfulOnlyWithALayerMap) {
@@ -275,6 +367,9 @@ TEST_F(MapTest, ChangesTheMapMakesToItsBlockAreNotRecorded) {
   const int before = macroRecorder->RecordCount();
   map->SetNumLayers(4);
   map->SetNumLayers(2);
+  Put(6, "past the stack");        // grows the stack to 4 layers
+  map->SetSubTexmap(11, nullptr);  // and to 6
+  map->SetNumLayers(1);
   map->Init();
   EXPECT_EQ(macroRecorder->RecordCount(), before);
   EXPECT_TRUE(macroRecorder->Enabled());

@@ -49,7 +49,7 @@ TEST_F(MapTest, UpdateNarrowsToEveryPresentSubMap) {
   EXPECT_EQ(log.size(), 4u);
 }
 
-TEST_F(MapTest, UpdateSizesTablesToTheBlocksMapEnabledCount) {
+TEST_F(MapTest, UpdateSizesTablesToTheStack) {
   map->SetNumLayers(2);
   map->mapOn.SetCount(1);
   map->opacity.SetCount(5);
@@ -62,31 +62,59 @@ TEST_F(MapTest, UpdateSizesTablesToTheBlocksMapEnabledCount) {
 TEST_F(MapTest, BlockTableCountsFromOutside) {
   struct Case {
     const char* what;
+    int layersBefore;
     ParamID id;
     int count;
     int layers;
     int mapList;
   };
+  // A count the stack cannot take (no layer at all, more than a map holds)
+  // changes no layer and goes back to the stack's: a map always has a layer.
   const Case cases[] = {
-      {"mapList 7", params::kMapList, 7, 3, 6},
-      {"mapList 2", params::kMapList, 2, 1, 2},
-      {"mapEnabled 5", params::kMapEnabled, 5, 5, 10},
-      {"opasityList alone", params::kOpasityList, 4, 1, 2},
-      {"modeList alone", params::kModeList, 0, 1, 2},
+      {"mapList 7", 1, params::kMapList, 7, 3, 6},
+      {"mapList 7 on three layers", 3, params::kMapList, 7, 3, 6},
+      {"mapList 2", 1, params::kMapList, 2, 1, 2},
+      {"mapList 0", 3, params::kMapList, 0, 3, 6},
+      {"mapList 1", 2, params::kMapList, 1, 2, 4},
+      {"mapEnabled 5", 1, params::kMapEnabled, 5, 5, 10},
+      {"mapEnabled 0", 3, params::kMapEnabled, 0, 3, 6},
+      {"mapEnabled past the most layers", 2, params::kMapEnabled, kMaxLayers + 1, 2, 4},
+      {"opasityList alone", 1, params::kOpasityList, 4, 1, 2},
+      {"modeList alone", 1, params::kModeList, 0, 1, 2},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     observer.reset();
     map = new Quilbo();
     observer = std::make_unique<Observer>(map);
+    map->SetNumLayers(c.layersBefore);
+    const int records = macroRecorder->RecordCount();
     ASSERT_TRUE(Block().SetCount(c.id, c.count));
     EXPECT_EQ(map->LayerCount(), c.layers);
     EXPECT_EQ(Block().Count(params::kMapList), c.mapList);
+    EXPECT_EQ(Block().Count(params::kMapEnabled), c.layers);
     EXPECT_EQ(map->opacity.Count(), c.layers);
+    EXPECT_EQ(macroRecorder->RecordCount(), records + 1);  // only the change from outside
     if (c.layers > 1) {
       EXPECT_EQ(Block().Count(params::kEditIds), c.layers);
       EXPECT_STREQ(Block().GetStr(params::kEditIds, 0, c.layers - 1), std::to_string(c.layers - 1).c_str());
     }
+  }
+}
+
+// "mapEnabled" set to 0 from outside keeps the layers and their values,
+// also through the next update.
+TEST_F(MapTest, MapEnabledCountZeroKeepsTheLayers) {
+  MakeLayers(3);
+  ASSERT_TRUE(Block().SetCount(params::kMapEnabled, 0));
+  Interval valid = FOREVER;
+  map->Update(0, valid);
+  ASSERT_EQ(map->LayerCount(), 3);
+  EXPECT_EQ(Layout(), "A a B b C c");
+  for (int i = 0; i < 3; ++i) {
+    ASSERT_EQ(map->opacity.Count(), 3);
+    EXPECT_EQ(map->opacity[i], 10.0f * static_cast<float>(i + 1));
+    EXPECT_EQ(map->mapOn[i], 1);
   }
 }
 

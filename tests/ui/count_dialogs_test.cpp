@@ -62,6 +62,23 @@ TEST_F(CountDialogs, SetNumber) {
   }
 }
 
+// A stack past the spinner's usual 1000 keeps its layers when the dialog is
+// answered with the value it shows.
+TEST_F(CountDialogs, SetNumberOnALargeStackKeepsItsLayers) {
+  Open(1200);
+  Seen seen;
+  hl::QueueDialogAnswer(Answer(&seen, nullptr));
+  ASSERT_TRUE(hl::ClickDlgButton(Layers(), IDC_SET_NUMBER));
+  EXPECT_EQ(seen.initial, "1200");
+  EXPECT_EQ(map->LayerCount(), 1200);
+  hl::QueueDialogAnswer(Answer(&seen, "1500"));
+  ASSERT_TRUE(hl::ClickDlgButton(Layers(), IDC_SET_NUMBER));
+  EXPECT_EQ(map->LayerCount(), 1200);  // no more than it had
+  hl::QueueDialogAnswer(Answer(&seen, "700"));
+  ASSERT_TRUE(hl::ClickDlgButton(Layers(), IDC_SET_NUMBER));
+  EXPECT_EQ(map->LayerCount(), 700);
+}
+
 TEST_F(CountDialogs, InsertBefore) {
   struct Case {
     const char* typed;

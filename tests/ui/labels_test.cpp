@@ -1,5 +1,6 @@
 // Names given to layer maps and masks, and the row captions that show them.
 
+#include <climits>
 #include <limits>
 
 #include "tests/ui/editor_fixture.h"
@@ -31,8 +32,25 @@ TEST(Labels, LeadingIntAndOpacity) {
     const char* text;
     int expect;
   };
-  const IntCase ints[] = {{"12", 12},  {"B:", 0},        {"", 0},          {"  7x", 7},          {"-4", -4},
-                          {"+3", 3},   {"2147483647", 2147483647},         {"2147483648", 0},    {"-", 0}};
+  // As the C runtime's atoi on Windows: white space, a sign, digits; a
+  // number past int's range saturates.
+  const IntCase ints[] = {{"12", 12},
+                          {"B:", 0},
+                          {"", 0},
+                          {"  7x", 7},
+                          {"-4", -4},
+                          {"+3", 3},
+                          {"\t\n\v\f\r 5", 5},
+                          {"+-3", 0},
+                          {"- 3", 0},
+                          {"-", 0},
+                          {"2147483647", INT_MAX},
+                          {"2147483648", INT_MAX},
+                          {"99999999999", INT_MAX},
+                          {"000000000000000000000042", 42},
+                          {"-2147483648", INT_MIN},
+                          {"-2147483649", INT_MIN},
+                          {"-99999999999999999999999999", INT_MIN}};
   for (const IntCase& c : ints) EXPECT_EQ(LeadingInt(c.text), c.expect) << c.text;
   EXPECT_EQ(LeadingInt(nullptr), 0);
 

@@ -121,6 +121,21 @@ TEST_F(LayersPanel, AddAndDeleteWithoutCtrl) {
   EXPECT_EQ(params->mtlChanged, 0);
 }
 
+// Add stops at the most layers a map holds: nothing changes there.
+TEST_F(LayersPanel, AddWithoutCtrlStopsAtTheMostLayers) {
+  Open(kMaxLayers);
+  TagLayers();
+  ASSERT_TRUE(hl::ClickDlgButton(Layers(), IDC_ADD_LAYER));
+  EXPECT_EQ(map->LayerCount(), kMaxLayers);
+  EXPECT_EQ(map->pblock->Count(params::kMapList), host::kMaxParamTabCount);
+  EXPECT_EQ(Text(Item(IDC_NUM_LAYERS)), std::to_string(kMaxLayers));
+  EXPECT_EQ(map->opacity[kMaxLayers - 1], static_cast<float>(10 + kMaxLayers - 1));
+  ASSERT_TRUE(hl::ClickDlgButton(Layers(), IDC_DELETE_LAYER));
+  EXPECT_EQ(map->LayerCount(), kMaxLayers - 1);
+  ASSERT_TRUE(hl::ClickDlgButton(Layers(), IDC_ADD_LAYER));
+  EXPECT_EQ(map->LayerCount(), kMaxLayers);
+}
+
 TEST_F(LayersPanel, ModeListsHoldTheModesInOrder) {
   Open(2);
   HWND list = Row(IDC_MODE_LIST0, 1);
@@ -201,10 +216,12 @@ TEST_F(LayersPanel, LayerNumberSwapsTheRowWithThatLayer) {
       {"-1", 2, {0, 1, 2, 3, 4}},
       {"abc", 2, {2, 1, 0, 3, 4}},          // no number: the base
       {"0", 4, {4, 1, 2, 3, 0}},
-      {"99999999999", 2, {2, 1, 0, 3, 4}},  // too big for a number
+      {"99999999999", 2, {0, 1, 2, 3, 4}},  // past int: no such layer either
+      {"-99999999999", 2, {0, 1, 2, 3, 4}},
+      {"4294967296", 2, {0, 1, 2, 3, 4}},   // not read modulo 2^32
       {"3abc", 1, {0, 3, 2, 1, 4}},
       {"  2", 1, {0, 2, 1, 3, 4}},
-      {"3333333333333333333333333333", 1, {1, 0, 2, 3, 4}},
+      {"3333333333333333333333333333", 1, {0, 1, 2, 3, 4}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.typed);
