@@ -27,13 +27,24 @@ std::string Lower(std::string s) {
   return s;
 }
 
-// A library message on one line, or `fallback` when there is none.
-std::string OneLine(std::string e, const std::string& fallback) {
-  for (char& c : e)
-    if (c == '\n') c = ' ';
-  while (!e.empty() && e.back() == ' ') e.pop_back();
-  return e.empty() ? fallback : e;
+// A library message on one line (its lines joined by "; "), or `fallback`
+// when there is none.
+std::string OneLine(const std::string& message, const std::string& fallback) {
+  std::string joined;
+  std::size_t start = 0;
+  while (start <= message.size()) {
+    std::size_t end = message.find('\n', start);
+    if (end == std::string::npos) end = message.size();
+    std::string line = message.substr(start, end - start);
+    while (!line.empty() && (line.back() == ' ' || line.back() == '\r')) line.pop_back();
+    if (!line.empty()) joined += (joined.empty() ? "" : "; ") + line;
+    start = end + 1;
+  }
+  return joined.empty() ? fallback : joined;
 }
+
+const char* const kNoImagesToStandardOutput =
+    "images are not written to standard output; name a file ending in .png, .jpg, .exr or .tif";
 
 }  // namespace
 
@@ -231,7 +242,7 @@ bool ReadImage(const std::string& path, Image& image, std::string& error) {
 
 bool FormatForPath(const std::string& path, int bits, ImageFormat& format, std::string& error) {
   if (IsStandardOutput(path)) {
-    error = "images are not written to standard output; name a file ending in .png, .jpg, .exr or .tif";
+    error = kNoImagesToStandardOutput;
     return false;
   }
   const std::string ext = Lower(fs::path(path).extension().string());
@@ -366,8 +377,8 @@ bool ImageWriter::Open(const std::string& path, ImageFormat format, int width, i
   m.height = height;
   m.channels = format == ImageFormat::Jpeg ? 3 : 4;
   if (IsStandardOutput(path)) {
-    ImageFormat ignored;
-    return FormatForPath(path, 8, ignored, error);
+    error = kNoImagesToStandardOutput;
+    return false;
   }
   if (!m.file.Open(path, error)) return false;
 

@@ -154,6 +154,10 @@ bool OutputFile::Open(const std::string& path, std::string& error) {
     toStdout_ = true;
     return true;
   }
+  if (path.empty()) {
+    error = "cannot write: the file name is empty";
+    return false;
+  }
   fs::path target;
   if (!ResolveLinks(path, target, error)) return false;
   struct stat st {};
