@@ -227,11 +227,11 @@ void OutputFile::Fail(const std::string& reason) {
 
 void OutputFile::FailErrno(int err) { Fail(Reason(err)); }
 
-bool OutputFile::Write(const void* data, std::size_t size) {
+bool OutputFile::WriteAll(const void* data, std::size_t size, std::int64_t offset) {
   if (fd_ < 0 || !failure_.empty()) return false;
   const auto* p = static_cast<const char*>(data);
   while (size > 0) {
-    const ssize_t n = ::write(fd_, p, size);
+    const ssize_t n = offset < 0 ? ::write(fd_, p, size) : ::pwrite(fd_, p, size, static_cast<off_t>(offset));
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
       FailErrno(n < 0 ? errno : ENOSPC);
@@ -239,26 +239,19 @@ bool OutputFile::Write(const void* data, std::size_t size) {
     }
     p += n;
     size -= static_cast<std::size_t>(n);
-    position_ += n;
+    if (offset >= 0) offset += n;
   }
   return true;
 }
 
-bool OutputFile::WriteAt(const void* data, std::size_t size, std::int64_t offset) {
-  if (fd_ < 0 || !failure_.empty()) return false;
-  const auto* p = static_cast<const char*>(data);
-  while (size > 0) {
-    const ssize_t n = ::pwrite(fd_, p, size, static_cast<off_t>(offset));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      FailErrno(n < 0 ? errno : ENOSPC);
-      return false;
-    }
-    p += n;
-    size -= static_cast<std::size_t>(n);
-    offset += n;
-  }
+bool OutputFile::Write(const void* data, std::size_t size) {
+  if (!WriteAll(data, size, -1)) return false;
+  position_ += static_cast<std::int64_t>(size);
   return true;
+}
+
+bool OutputFile::WriteAt(const void* data, std::size_t size, std::int64_t offset) {
+  return offset >= 0 ? WriteAll(data, size, offset) : (FailErrno(EINVAL), false);
 }
 
 std::size_t OutputFile::ReadAt(void* data, std::size_t size, std::int64_t offset) {

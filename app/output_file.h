@@ -63,6 +63,8 @@ class OutputFile {
 
  private:
   void FailErrno(int err);
+  // All of `data` at `offset`, or at the current position when it is < 0.
+  bool WriteAll(const void* data, std::size_t size, std::int64_t offset);
 
   int fd_ = -1;
   bool toStdout_ = false;

@@ -174,23 +174,24 @@ TEST(Output, AnInterruptedRenderLeavesNoTemporaryFile) {
     const std::string log = dir.path().string() + ".log";
     const pid_t pid = StartProgram(dir, "render noise.json --threads 1 --size 16384 -o out.exr", log, log);
     ASSERT_GT(pid, 0);
-    bool seen = false;
     int status = 0;
     bool ended = false;
-    for (int i = 0; i < 1200 && !seen && !ended; ++i) {
-      seen = dir.Files().size() > 1;  // the scene and the temporary file
-      ended = !seen && ::waitpid(pid, &status, WNOHANG) == pid;
-      if (!seen && !ended) std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    ASSERT_FALSE(ended) << "the render ended before its temporary file was seen: " << ReadFile(log);
+    // Polls `done` every 50 ms for up to `seconds`, noting when the render ends.
+    auto waitFor = [&](auto done, int seconds) {
+      for (int i = 0; i < seconds * 20; ++i) {
+        if (done()) return true;
+        ended = ended || ::waitpid(pid, &status, WNOHANG) == pid;
+        if (ended) return done();
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      }
+      return false;
+    };
+    const bool seen = waitFor([&] { return dir.Files().size() > 1; }, 60);  // the scene and the temporary file
+    ASSERT_FALSE(ended && !seen) << "the render ended before its temporary file was seen: " << ReadFile(log);
     ::kill(pid, seen ? sig : SIGKILL);
     ASSERT_TRUE(seen) << "no temporary file within a minute";
     // A render that ignored the signal is stopped after a while.
-    for (int i = 0; i < 600 && !ended; ++i) {
-      ended = ::waitpid(pid, &status, WNOHANG) == pid;
-      if (!ended) std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    if (!ended) {
+    if (!waitFor([&] { return ended; }, 30)) {
       ::kill(pid, SIGKILL);
       status = WaitProgram(pid);
     }
