@@ -21,9 +21,18 @@ int WrapIndex(float x, int n) {
   return static_cast<int>(w);
 }
 
+host::AColor Unpremultiplied(host::AColor c) {
+  if (c.a > 0.0f) {
+    c.r /= c.a;
+    c.g /= c.a;
+    c.b /= c.a;
+  }
+  return c;
+}
+
 }  // namespace
 
-host::AColor SampleBilinear(const Image& image, float u, float v) {
+host::AColor SampleBilinear(const Image& image, float u, float v, bool premultiplied) {
   if (image.width <= 0 || image.height <= 0) return host::AColor(0.0f, 0.0f, 0.0f, 0.0f);
   float x = u * static_cast<float>(image.width) - 0.5f;
   float y = (1.0f - v) * static_cast<float>(image.height) - 0.5f;
@@ -37,14 +46,27 @@ host::AColor SampleBilinear(const Image& image, float u, float v) {
   const int xb = xa + 1 == image.width ? 0 : xa + 1;
   const int ya = WrapIndex(y0, image.height);
   const int yb = ya + 1 == image.height ? 0 : ya + 1;
-  const host::AColor top = host::MixColors(image.At(xa, ya), image.At(xb, ya), fx);
-  const host::AColor bottom = host::MixColors(image.At(xa, yb), image.At(xb, yb), fx);
-  return host::MixColors(top, bottom, fy);
+  host::AColor p[4] = {image.At(xa, ya), image.At(xb, ya), image.At(xa, yb), image.At(xb, yb)};
+  auto mix = [&] { return host::MixColors(host::MixColors(p[0], p[1], fx), host::MixColors(p[2], p[3], fx), fy); };
+  if (premultiplied) return Unpremultiplied(mix());
+  const bool sameAlpha = p[0].a == p[1].a && p[1].a == p[2].a && p[2].a == p[3].a;
+  bool unit = true;
+  for (const host::AColor& c : p) unit = unit && c.a >= 0.0f && c.a <= 1.0f;
+  if (sameAlpha || !unit) return mix();
+  const host::AColor plain = mix();
+  for (host::AColor& c : p) {
+    c.r *= c.a;
+    c.g *= c.a;
+    c.b *= c.a;
+  }
+  const host::AColor weighted = mix();
+  return weighted.a > 0.0f ? Unpremultiplied(weighted) : plain;
 }
 
 host::AColor BitmapTex::At(float u, float v) const {
   if (!image_) return host::AColor(0.0f, 0.0f, 0.0f, 0.0f);
-  return SampleBilinear(*image_, u * tile[0] + offset[0], v * tile[1] + offset[1]);
+  const bool premultiplied = alpha == AlphaMode::FromFile ? image_->premultiplied : alpha == AlphaMode::Premultiplied;
+  return SampleBilinear(*image_, u * tile[0] + offset[0], v * tile[1] + offset[1], premultiplied);
 }
 
 host::AColor BitmapTex::EvalColor(host::ShadeContext& sc) {
@@ -68,6 +90,11 @@ host::IOResult BitmapTex::Save(host::ISave* isave) {
   isave->BeginChunk(BITMAP_PLACING_CHUNK);
   for (float v : {tile[0], tile[1], offset[0], offset[1]}) host::WriteF32(isave, v);
   isave->EndChunk();
+  if (alpha != AlphaMode::FromFile) {
+    isave->BeginChunk(BITMAP_ALPHA_CHUNK);
+    host::WriteI32(isave, static_cast<std::int32_t>(alpha));
+    isave->EndChunk();
+  }
   return host::IO_OK;
 }
 
@@ -104,6 +131,22 @@ host::IOResult BitmapTex::Load(host::ILoad* iload) {
           for (float* v : {&tile[0], &tile[1], &offset[0], &offset[1]}) host::ReadF32(iload, *v);
         }
         break;
+      case BITMAP_ALPHA_CHUNK: {
+        std::int32_t mode = 0;
+        if (iload->CurChunkIsContainer() || iload->CurChunkLength() != 4 || host::ReadI32(iload, mode) != host::IO_OK) {
+          iload->SetErrorMessage("bitmap map: alpha chunk of " + std::to_string(iload->CurChunkLength()) +
+                                 " bytes, expected 4");
+          res = host::IO_ERROR;
+        } else if (mode != static_cast<std::int32_t>(AlphaMode::Straight) &&
+                   mode != static_cast<std::int32_t>(AlphaMode::Premultiplied)) {
+          iload->SetErrorMessage("bitmap map: alpha " + std::to_string(mode) +
+                                 " is neither 1 (straight) nor 2 (premultiplied)");
+          res = host::IO_ERROR;
+        } else {
+          alpha = static_cast<AlphaMode>(mode);
+        }
+        break;
+      }
       default: break;
     }
     iload->CloseChunk();
@@ -122,6 +165,7 @@ host::RefTargetHandle BitmapTex::Clone(host::RemapDir& remap) {
   copy->file = file;
   copy->tile = tile;
   copy->offset = offset;
+  copy->alpha = alpha;
   copy->image_ = image_;
   BaseClone(this, copy, remap);
   return copy;

@@ -4,6 +4,8 @@
 // written in the scene, the tiling and the offset; the program resolves a
 // relative path against the scene file's folder and hands the map its image
 // before rendering (SetImage). Without an image the map is transparent black.
+// It delivers straight colour: an image stored premultiplied (as the file
+// says, or as the scene's alpha override says) is divided by its alpha.
 
 #include <array>
 #include <memory>
@@ -21,6 +23,9 @@ inline constexpr host::Class_ID BITMAP_TEX_CLASS_ID(0x54530005, 0x00000001);
 inline constexpr USHORT BITMAP_BASE_CHUNK = 0x4000;
 inline constexpr USHORT BITMAP_FILE_CHUNK = 0x5000;    // the path, NUL-terminated
 inline constexpr USHORT BITMAP_PLACING_CHUNK = 0x5010;  // tile u, v, offset u, v: 4 f32
+// The alpha override, i32 1 straight or 2 premultiplied; written only when
+// set, so files without it read as "as the file says".
+inline constexpr USHORT BITMAP_ALPHA_CHUNK = 0x5020;
 
 // Paths longer than this are refused when loading.
 inline constexpr std::size_t kMaxBitmapPathBytes = 4096;
@@ -28,7 +33,18 @@ inline constexpr std::size_t kMaxBitmapPathBytes = 4096;
 // Bilinear sample with wrap-around tiling: (u, v) = (0, 0) is the lower left
 // corner of the image, pixel centres at half-pixel offsets, and coordinates
 // outside [0, 1) wrap. A non-finite coordinate reads pixel 0 of its axis.
-host::AColor SampleBilinear(const Image& image, float u, float v);
+//
+// The result is straight colour. The four pixels are mixed weighted by
+// their alpha (as premultiplied colour), so a transparent pixel's colour
+// does not bleed into its neighbours (no dark fringes around cut-outs), and
+// the mix is divided by its alpha where that is above 0. Where the four
+// alphas are equal, or one lies outside [0, 1], straight colour is mixed
+// plainly; where the mixed alpha is 0, straight colour is mixed plainly too
+// (a premultiplied image: its colour as stored).
+host::AColor SampleBilinear(const Image& image, float u, float v, bool premultiplied);
+inline host::AColor SampleBilinear(const Image& image, float u, float v) {
+  return SampleBilinear(image, u, v, image.premultiplied);
+}
 
 class BitmapTex final : public host::Texmap {
  public:
@@ -49,6 +65,7 @@ class BitmapTex final : public host::Texmap {
   std::string file;                         // as written in the scene
   std::array<float, 2> tile{1.0f, 1.0f};    // repeats over the unit square
   std::array<float, 2> offset{0.0f, 0.0f};  // added to (u, v) after tiling
+  AlphaMode alpha = AlphaMode::FromFile;    // how the image's colour is stored
 
  private:
   host::AColor At(float u, float v) const;

@@ -19,6 +19,7 @@
 #include "app/image_io.h"
 #include "app/map_graph.h"
 #include "app/mode_names.h"
+#include "app/output_file.h"
 #include "compositing/blend_modes.h"
 #include "app/render.h"
 #include "app/scene_io.h"
@@ -44,6 +45,15 @@ bool LoadMaps(const std::string& path, SceneGraph& graph, ImageLibrary& images, 
     return false;
   }
   return true;
+}
+
+// Refuses, unless forced, to write over a file the command reads.
+bool KeepInputs(const std::string& output, const std::vector<std::string>& inputs, bool force,
+                std::ostream& err) {
+  std::string error;
+  if (force || CheckNotAnInput(output, inputs, error)) return true;
+  Fail(err, output + ": " + error);
+  return false;
 }
 
 std::string JsonFloat(float f) {
@@ -116,6 +126,9 @@ int RunRender(const RenderArgs& a, std::ostream& out, std::ostream& err) {
   SceneGraph graph;
   ImageLibrary images;
   if (!LoadMaps(a.scene, graph, images, err)) return kExitFailure;
+  std::vector<std::string> inputs = images.Paths();
+  inputs.push_back(a.scene);
+  if (!KeepInputs(a.output, inputs, a.force, err)) return kExitFailure;
 
   ImageWriter writer;
   if (!writer.Open(a.output, format, a.width, a.height, error)) return Fail(err, a.output + ": " + error);
@@ -149,12 +162,14 @@ int RunEval(const EvalArgs& a, std::ostream& out, std::ostream& err) {
   return kExitOk;
 }
 
-int RunConvert(const std::string& in, const std::string& outPath, std::ostream& out, std::ostream& err) {
+int RunConvert(const std::string& in, const std::string& outPath, std::ostream& out, std::ostream& err,
+               bool force) {
   SceneGraph graph;
   std::string error;
   if (!LoadScene(in, graph, error)) return Fail(err, error);
+  if (!KeepInputs(outPath, {in}, force, err)) return kExitFailure;
   if (!SaveScene(outPath, graph, error)) return Fail(err, error);
-  out << "wrote " << outPath << "\n";
+  if (!IsStandardOutput(outPath)) out << "wrote " << outPath << "\n";
   return kExitOk;
 }
 
@@ -237,6 +252,7 @@ int RunModes(const ModesArgs& a, std::ostream& out, std::ostream& err) {
   const fs::path textures = fs::path(TESSARY_EXAMPLES_DIR) / "textures";
   const std::string basePath = a.baseImage.empty() ? (textures / "mode_base.png").string() : a.baseImage;
   const std::string topPath = a.topImage.empty() ? (textures / "mode_top.png").string() : a.topImage;
+  if (!KeepInputs(a.output, {basePath, topPath}, a.force, err)) return kExitFailure;
 
   ImageLibrary images;
   constexpr int kColumns = 6;

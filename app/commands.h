@@ -21,6 +21,7 @@ struct RenderArgs {
   int threads = 0;
   int bits = 8;
   bool quiet = false;
+  bool force = false;  // write over an input of the render (its scene or an image)
 };
 
 struct EvalArgs {
@@ -35,11 +36,15 @@ struct ModesArgs {
   std::string topImage;
   int tile = 160;
   int threads = 0;
+  bool force = false;  // write over one of the two images
 };
 
 int RunRender(const RenderArgs& args, std::ostream& out, std::ostream& err);
 int RunEval(const EvalArgs& args, std::ostream& out, std::ostream& err);
-int RunConvert(const std::string& in, const std::string& outPath, std::ostream& out, std::ostream& err);
+// `outPath` "-" writes JSON to standard output (and no summary line);
+// writing over the input needs `force`.
+int RunConvert(const std::string& in, const std::string& outPath, std::ostream& out, std::ostream& err,
+               bool force = false);
 int RunInfo(const std::string& scene, std::ostream& out, std::ostream& err);
 int RunModes(const ModesArgs& args, std::ostream& out, std::ostream& err);
 

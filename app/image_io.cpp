@@ -1,15 +1,19 @@
 #include "app/image_io.h"
 
-#include <unistd.h>
-
+#include <OpenImageIO/filesystem.h>
 #include <OpenImageIO/imageio.h>
 #include <algorithm>
 #include <array>
-#include <atomic>
 #include <cctype>
 #include <cmath>
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
+#include <mutex>
+#include <string_view>
 #include <system_error>
+
+#include "app/output_file.h"
 
 namespace tessary::app {
 
@@ -23,11 +27,24 @@ std::string Lower(std::string s) {
   return s;
 }
 
-std::string OiioError(const std::string& fallback) {
-  std::string e = OIIO::geterror();
-  while (!e.empty() && (e.back() == '\n' || e.back() == ' ')) e.pop_back();
-  return e.empty() ? fallback : e;
+// A library message on one line (its lines joined by "; "), or `fallback`
+// when there is none.
+std::string OneLine(const std::string& message, const std::string& fallback) {
+  std::string joined;
+  std::size_t start = 0;
+  while (start <= message.size()) {
+    std::size_t end = message.find('\n', start);
+    if (end == std::string::npos) end = message.size();
+    std::string line = message.substr(start, end - start);
+    while (!line.empty() && (line.back() == ' ' || line.back() == '\r')) line.pop_back();
+    if (!line.empty()) joined += (joined.empty() ? "" : "; ") + line;
+    start = end + 1;
+  }
+  return joined.empty() ? fallback : joined;
 }
+
+const char* const kNoImagesToStandardOutput =
+    "images are not written to standard output; name a file ending in .png, .jpg, .exr or .tif";
 
 }  // namespace
 
@@ -61,6 +78,94 @@ const float* ByteToFloat() {
   return table.data();
 }
 
+// --- PNG structure --------------------------------------------------------------
+//
+// libpng writes every error it raises to standard error itself before the
+// image library sees it, and the library offers no way to stop that. So the
+// chunk structure of a PNG file is checked here first: a file that ends
+// inside a chunk, or whose critical chunk fails its checksum (the cases
+// libpng refuses), gets one clear message and never reaches libpng.
+
+std::uint32_t Crc32(std::uint32_t crc, const unsigned char* p, std::size_t n) {
+  static const std::array<std::uint32_t, 256> table = [] {
+    std::array<std::uint32_t, 256> t{};
+    for (std::uint32_t i = 0; i < 256; ++i) {
+      std::uint32_t c = i;
+      for (int k = 0; k < 8; ++k) c = (c & 1u) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+      t[i] = c;
+    }
+    return t;
+  }();
+  for (std::size_t i = 0; i < n; ++i) crc = table[(crc ^ p[i]) & 0xFFu] ^ (crc >> 8);
+  return crc;
+}
+
+std::uint32_t BigEndian32(const unsigned char* p) {
+  return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) | std::uint32_t{p[3]};
+}
+
+std::string ChunkName(const unsigned char* type) {
+  for (int i = 0; i < 4; ++i)
+    if (!std::isalpha(type[i])) return "a chunk";
+  return "the \"" + std::string(reinterpret_cast<const char*>(type), 4) + "\" chunk";
+}
+
+// True when `path` is no PNG file or its chunks are whole; false with the
+// reason otherwise. A file that ends between chunks is left to libpng
+// (an image without its end chunk is still readable).
+bool CheckPngChunks(const std::string& path, std::string& error) {
+  struct Closer {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+  };
+  std::unique_ptr<std::FILE, Closer> f(std::fopen(path.c_str(), "rb"));
+  if (!f) return true;  // the image library reports why
+  static constexpr unsigned char kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  unsigned char head[8];
+  if (std::fread(head, 1, 8, f.get()) != 8 || std::memcmp(head, kSignature, 8) != 0) return true;
+  std::error_code ec;
+  const std::uintmax_t size = fs::file_size(path, ec);
+  if (ec) return true;
+  std::vector<unsigned char> block(1 << 16);
+  std::uintmax_t at = 8;
+  for (;;) {
+    const std::size_t got = std::fread(head, 1, 8, f.get());
+    if (got == 0) return true;
+    if (got < 8) {
+      error = "truncated PNG file: it ends inside a chunk header at byte " + std::to_string(at);
+      return false;
+    }
+    const std::uint32_t length = BigEndian32(head);
+    const unsigned char* type = head + 4;
+    if (length > 0x7FFFFFFFu) {
+      error = "damaged PNG file: " + ChunkName(type) + " at byte " + std::to_string(at) + " has an impossible length";
+      return false;
+    }
+    if (at + 12 + length > size) {
+      error = "truncated PNG file: it ends inside " + ChunkName(type) + " at byte " + std::to_string(at);
+      return false;
+    }
+    if ((type[0] & 0x20) == 0) {  // critical chunks: libpng refuses a wrong checksum
+      std::uint32_t crc = Crc32(0xFFFFFFFFu, type, 4);
+      for (std::uint32_t left = length; left > 0;) {
+        const std::size_t n = std::min<std::size_t>(left, block.size());
+        if (std::fread(block.data(), 1, n, f.get()) != n) return true;  // a read error: left to the library
+        crc = Crc32(crc, block.data(), n);
+        left -= static_cast<std::uint32_t>(n);
+      }
+      unsigned char stored[4];
+      if (std::fread(stored, 1, 4, f.get()) != 4) return true;
+      if (BigEndian32(stored) != (crc ^ 0xFFFFFFFFu)) {
+        error = "damaged PNG file: " + ChunkName(type) + " at byte " + std::to_string(at) + " fails its checksum";
+        return false;
+      }
+    } else if (std::fseek(f.get(), static_cast<long>(length) + 4, SEEK_CUR) != 0) {
+      return true;
+    }
+    at += 12 + length;
+    if (std::memcmp(type, "IEND", 4) == 0) return true;
+  }
+}
+
 }  // namespace
 
 bool ReadImage(const std::string& path, Image& image, std::string& error) {
@@ -73,29 +178,48 @@ bool ReadImage(const std::string& path, Image& image, std::string& error) {
     error = "is a directory, not an image file";
     return false;
   }
-  auto in = OIIO::ImageInput::open(path);
+  if (!CheckPngChunks(path, error)) {
+    error = "cannot read image: " + error;
+    return false;
+  }
+  // The values as stored: the library would otherwise multiply straight
+  // colour by alpha. Whether the file's colour is premultiplied is read
+  // from the reader's answer below.
+  OIIO::ImageSpec config;
+  config.attribute("oiio:UnassociatedAlpha", 1);
+  auto in = OIIO::ImageInput::open(path, &config);
   if (!in) {
-    error = "cannot read image: " + OiioError("unknown format");
+    // No reader exists: its error went to the library's (per-thread) one.
+    error = "cannot read image: " + OneLine(OIIO::geterror(), "unknown format");
     return false;
   }
-  const OIIO::ImageSpec header = in->spec_dimensions(0, 0);
-  if (header.width <= 0 || header.height <= 0 || header.nchannels <= 0 || header.depth != 1) {
-    error = "unsupported image dimensions";
+  // From here on every message is the reader's own, and each is taken from
+  // it (geterror clears it) so none is left pending.
+  auto fail = [&](const std::string& why) {
+    in->close();
+    (void)in->geterror();
+    image = Image();
+    error = why;
     return false;
-  }
+  };
+  const OIIO::ImageSpec& header = in->spec();
+  if (header.width <= 0 || header.height <= 0 || header.nchannels <= 0 || header.depth != 1)
+    return fail("unsupported image dimensions");
   const std::int64_t pixels = std::int64_t{header.width} * std::int64_t{header.height};
   if (pixels > kMaxImagePixels) {
-    error = "image too large (" + std::to_string(header.width) + "x" + std::to_string(header.height) +
-            "; at most " + std::to_string(kMaxImagePixels) + " pixels)";
-    return false;
+    return fail("image too large (" + std::to_string(header.width) + "x" + std::to_string(header.height) +
+                "; at most " + std::to_string(kMaxImagePixels) + " pixels)");
   }
   // The used channels are read straight into the RGBA buffer (a stride of
   // four values per pixel), then grey is spread and a missing alpha set.
   const int used = std::min(header.nchannels, 4);
   const auto n = static_cast<std::size_t>(pixels);
+  const bool hasAlpha = (used == 2 || used == 4) && header.alpha_channel >= 0;
+  const bool premultiplied = hasAlpha && header.get_int_attribute("oiio:UnassociatedAlpha", 0) == 0;
   image = Image();
   image.width = header.width;
   image.height = header.height;
+  image.premultiplied = premultiplied;
   bool ok;
   if (header.format == OIIO::TypeDesc::UINT8) {
     image.rgba8.assign(n * 4, 0);
@@ -107,16 +231,20 @@ bool ReadImage(const std::string& path, Image& image, std::string& error) {
     ok = in->read_image(0, 0, 0, used, OIIO::TypeDesc::FLOAT, image.rgba.data(), 4 * sizeof(float));
     if (ok && used < 4) SpreadChannels(image.rgba.data(), n, used, 1.0f);
   }
-  if (!ok) {
-    image = Image();
-    error = "cannot read image: " + OiioError("read failed (truncated file?)");
-    return false;
-  }
+  // A reader may also report damage and carry on (a truncated JPEG comes
+  // back with its missing part grey): that is a failure too.
+  const std::string why = in->geterror();
+  if (!ok || !why.empty()) return fail("cannot read image: " + OneLine(why, "read failed (truncated file?)"));
   in->close();
+  (void)in->geterror();
   return true;
 }
 
 bool FormatForPath(const std::string& path, int bits, ImageFormat& format, std::string& error) {
+  if (IsStandardOutput(path)) {
+    error = kNoImagesToStandardOutput;
+    return false;
+  }
   const std::string ext = Lower(fs::path(path).extension().string());
   if (ext == ".png") {
     if (bits != 8 && bits != 16) {
@@ -147,86 +275,138 @@ std::uint32_t Quantise(float v, std::uint32_t maxValue) {
   return static_cast<std::uint32_t>(std::floor(v * static_cast<float>(maxValue) + 0.5f));
 }
 
+namespace {
+
+// The image library writes through this into our output file, so every
+// byte's fate is known: a short write is recorded with its reason, and the
+// file is flushed, closed and renamed by OutputFile, not by the library.
+class OutputProxy final : public OIIO::Filesystem::IOProxy {
+ public:
+  OutputProxy(OutputFile& file, const std::string& name) : IOProxy(name, Write), file_(file) {}
+  const char* proxytype() const override { return "tessary-output"; }
+  void close() override { m_mode = Closed; }
+  int64_t tell() override {
+    std::lock_guard lock(mutex_);
+    return file_.Tell();
+  }
+  bool seek(int64_t offset) override {
+    std::lock_guard lock(mutex_);
+    return file_.Seek(offset);
+  }
+  size_t write(const void* buf, size_t size) override {
+    std::lock_guard lock(mutex_);
+    return file_.Write(buf, size) ? size : 0;
+  }
+  size_t pwrite(const void* buf, size_t size, int64_t offset) override {
+    std::lock_guard lock(mutex_);
+    return file_.WriteAt(buf, size, offset) ? size : 0;
+  }
+  size_t read(void* buf, size_t size) override {
+    std::lock_guard lock(mutex_);
+    const std::size_t n = file_.ReadAt(buf, size, file_.Tell());
+    return file_.Seek(file_.Tell() + static_cast<std::int64_t>(n)) ? n : 0;
+  }
+  size_t pread(void* buf, size_t size, int64_t offset) override {
+    std::lock_guard lock(mutex_);
+    return file_.ReadAt(buf, size, offset);
+  }
+  size_t size() const override {
+    std::lock_guard lock(mutex_);
+    return static_cast<size_t>(file_.Size());
+  }
+
+ private:
+  OutputFile& file_;
+  mutable std::mutex mutex_;
+};
+
+const char* WriterName(ImageFormat format) {
+  switch (format) {
+    case ImageFormat::Png8:
+    case ImageFormat::Png16: return "png";
+    case ImageFormat::Jpeg: return "jpeg";
+    case ImageFormat::Exr: return "openexr";
+    case ImageFormat::Tiff: return "tiff";
+  }
+  return "";
+}
+
+}  // namespace
+
 struct ImageWriter::Impl {
+  OutputFile file;
+  std::unique_ptr<OutputProxy> proxy;
   std::unique_ptr<OIIO::ImageOutput> out;
   ImageFormat format = ImageFormat::Png8;
-  std::string finalPath;
-  std::string tempPath;
   int width = 0;
   int height = 0;
   int channels = 4;
   bool open = false;
   std::vector<unsigned char> bytes;
+  std::vector<float> floats;
 
-  void RemoveTemp() {
+  // The reason of a failure: the file's own (a full disk, ...) first, then
+  // the library's; the library's message is taken either way.
+  std::string Reason(const std::string& fallback) {
+    std::string library = out ? OneLine(out->geterror(), "") : std::string();
+    file.Fail(library.empty() ? fallback : library);
+    return "cannot write: " + file.Failure();
+  }
+
+  void Drop() {
     if (out) {
       out->close();
+      (void)out->geterror();
       out.reset();
     }
-    if (!tempPath.empty()) {
-      std::error_code ec;
-      fs::remove(tempPath, ec);
-      tempPath.clear();
-    }
+    proxy.reset();
+    file.Abandon();
     open = false;
   }
 };
 
 ImageWriter::ImageWriter() : impl_(std::make_unique<Impl>()) {}
-ImageWriter::~ImageWriter() { impl_->RemoveTemp(); }
-void ImageWriter::Abandon() { impl_->RemoveTemp(); }
+ImageWriter::~ImageWriter() { impl_->Drop(); }
+void ImageWriter::Abandon() { impl_->Drop(); }
 
 bool ImageWriter::Open(const std::string& path, ImageFormat format, int width, int height, std::string& error) {
   Impl& m = *impl_;
-  m.RemoveTemp();
+  m.Drop();
   m.format = format;
-  m.finalPath = path;
   m.width = width;
   m.height = height;
   m.channels = format == ImageFormat::Jpeg ? 3 : 4;
-
-  std::error_code ec;
-  if (fs::is_directory(path, ec)) {
-    error = "is a directory";
+  if (IsStandardOutput(path)) {
+    error = kNoImagesToStandardOutput;
     return false;
   }
-  const fs::path target(path);
-  const fs::path dir = target.parent_path().empty() ? fs::path(".") : target.parent_path();
-  if (!fs::is_directory(dir, ec)) {
-    error = "cannot write: folder \"" + dir.string() + "\" does not exist";
-    return false;
-  }
-  static std::atomic<unsigned> counter{0};
-  std::string tempName = ".";
-  tempName.append(target.stem().string())
-      .append(".tmp-")
-      .append(std::to_string(::getpid()))
-      .append("-")
-      .append(std::to_string(counter++))
-      .append(target.extension().string());
-  m.tempPath = (dir / tempName).string();
+  if (!m.file.Open(path, error)) return false;
 
   OIIO::TypeDesc type = OIIO::TypeDesc::FLOAT;
   if (format == ImageFormat::Png8 || format == ImageFormat::Jpeg) type = OIIO::TypeDesc::UINT8;
   if (format == ImageFormat::Png16) type = OIIO::TypeDesc::UINT16;
   OIIO::ImageSpec header(width, height, m.channels, type);
   if (m.channels == 4) header.alpha_channel = 3;
+  // Straight colour is written as it is and marked so (TIFF: extra sample
+  // "unassociated alpha"); without the mark the library would take the
+  // rows as premultiplied and divide them by alpha. EXR is premultiplied by
+  // convention: WriteRows multiplies.
+  if (format == ImageFormat::Png8 || format == ImageFormat::Png16 || format == ImageFormat::Tiff)
+    header.attribute("oiio:UnassociatedAlpha", 1);
   if (format == ImageFormat::Jpeg) header.attribute("CompressionQuality", 95);
   if (format == ImageFormat::Exr) header.attribute("compression", "zip");
   if (format == ImageFormat::Tiff) header.attribute("compression", "zip");
 
-  m.out = OIIO::ImageOutput::create(m.tempPath);
+  m.out = OIIO::ImageOutput::create(WriterName(format));
   if (!m.out) {
-    error = "cannot write: " + OiioError("no writer for this format");
-    m.tempPath.clear();
+    error = "cannot write: " + OneLine(OIIO::geterror(), "no writer for this format");
+    m.Drop();
     return false;
   }
-  if (!m.out->open(m.tempPath, header)) {
-    error = "cannot write: " + OiioError("open failed");
-    m.out.reset();
-    std::error_code ignore;
-    fs::remove(m.tempPath, ignore);
-    m.tempPath.clear();
+  m.proxy = std::make_unique<OutputProxy>(m.file, path);
+  if (!m.out->set_ioproxy(m.proxy.get()) || !m.out->open(path, header)) {
+    error = m.Reason("open failed");
+    m.Drop();
     return false;
   }
   m.open = true;
@@ -260,13 +440,24 @@ bool ImageWriter::WriteRows(int y0, int rows, const float* rgba, std::string& er
       ok = m.out->write_scanlines(y0, y0 + rows, 0, OIIO::TypeDesc::UINT16, words);
       break;
     }
-    case ImageFormat::Exr:
+    case ImageFormat::Exr: {
+      m.floats.assign(rgba, rgba + pixels * 4);
+      for (std::size_t p = 0; p < pixels; ++p) {
+        float* px = m.floats.data() + p * 4;
+        px[0] *= px[3];
+        px[1] *= px[3];
+        px[2] *= px[3];
+      }
+      ok = m.out->write_scanlines(y0, y0 + rows, 0, OIIO::TypeDesc::FLOAT, m.floats.data());
+      break;
+    }
     case ImageFormat::Tiff:
       ok = m.out->write_scanlines(y0, y0 + rows, 0, OIIO::TypeDesc::FLOAT, rgba);
       break;
   }
-  if (!ok) {
-    error = "cannot write: " + OiioError(m.out->geterror());
+  // The library may carry on past a failed write: the file knows.
+  if (!ok || !m.file.Failure().empty()) {
+    error = m.Reason("write failed");
     return false;
   }
   return true;
@@ -278,24 +469,21 @@ bool ImageWriter::Commit(std::string& error) {
     error = "cannot write: output not open";
     return false;
   }
-  const bool closed = m.out->close();
-  const std::string closeError = closed ? std::string() : OiioError(m.out->geterror());
-  m.out.reset();
   m.open = false;
-  if (!closed) {
-    error = "cannot write: " + closeError;
-    m.RemoveTemp();
-    return false;
+  const bool closed = m.out->close();
+  std::string message = m.out->geterror();
+  if (m.format == ImageFormat::Tiff) {
+    // This library version reports a failed Exif directory for every TIFF
+    // it writes without Exif data (with libtiff 4.5); the image and its
+    // tags are complete, so that one message is no failure.
+    static constexpr std::string_view kNoExif = "failed TIFFWriteCustomDirectory() of the Exif data";
+    if (const auto at = message.find(kNoExif); at != std::string::npos) message.erase(at, kNoExif.size());
   }
-  std::error_code ec;
-  fs::rename(m.tempPath, m.finalPath, ec);
-  if (ec) {
-    error = "cannot write: " + ec.message();
-    m.RemoveTemp();
-    return false;
-  }
-  m.tempPath.clear();
-  return true;
+  const std::string why = OneLine(message, "");
+  m.out.reset();
+  m.proxy.reset();
+  if (!closed || !why.empty()) m.file.Fail(why.empty() ? "close failed" : why);
+  return m.file.Commit(error);
 }
 
 bool WriteImage(const std::string& path, ImageFormat format, const Image& image, std::string& error) {

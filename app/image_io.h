@@ -2,7 +2,13 @@
 // Image files through OpenImageIO: reading any format it knows into RGBA
 // floats, and writing rendered rows to PNG (8 or 16 bit), JPEG, EXR or TIFF
 // (float) through a temporary file that is renamed into place only when
-// everything was written.
+// everything was written (output_file.h).
+//
+// Alpha: the program's colours are straight (not multiplied by alpha).
+// Images keep their colour as the file stores it and say whether that is
+// premultiplied; sampling (bitmap_tex.h) delivers straight colour. Each
+// output format is written in its own convention and tagged so: PNG and
+// TIFF straight (TIFF marked as unassociated alpha), EXR premultiplied.
 
 #include <cstdint>
 #include <memory>
@@ -23,6 +29,9 @@ struct Image {
   std::vector<float> rgba;
   std::vector<std::uint8_t> rgba8;
   const float* byteToFloat = nullptr;  // 256 entries; set with rgba8
+  // The colour as stored is multiplied by alpha (EXR, TIFF marked as
+  // associated alpha); false for straight colour and images without alpha.
+  bool premultiplied = false;
 
   host::AColor At(int x, int y) const {
     const std::size_t i = 4 * (static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x));
@@ -37,21 +46,31 @@ struct Image {
 // Images larger than this many pixels are refused (memory stays bounded).
 inline constexpr std::int64_t kMaxImagePixels = std::int64_t{1} << 26;
 
+// How a bitmap's colour relates to its alpha: as the file says, or as the
+// scene overrides it. The values are those of the scene files.
+enum class AlphaMode : int { FromFile = 0, Straight = 1, Premultiplied = 2 };
+
 // Reads the first subimage. One channel is grey, two grey and alpha, three
 // RGB with alpha 1, four or more RGBA (further channels are ignored).
-// Values are taken as stored (no colour-space conversion).
+// Values are taken as stored (no colour-space conversion, no division or
+// multiplication by alpha); `premultiplied` says how the file stores them.
+// A truncated or damaged file fails with the reader's own reason, also when
+// the library would fill in the missing part and carry on.
 bool ReadImage(const std::string& path, Image& image, std::string& error);
 
 enum class ImageFormat { Png8, Png16, Jpeg, Exr, Tiff };
 
 // The format that an output path's extension asks for (.png, .jpg/.jpeg,
 // .exr, .tif/.tiff; case does not matter). `bits` 16 selects 16-bit PNG.
+// Images are not written to standard output ("-").
 bool FormatForPath(const std::string& path, int bits, ImageFormat& format, std::string& error);
 
 // Writes an image row band by row band. Open() creates a temporary file next
 // to the destination (so an unwritable destination fails before any work);
-// Commit() closes it and renames it into place. Destroying an uncommitted
-// writer removes the temporary file: nothing half-written is left behind.
+// Commit() closes it, flushes it to disk and renames it into place. Every
+// step is checked: a full disk fails the write with the reason. Destroying
+// an uncommitted writer removes the temporary file: nothing half-written is
+// left behind. Rows come as straight colour; JPEG drops the alpha.
 class ImageWriter {
  public:
   ImageWriter();

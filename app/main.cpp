@@ -23,6 +23,7 @@ int main(int argc, char** argv) {
   cRender->add_option("--bits", render.bits, "PNG bits per channel: 8 or 16 (default 8)")
       ->check(CLI::IsMember({8, 16}));
   cRender->add_flag("-q,--quiet", render.quiet, "No progress bar and no summary line");
+  cRender->add_flag("--force", render.force, "Write over the output even when the render reads it (scene or image)");
 
   EvalArgs eval;
   std::vector<std::string> uv;
@@ -34,7 +35,10 @@ int main(int argc, char** argv) {
   std::string convertOut;
   auto* cConvert = app.add_subcommand("convert", "Convert a scene between JSON and the binary scene file (.tsy)");
   cConvert->add_option("in", convertIn, "Input scene")->required();
-  cConvert->add_option("out", convertOut, "Output scene; the extension picks the format")->required();
+  cConvert->add_option("out", convertOut, "Output scene; the extension picks the format; - is JSON on standard output")
+      ->required();
+  bool convertForce = false;
+  cConvert->add_flag("--force", convertForce, "Write over the output even when it is the input");
 
   std::string infoScene;
   auto* cInfo = app.add_subcommand("info", "Show the layers and output settings of a scene");
@@ -47,6 +51,7 @@ int main(int argc, char** argv) {
   cModes->add_option("--top", modes.topImage, "Top image (default: the bundled texture)");
   cModes->add_option("--tile", modes.tile, "Tile side in pixels (default 160)")->check(CLI::Range(16, 1024));
   cModes->add_option("--threads", modes.threads, "Worker threads (default: all cores)")->check(CLI::Range(1, 1024));
+  cModes->add_flag("--force", modes.force, "Write over the output even when it is the base or top image");
 
   try {
     app.parse(argc, argv);
@@ -88,7 +93,7 @@ int main(int argc, char** argv) {
 
   if (cRender->parsed()) return RunRender(render, std::cout, std::cerr);
   if (cEval->parsed()) return RunEval(eval, std::cout, std::cerr);
-  if (cConvert->parsed()) return RunConvert(convertIn, convertOut, std::cout, std::cerr);
+  if (cConvert->parsed()) return RunConvert(convertIn, convertOut, std::cout, std::cerr, convertForce);
   if (cInfo->parsed()) return RunInfo(infoScene, std::cout, std::cerr);
   if (cModes->parsed()) return RunModes(modes, std::cout, std::cerr);
   return kExitUsage;

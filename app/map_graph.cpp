@@ -122,6 +122,7 @@ Texmap* Build(const MapDesc& d, SceneGraph& graph, std::string& error) {
       b->file = d.bitmap.file;
       b->tile = d.bitmap.tile;
       b->offset = d.bitmap.offset;
+      b->alpha = d.bitmap.alpha;
       break;
     }
   }
@@ -266,6 +267,7 @@ bool Describe(Texmap* t, const SceneGraph& graph, MapDesc& d, int depth, std::st
     d.bitmap.file = b->file;
     d.bitmap.tile = b->tile;
     d.bitmap.offset = b->offset;
+    d.bitmap.alpha = b->alpha;
     fs::path p(b->file);
     if (p.is_relative() && !graph.baseDir.empty()) p = fs::path(graph.baseDir) / p;
     d.bitmap.resolvedPath = p.lexically_normal().string();
@@ -329,6 +331,12 @@ std::shared_ptr<const Image> ImageLibrary::Get(const std::string& path, std::str
   if (!ReadImage(path, *image, error)) return nullptr;
   images_.emplace(path, image);
   return image;
+}
+
+std::vector<std::string> ImageLibrary::Paths() const {
+  std::vector<std::string> paths;
+  for (const auto& entry : images_) paths.push_back(entry.first);
+  return paths;
 }
 
 void ImageLibrary::Preload(const std::vector<std::string>& paths) {

@@ -74,6 +74,8 @@ class ImageLibrary {
   // Reads the files not read yet side by side (oneTBB); a file that fails
   // is left for Get to report.
   void Preload(const std::vector<std::string>& paths);
+  // The paths of the images read.
+  std::vector<std::string> Paths() const;
 
  private:
   std::map<std::string, std::shared_ptr<const Image>> images_;

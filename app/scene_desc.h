@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "app/image_io.h"
 #include "host/color.h"
 #include "host/point3.h"
 #include "host/stdmaps.h"
@@ -58,6 +59,7 @@ struct BitmapDesc {
   std::string resolvedPath;  // relative paths resolved against the scene's folder
   std::array<float, 2> tile{1.0f, 1.0f};    // repeats over the unit square
   std::array<float, 2> offset{0.0f, 0.0f};  // added to (u, v) after tiling
+  AlphaMode alpha = AlphaMode::FromFile;    // "alpha": how the file's colour is stored
 };
 
 struct MapDesc {

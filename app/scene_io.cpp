@@ -1,16 +1,14 @@
 #include "app/scene_io.h"
 
-#include <unistd.h>
-
 #include <cctype>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <set>
 #include <utility>
 #include <vector>
 
 #include "app/bitmap_tex.h"
+#include "app/output_file.h"
 #include "app/scene_json.h"
 #include "host/classdesc.h"
 #include "host/iosave.h"
@@ -130,43 +128,13 @@ bool LoadScene(const std::string& path, SceneGraph& graph, std::string& error) {
 }
 
 bool WriteFileAtomically(const std::string& path, const std::string& bytes, std::string& error) {
-  std::error_code ec;
-  const fs::path target(path);
-  const fs::path dir = target.parent_path().empty() ? fs::path(".") : target.parent_path();
-  if (fs::is_directory(target, ec)) {
-    error = path + ": is a directory";
-    return false;
+  OutputFile file;
+  if (file.Open(path, error)) {
+    file.Write(bytes.data(), bytes.size());  // a failure is reported by Commit
+    if (file.Commit(error)) return true;
   }
-  if (!fs::is_directory(dir, ec)) {
-    error = path + ": cannot write: folder \"" + dir.string() + "\" does not exist";
-    return false;
-  }
-  std::string tempName = ".";
-  tempName.append(target.filename().string()).append(".tmp-").append(std::to_string(::getpid()));
-  const fs::path temp = dir / tempName;
-  {
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    if (!out) {
-      error = path + ": cannot write: permission denied or read-only folder";
-      return false;
-    }
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    out.flush();
-    if (!out) {
-      out.close();
-      fs::remove(temp, ec);
-      error = path + ": cannot write: write failed (disk full?)";
-      return false;
-    }
-  }
-  fs::rename(temp, target, ec);
-  if (ec) {
-    std::error_code ignore;
-    fs::remove(temp, ignore);
-    error = path + ": cannot write: " + ec.message();
-    return false;
-  }
-  return true;
+  error = (IsStandardOutput(path) ? std::string("standard output") : path) + ": " + error;
+  return false;
 }
 
 namespace {

@@ -21,8 +21,8 @@ bool IsBinaryScenePath(const std::string& path);
 // On failure returns false with one line in `error` naming the file.
 bool LoadScene(const std::string& path, SceneGraph& graph, std::string& error);
 
-// Writes the graph as a binary scene file or as JSON (by the extension)
-// through a temporary file renamed into place.
+// Writes the graph as a binary scene file or as JSON (by the extension;
+// "-" is JSON on standard output) through a temporary file renamed into place.
 bool SaveScene(const std::string& path, const SceneGraph& graph, std::string& error);
 
 // For each object index of a binary scene file, the version (1 to 4) of the
@@ -31,7 +31,9 @@ bool SaveScene(const std::string& path, const SceneGraph& graph, std::string& er
 // reader's checks.
 std::map<std::size_t, int> LayerChunkVersions(std::span<const std::uint8_t> bytes);
 
-// Writes `bytes` to `path` through a temporary file in the same folder.
+// Writes `bytes` to `path` through a temporary file in the same folder
+// (output_file.h: links followed, permissions kept, every step checked), or
+// to standard output for "-". On failure `error` names the output.
 bool WriteFileAtomically(const std::string& path, const std::string& bytes, std::string& error);
 
 }  // namespace tessary::app

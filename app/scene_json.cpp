@@ -288,6 +288,12 @@ class Reader {
             haveFile = true;
           } else if (key == "tile") map->bitmap.tile = Pair(value, what);
           else if (key == "offset") map->bitmap.offset = Pair(value, what);
+          else if (key == "alpha") {
+            const std::string alpha = value.kind == Kind::String ? String(value) : "";
+            if (alpha == "straight") map->bitmap.alpha = AlphaMode::Straight;
+            else if (alpha == "premultiplied") map->bitmap.alpha = AlphaMode::Premultiplied;
+            else Fail(value, "\"alpha\" must be \"straight\" or \"premultiplied\"");
+          }
           else known = false;
           break;
         case MapType::Checker:
@@ -503,6 +509,9 @@ Json MapJson(const MapDesc* map) {
       j["file"] = map->bitmap.file;
       j["tile"] = Pair(map->bitmap.tile);
       j["offset"] = Pair(map->bitmap.offset);
+      // Written only when set, so scenes without it keep their text.
+      if (map->bitmap.alpha == AlphaMode::Straight) j["alpha"] = "straight";
+      if (map->bitmap.alpha == AlphaMode::Premultiplied) j["alpha"] = "premultiplied";
       break;
     case MapType::Checker:
       j["color1"] = Color4(map->checker.color1);
