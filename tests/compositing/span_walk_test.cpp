@@ -1,0 +1,320 @@
+// The colour span walk against the per-sample walk: every sample, every bit
+// (a NaN wherever the per-sample walk gives one), the same sub-map calls,
+// nothing allocated.
+
+#include "compositing/span_walk.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <limits>
+#include <memory>
+#include <random>
+
+#include "compositing/layer_walk.h"
+#include "compositing/output_stage.h"
+#include "tests/support/allocation_counter.h"
+#include "tests/support/span_stack.h"
+
+namespace tessary {
+namespace {
+
+using host::Color;
+using testing::ExactBits;
+using testing::SampleMap;
+using testing::SpanStack;
+
+constexpr int kLengths[] = {1, 7, 64, kMaxSpan - 1, kMaxSpan};
+
+struct Buffers {
+  SpanColors out;
+  ColorSpanScratch scratch;
+};
+
+// Runs the span walk over n samples and the per-sample walk at each of them,
+// and compares results, completeness and the sub-map calls (the span path
+// calls, for the whole span, what the per-sample path calls for one sample).
+void ExpectSpanEqualsPerSample(SpanStack& s, const OutputSettings& output, int n) {
+  SCOPED_TRACE("span of " + std::to_string(n));
+  auto buffers = std::make_unique<Buffers>();
+  s.calls.clear();
+  const bool complete = EvalLayeredColorSpan(s.Tables(), output, n, buffers->out, buffers->scratch, s.ColorSpan());
+  const std::vector<std::string> spanCalls = s.calls;
+  for (int k = 0; k < n; ++k) {
+    s.calls.clear();
+    const ColorWalkResult want = EvalLayeredColor(s.Tables(), output, s.ColorAt(k));
+    ASSERT_EQ(complete, want.complete);
+    ASSERT_TRUE(ExactBits(buffers->out.Get(k), want.color, k));
+    if (k == 0) {
+      ASSERT_EQ(spanCalls, s.calls);
+    }
+  }
+}
+
+// The layer under test (layer 1) over a base whose map passes every boundary
+// value on unchanged, meeting every top value (FillPairs), under a Normal
+// layer at 50 %.
+struct ModeStack {
+  SampleMap base{"base"}, map{"map"}, mask{"mask"}, over{"over"};
+  SpanStack s{3};
+  explicit ModeStack(unsigned seed) {
+    testing::FillPairs(base, map);
+    testing::FillSamples(mask, seed, 3);
+    testing::FillSamples(over, seed + 1, 3);
+    s.subMaps[0] = &base;
+    s.subMaps[4] = &over;
+    s.opacity[2] = 50.0f;
+  }
+};
+
+TEST(ColorSpanWalk, EveryModeMaskSwitchAndOpacity) {
+  struct Layer {
+    const char* name;
+    bool map, mask;
+    int mapOn, maskOn;
+  };
+  const Layer layers[] = {
+      {"map and mask", true, true, 1, 1},   {"map only", true, false, 1, 1},
+      {"flat under a mask", false, true, 1, 1}, {"flat", false, false, 1, 1},
+      {"mask switched off", true, true, 1, 0},  {"map switched off", true, true, 0, 1},
+      {"both switched off", true, true, 0, 0},
+  };
+  const float opacities[] = {0.0f, 50.0f, 100.0f, 37.0f};
+  std::vector<int> modes = {-1, kNumBlendModes, 99};
+  for (int m = 0; m < kNumBlendModes; ++m) modes.push_back(m);
+  unsigned seed = 0;
+  for (int mode : modes) {
+    for (const Layer& layer : layers) {
+      for (float opacity : opacities) {
+        SCOPED_TRACE("mode " + std::to_string(mode) + ", " + layer.name + ", opacity " + std::to_string(opacity));
+        ModeStack st(++seed);
+        st.s.subMaps[2] = layer.map ? &st.map : nullptr;
+        st.s.subMaps[3] = layer.mask ? &st.mask : nullptr;
+        st.s.mapOn[1] = layer.mapOn;
+        st.s.maskOn[1] = layer.maskOn;
+        st.s.blendMode[1] = mode;
+        st.s.blendMode[2] = mode;
+        st.s.opacity[1] = opacity;
+        for (int n : kLengths) ExpectSpanEqualsPerSample(st.s, OutputSettings{}, n);
+        if (::testing::Test::HasFailure()) return;
+      }
+    }
+  }
+}
+
+TEST(ColorSpanWalk, StackShapes) {
+  struct Case {
+    const char* name;
+    std::function<void(SpanStack&)> setup;
+  };
+  const Case cases[] = {
+      {"as built", [](SpanStack&) {}},
+      {"layer 0 ignores its use switch, opacity and mode",
+       [](SpanStack& s) {
+         s.layerUsed[0] = 0;
+         s.opacity[0] = 0.0f;
+         s.blendMode[0] = 99;
+       }},
+      {"layer 0 map and mask switched off",
+       [](SpanStack& s) {
+         s.mapOn[0] = 0;
+         s.maskOn[0] = 0;
+       }},
+      {"layer 0 map without its mask", [](SpanStack& s) { s.subMaps[1] = nullptr; }},
+      {"layer 0 switched on with null entries",
+       [](SpanStack& s) {
+         s.subMaps[0] = nullptr;
+         s.subMaps[1] = nullptr;
+       }},
+      {"skipped layers",
+       [](SpanStack& s) {
+         s.layerUsed[1] = 0;
+         s.layerUsed[3] = 0;
+       }},
+      {"every layer above the base skipped",
+       [](SpanStack& s) {
+         for (int i = 1; i < 4; ++i) s.layerUsed[i] = 0;
+       }},
+      {"one sub-map entry: the early result", [](SpanStack& s) { s.subMaps.SetCount(1); }},
+      {"no sub-map entries", [](SpanStack& s) { s.subMaps.SetCount(0); }},
+      {"no colour entries", [](SpanStack& s) { s.layerColor.SetCount(0); }},
+      {"an odd sub-map count", [](SpanStack& s) { s.subMaps.SetCount(5); }},
+      {"tables shorter than the sub-maps", [](SpanStack& s) { s.opacity.SetCount(2); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    SampleMap maps[8];
+    SpanStack s(4);
+    for (int i = 0; i < 8; ++i) {
+      maps[i].name = "m" + std::to_string(i);
+      testing::FillSamples(maps[i], 100u + static_cast<unsigned>(i), 4);
+      s.subMaps[i] = &maps[i];
+    }
+    s.blendMode[1] = 11;  // Overlay
+    s.blendMode[2] = 33;  // Exact Difference
+    s.blendMode[3] = 23;  // Saturation
+    s.opacity[2] = 50.0f;
+    c.setup(s);
+    OutputSettings output;
+    output.outputOn = true;
+    output.gamma = 1.8f;
+    for (int n : kLengths) {
+      ExpectSpanEqualsPerSample(s, OutputSettings{}, n);
+      ExpectSpanEqualsPerSample(s, output, n);
+    }
+    if (::testing::Test::HasFailure()) return;
+  }
+}
+
+TEST(ColorSpanWalk, OutputStage) {
+  struct Case {
+    const char* name;
+    std::function<void(OutputSettings&)> setup;
+  };
+  const Case cases[] = {
+      {"neutral", [](OutputSettings&) {}},
+      {"hue, saturation and value",
+       [](OutputSettings& o) { o.hsvShift = AColor(120.0f, -0.25f, 0.125f, 0.0f); }},
+      {"hue far out of range",
+       [](OutputSettings& o) { o.hsvShift = AColor(-1e7f, 1.5f, -2.0f, 0.0f); }},
+      {"red, green, blue and alpha",
+       [](OutputSettings& o) {
+         o.rgbShift = AColor(0.1f, -0.2f, 1.5f, 0.0f);
+         o.alphaShift = -0.5f;
+       }},
+      {"gamma 2.2", [](OutputSettings& o) { o.gamma = 2.2f; }},
+      {"gamma 0.45 with brightness and contrast",
+       [](OutputSettings& o) {
+         o.gamma = 0.45f;
+         o.brightness = 1.3f;
+         o.contrast = 0.7f;
+       }},
+      {"brightness and contrast",
+       [](OutputSettings& o) {
+         o.brightness = 2.0f;
+         o.contrast = -1.5f;
+       }},
+      {"mono", [](OutputSettings& o) { o.monoOn = true; }},
+      {"clamp",
+       [](OutputSettings& o) {
+         o.clampOn = true;
+         o.alphaShift = 0.5f;
+       }},
+      {"everything",
+       [](OutputSettings& o) {
+         o.hsvShift = AColor(47.5f, -0.1f, 0.05f, 0.0f);
+         o.rgbShift = AColor(0.01f, 0.02f, -0.03f, 0.0f);
+         o.alphaShift = 0.25f;
+         o.gamma = 3.0f;
+         o.brightness = 1.1f;
+         o.contrast = 0.9f;
+         o.monoOn = true;
+         o.clampOn = true;
+       }},
+  };
+  SampleMap colors{"colors"};
+  testing::FillSamples(colors, 7, 2);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    OutputSettings output;
+    output.outputOn = true;
+    c.setup(output);
+    // The stage alone on hostile colours.
+    auto span = std::make_unique<SpanColors>();
+    for (int k = 0; k < kMaxSpan; ++k) span->Set(k, colors.colors[static_cast<std::size_t>(k)]);
+    span::OutputStageSpan(output, *span, kMaxSpan);
+    for (int k = 0; k < kMaxSpan; ++k) {
+      ASSERT_TRUE(ExactBits(span->Get(k), ApplyOutputStage(output, colors.colors[static_cast<std::size_t>(k)]), k));
+    }
+    // After a walk; and never after the early result.
+    SpanStack s(2);
+    s.subMaps[0] = &colors;
+    s.blendMode[1] = 1;
+    s.opacity[1] = 50.0f;
+    for (int n : kLengths) ExpectSpanEqualsPerSample(s, output, n);
+    s.subMaps.SetCount(1);
+    ExpectSpanEqualsPerSample(s, output, 7);
+  }
+}
+
+// Random stacks, switches, modes (in and out of range), opacities and
+// sub-map values, with and without the output stage, at random lengths.
+TEST(ColorSpanWalk, RandomStacks) {
+  std::mt19937 rng(20240611);
+  const auto uniform = [&](float lo, float hi) { return std::uniform_real_distribution<float>(lo, hi)(rng); };
+  const auto chance = [&](int percent) { return static_cast<int>(rng() % 100) < percent; };
+  std::vector<SampleMap> maps(20);
+  for (std::size_t i = 0; i < maps.size(); ++i) {
+    maps[i].name = "m" + std::to_string(i);
+    testing::FillSamples(maps[i], 1000u + static_cast<unsigned>(i), static_cast<int>(i % 4) * 3);
+  }
+  for (int round = 0; round < 500; ++round) {
+    SCOPED_TRACE("round " + std::to_string(round));
+    const int layers = 1 + static_cast<int>(rng() % 9);
+    SpanStack s(layers);
+    for (int i = 0; i < layers; ++i) {
+      s.subMaps[2 * i] = chance(80) ? &maps[rng() % maps.size()] : nullptr;
+      s.subMaps[2 * i + 1] = chance(50) ? &maps[rng() % maps.size()] : nullptr;
+      s.mapOn[i] = chance(85) ? 1 : 0;
+      s.maskOn[i] = chance(70) ? 1 : 0;
+      s.layerUsed[i] = chance(85) ? 1 : 0;
+      s.blendMode[i] = static_cast<int>(rng() % 40) - 3;
+      s.opacity[i] = chance(30) ? 100.0f : (chance(15) ? 0.0f : uniform(-20.0f, 120.0f));
+      s.layerColor[i] = Color(uniform(-0.5f, 1.5f), uniform(0.0f, 1.0f), uniform(0.0f, 1.0f));
+    }
+    OutputSettings output;
+    output.outputOn = chance(50);
+    output.hsvShift = chance(30) ? AColor(uniform(-400.0f, 400.0f), uniform(-1.0f, 1.0f), uniform(-1.0f, 1.0f), 0.0f)
+                                 : AColor(0.0f, 0.0f, 0.0f, 0.0f);
+    output.rgbShift = AColor(uniform(-0.2f, 0.2f), 0.0f, uniform(-0.2f, 0.2f), 0.0f);
+    output.gamma = chance(50) ? 1.0f : uniform(0.2f, 4.0f);
+    output.brightness = uniform(0.5f, 1.5f);
+    output.monoOn = chance(20);
+    output.clampOn = chance(30);
+    ExpectSpanEqualsPerSample(s, output, 1 + static_cast<int>(rng() % kMaxSpan));
+    if (::testing::Test::HasFailure()) return;
+  }
+}
+
+TEST(ColorSpanWalk, LengthIsBounded) {
+  SampleMap map{"map"};
+  testing::FillSamples(map, 3, 0);
+  SpanStack s(2);
+  s.subMaps[2] = &map;
+  auto buffers = std::make_unique<Buffers>();
+  for (int n : {0, -5}) {
+    s.calls.clear();
+    EXPECT_TRUE(CompositeLayersSpan(s.Tables(), n, buffers->out, buffers->scratch, s.ColorSpan()));
+    EXPECT_TRUE(s.calls.empty());
+  }
+  // Longer than the buffers: the first kMaxSpan samples, and no call beyond.
+  EXPECT_TRUE(CompositeLayersSpan(s.Tables(), kMaxSpan + 9, buffers->out, buffers->scratch, s.ColorSpan()));
+  for (int k : {0, kMaxSpan - 1}) {
+    EXPECT_TRUE(ExactBits(buffers->out.Get(k), CompositeLayers(s.Tables(), s.ColorAt(k)).color, k));
+  }
+}
+
+TEST(ColorSpanWalk, AllocatesNothing) {
+  SampleMap map{"map"};
+  testing::FillSamples(map, 5, 0);
+  SpanStack s(16);
+  s.logging = false;
+  for (int i = 0; i < 16; ++i) {
+    s.blendMode[i] = i * 2 + 1;
+    s.subMaps[2 * i] = &map;
+    s.subMaps[2 * i + 1] = &map;
+  }
+  OutputSettings output;
+  output.outputOn = true;
+  output.gamma = 2.2f;
+  auto buffers = std::make_unique<Buffers>();
+  auto eval = s.ColorSpan();
+  testing::AllocationCounter counter;
+  for (int k = 0; k < 20; ++k) {
+    (void)EvalLayeredColorSpan(s.Tables(), output, kMaxSpan, buffers->out, buffers->scratch, eval);
+  }
+  EXPECT_EQ(counter.Count(), 0);
+}
+
+}  // namespace
+}  // namespace tessary

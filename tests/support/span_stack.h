@@ -1,0 +1,175 @@
+#pragma once
+// A layer stack for comparing the span walks with the per-sample walks: its
+// stand-in sub-maps hold one colour and one perturbation per sample, so the
+// same map can be evaluated one sample at a time or over a whole span, and
+// they log their calls. Also the hostile values the maps are filled from and
+// the comparison of span and per-sample results.
+
+#include <gtest/gtest.h>
+
+#include <limits>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "bump/bump_span_walk.h"
+#include "compositing/layer_tables.h"
+#include "compositing/span_walk.h"
+#include "host/color.h"
+#include "host/point3.h"
+#include "host/tab.h"
+#include "tests/support/float_bits.h"
+
+namespace tessary::testing {
+
+// Values that break careless arithmetic: signed zeros, the 0.5 and 1 branch
+// points and their neighbours, negatives, values above 1, subnormals, the
+// extremes, infinities and NaNs with different signs and payloads.
+inline std::vector<float> HostileValues() {
+  const float inf = std::numeric_limits<float>::infinity();
+  return {0.0f,        -0.0f,         1.0f,        0.5f,         0.25f,       0.75f,
+          -0.75f,      1.6f,          2.0f,        -1.0f,        0.49999997f, 0.50000006f,
+          0.99999994f, 1.0000001f,    1e-40f,      -1e-42f,      1.1754944e-38f,
+          3.4e38f,     -3.4e38f,      inf,         -inf,         1e-7f,       0.3f,
+          std::bit_cast<float>(0x7fc00000u), std::bit_cast<float>(0xffc00000u),
+          std::bit_cast<float>(0x7fc12345u), std::bit_cast<float>(0xff800001u)};
+}
+
+// A stand-in map with its value at every sample of a span.
+struct SampleMap {
+  std::string name;
+  std::vector<host::AColor> colors = std::vector<host::AColor>(kMaxSpan);
+  std::vector<host::Point3> perturbs = std::vector<host::Point3>(kMaxSpan);
+};
+
+// Fills a map's samples: ordinary values in -0.5 .. 1.5, every `hostileEvery`
+// value (0: none) taken from HostileValues(), all from `seed`.
+inline void FillSamples(SampleMap& m, unsigned seed, int hostileEvery) {
+  static const std::vector<float> hostile = HostileValues();
+  std::mt19937 rng(seed);
+  std::uniform_real_distribution<float> ordinary(-0.5f, 1.5f);
+  int count = 0;
+  const auto next = [&] {
+    if (hostileEvery > 0 && ++count % hostileEvery == 0) return hostile[rng() % hostile.size()];
+    return ordinary(rng);
+  };
+  for (auto& c : m.colors) c = host::AColor(next(), next(), next(), next());
+  for (auto& p : m.perturbs) p = host::Point3(next(), next(), next());
+}
+
+// Sixteen values at which modes branch or break: with FillPairs a span of
+// kMaxSpan samples meets every pair of them.
+inline constexpr int kPairValues = 16;
+static_assert(kPairValues * kPairValues == kMaxSpan);
+inline float PairValue(int i) {
+  const float values[kPairValues] = {0.0f,        -0.0f,       1.0f,        0.5f,
+                                     0.49999997f, 0.50000006f, 0.99999994f, 0.25f,
+                                     -0.75f,      1.6f,        1e-40f,      std::numeric_limits<float>::infinity(),
+                                     -std::numeric_limits<float>::infinity(), std::numeric_limits<float>::quiet_NaN(),
+                                     3.4e38f,     1e-7f};
+  return values[i % kPairValues];
+}
+
+// Sample k of `below` holds value k mod 16 and sample k of `above` value
+// k / 16 in red (green and blue rotated), so every pair of values meets in
+// each channel; below's alpha is 1 (a base map under no mask passes its
+// colour on exactly), above's alpha runs through the values.
+inline void FillPairs(SampleMap& below, SampleMap& above) {
+  for (int k = 0; k < kMaxSpan; ++k) {
+    const int lo = k % kPairValues;
+    const int hi = k / kPairValues;
+    const auto i = static_cast<std::size_t>(k);
+    below.colors[i] = host::AColor(PairValue(lo), PairValue(lo + 5), PairValue(lo + 11), 1.0f);
+    above.colors[i] = host::AColor(PairValue(hi), PairValue(hi + 5), PairValue(hi + 11), PairValue(k * 7));
+    below.perturbs[i] = host::Point3(PairValue(lo), PairValue(lo + 5), PairValue(lo + 11));
+    above.perturbs[i] = host::Point3(PairValue(hi), PairValue(hi + 5), PairValue(hi + 11));
+  }
+}
+
+struct SpanStack {
+  host::Tab<const SampleMap*> subMaps;
+  host::Tab<int> mapOn, maskOn, layerUsed, blendMode;
+  host::Tab<float> opacity;
+  host::Tab<host::Color> layerColor;
+  std::vector<std::string> calls;  // filled by the logging callables
+  bool logging = true;
+
+  // n layers: no maps, switches on, distinct flat colours, 100 %, Normal.
+  explicit SpanStack(int n) {
+    subMaps.SetCount(2 * n);
+    for (auto* t : {&mapOn, &maskOn, &layerUsed, &blendMode}) t->SetCount(n);
+    opacity.SetCount(n);
+    layerColor.SetCount(n);
+    for (int i = 0; i < n; ++i) {
+      subMaps[2 * i] = subMaps[2 * i + 1] = nullptr;
+      mapOn[i] = maskOn[i] = layerUsed[i] = 1;
+      blendMode[i] = 0;
+      opacity[i] = 100.0f;
+      const float k = static_cast<float>(i + 1) * 0.125f;
+      layerColor[i] = host::Color(k, 1.0f - k, 0.5f * k);
+    }
+  }
+
+  LayerTables<const SampleMap*> Tables() const {
+    return {subMaps, mapOn, maskOn, layerUsed, opacity, layerColor, blendMode};
+  }
+
+  void Log(const SampleMap* m, const char* what) {
+    if (logging) calls.push_back(m->name + what);
+  }
+  // Per sample k.
+  auto ColorAt(int k) {
+    return [this, k](const SampleMap* m) {
+      Log(m, ".color");
+      return m->colors[static_cast<std::size_t>(k)];
+    };
+  }
+  auto PerturbAt(int k) {
+    return [this, k](const SampleMap* m) {
+      Log(m, ".perturb");
+      return m->perturbs[static_cast<std::size_t>(k)];
+    };
+  }
+  // Over a span; a span longer than kMaxSpan is a fault of the walk.
+  auto ColorSpan() {
+    return [this](const SampleMap* m, SpanColors& out, int n) {
+      Log(m, ".color");
+      EXPECT_TRUE(n >= 1 && n <= kMaxSpan) << n;
+      for (int k = 0; k < n; ++k) out.Set(k, m->colors[static_cast<std::size_t>(k)]);
+    };
+  }
+  auto PerturbSpan() {
+    return [this](const SampleMap* m, SpanPoints& out, int n) {
+      Log(m, ".perturb");
+      EXPECT_TRUE(n >= 1 && n <= kMaxSpan) << n;
+      for (int k = 0; k < n; ++k) out.Set(k, m->perturbs[static_cast<std::size_t>(k)]);
+    };
+  }
+};
+
+// The same bits, or both NaN. Where two NaNs of different sign or payload
+// meet in one operation, the NaN that comes out depends on the order in which
+// the compiler puts the operands (IEEE leaves it open), and the per-sample walk
+// itself gives other NaN bits in the debug build than in the release build
+// for such inputs; every other value has one exact bit pattern.
+inline ::testing::AssertionResult ExactBits(const float* got, const float* want, int count, int sample) {
+  for (int i = 0; i < count; ++i) {
+    if (!SameBits(got[i], want[i])) {
+      return ::testing::AssertionFailure() << "sample " << sample << ", component " << i << ": span "
+                                           << Show(got[i]) << ", per sample " << Show(want[i]);
+    }
+  }
+  return ::testing::AssertionSuccess();
+}
+inline ::testing::AssertionResult ExactBits(const host::AColor& got, const host::AColor& want, int sample) {
+  const float g[4] = {got.r, got.g, got.b, got.a};
+  const float w[4] = {want.r, want.g, want.b, want.a};
+  return ExactBits(g, w, 4, sample);
+}
+inline ::testing::AssertionResult ExactBits(const host::Point3& got, const host::Point3& want, int sample) {
+  const float g[3] = {got.x, got.y, got.z};
+  const float w[3] = {want.x, want.y, want.z};
+  return ExactBits(g, w, 3, sample);
+}
+
+}  // namespace tessary::testing
