@@ -1,0 +1,199 @@
+// The bump span walk against the per-sample bump walk: every sample, every
+// bit (a NaN wherever the per-sample walk gives one), the same sub-map calls,
+// nothing allocated.
+
+#include "bump/bump_span_walk.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <random>
+
+#include "bump/bump_walk.h"
+#include "tests/support/allocation_counter.h"
+#include "tests/support/span_stack.h"
+
+namespace tessary {
+namespace {
+
+using testing::ExactBits;
+using testing::SampleMap;
+using testing::SpanStack;
+
+constexpr int kLengths[] = {1, 7, 64, kMaxSpan - 1, kMaxSpan};
+
+struct Buffers {
+  SpanPoints out;
+  BumpSpanScratch scratch;
+};
+
+void ExpectSpanEqualsPerSample(SpanStack& s, int n) {
+  SCOPED_TRACE("span of " + std::to_string(n));
+  auto buffers = std::make_unique<Buffers>();
+  s.calls.clear();
+  CompositePerturbSpan(s.Tables(), n, buffers->out, buffers->scratch, s.PerturbSpan(), s.ColorSpan());
+  const std::vector<std::string> spanCalls = s.calls;
+  for (int k = 0; k < n; ++k) {
+    s.calls.clear();
+    const host::Point3 want = CompositePerturb(s.Tables(), s.PerturbAt(k), s.ColorAt(k));
+    ASSERT_TRUE(ExactBits(buffers->out.Get(k), want, k));
+    if (k == 0) {
+      ASSERT_EQ(spanCalls, s.calls);
+    }
+  }
+}
+
+TEST(BumpSpanWalk, EveryModeMaskSwitchAndOpacity) {
+  struct Layer {
+    const char* name;
+    bool map, mask;
+    int mapOn, maskOn;
+  };
+  const Layer layers[] = {
+      {"map and mask", true, true, 1, 1},      {"map only", true, false, 1, 1},
+      {"mask only", false, true, 1, 1},        {"neither", false, false, 1, 1},
+      {"mask switched off", true, true, 1, 0}, {"map switched off", true, true, 0, 1},
+  };
+  const float opacities[] = {0.0f, 50.0f, 100.0f, 37.0f};
+  std::vector<int> modes = {-1, kNumBlendModes, 99};
+  for (int m = 0; m < kNumBlendModes; ++m) modes.push_back(m);
+  unsigned seed = 0;
+  for (int mode : modes) {
+    for (const Layer& layer : layers) {
+      for (float opacity : opacities) {
+        SCOPED_TRACE("mode " + std::to_string(mode) + ", " + layer.name + ", opacity " + std::to_string(opacity));
+        // Layer 1 under test over a base meeting every boundary value, under
+        // a layer of the same mode.
+        SampleMap base{"base"}, map{"map"}, mask{"mask"}, over{"over"};
+        testing::FillPairs(base, map);
+        testing::FillSamples(mask, ++seed, 3);
+        testing::FillSamples(over, ++seed, 3);
+        SpanStack s(3);
+        s.subMaps[0] = &base;
+        s.subMaps[2] = layer.map ? &map : nullptr;
+        s.subMaps[3] = layer.mask ? &mask : nullptr;
+        s.subMaps[4] = &over;
+        s.mapOn[1] = layer.mapOn;
+        s.maskOn[1] = layer.maskOn;
+        s.blendMode[1] = mode;
+        s.blendMode[2] = mode;
+        s.opacity[1] = opacity;
+        s.opacity[2] = 50.0f;
+        for (int n : kLengths) ExpectSpanEqualsPerSample(s, n);
+        if (::testing::Test::HasFailure()) return;
+      }
+    }
+  }
+}
+
+TEST(BumpSpanWalk, StackShapes) {
+  struct Case {
+    const char* name;
+    std::function<void(SpanStack&)> setup;
+  };
+  const Case cases[] = {
+      {"as built", [](SpanStack&) {}},
+      {"layer 0 ignores its use switch, opacity and mode",
+       [](SpanStack& s) {
+         s.layerUsed[0] = 0;
+         s.opacity[0] = 0.0f;
+         s.blendMode[0] = 99;
+       }},
+      {"layer 0 switched off",
+       [](SpanStack& s) {
+         s.mapOn[0] = 0;
+         s.maskOn[0] = 0;
+       }},
+      {"layer 0 null entries",
+       [](SpanStack& s) {
+         s.subMaps[0] = nullptr;
+         s.subMaps[1] = nullptr;
+       }},
+      {"skipped layers",
+       [](SpanStack& s) {
+         s.layerUsed[1] = 0;
+         s.layerUsed[3] = 0;
+       }},
+      {"one sub-map entry", [](SpanStack& s) { s.subMaps.SetCount(1); }},
+      {"an odd sub-map count", [](SpanStack& s) { s.subMaps.SetCount(5); }},
+      {"tables shorter than the sub-maps", [](SpanStack& s) { s.blendMode.SetCount(2); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    SampleMap maps[8];
+    SpanStack s(4);
+    for (int i = 0; i < 8; ++i) {
+      maps[i].name = "m" + std::to_string(i);
+      testing::FillSamples(maps[i], 200u + static_cast<unsigned>(i), 4);
+      s.subMaps[i] = &maps[i];
+    }
+    s.blendMode[1] = 31;  // RGB green: y only
+    s.blendMode[2] = 19;  // Soft burn
+    s.blendMode[3] = 20;  // Interpolation
+    s.opacity[2] = 50.0f;
+    c.setup(s);
+    for (int n : kLengths) ExpectSpanEqualsPerSample(s, n);
+    if (::testing::Test::HasFailure()) return;
+  }
+}
+
+TEST(BumpSpanWalk, RandomStacks) {
+  std::mt19937 rng(777);
+  const auto chance = [&](int percent) { return static_cast<int>(rng() % 100) < percent; };
+  std::vector<SampleMap> maps(16);
+  for (std::size_t i = 0; i < maps.size(); ++i) {
+    maps[i].name = "m" + std::to_string(i);
+    testing::FillSamples(maps[i], 3000u + static_cast<unsigned>(i), static_cast<int>(i % 4) * 3);
+  }
+  for (int round = 0; round < 500; ++round) {
+    SCOPED_TRACE("round " + std::to_string(round));
+    const int layers = 1 + static_cast<int>(rng() % 9);
+    SpanStack s(layers);
+    for (int i = 0; i < layers; ++i) {
+      s.subMaps[2 * i] = chance(80) ? &maps[rng() % maps.size()] : nullptr;
+      s.subMaps[2 * i + 1] = chance(50) ? &maps[rng() % maps.size()] : nullptr;
+      s.mapOn[i] = chance(85) ? 1 : 0;
+      s.maskOn[i] = chance(70) ? 1 : 0;
+      s.layerUsed[i] = chance(85) ? 1 : 0;
+      s.blendMode[i] = static_cast<int>(rng() % 40) - 3;
+      s.opacity[i] = chance(30) ? 100.0f : std::uniform_real_distribution<float>(-20.0f, 120.0f)(rng);
+    }
+    ExpectSpanEqualsPerSample(s, 1 + static_cast<int>(rng() % kMaxSpan));
+    if (::testing::Test::HasFailure()) return;
+  }
+}
+
+TEST(BumpSpanWalk, LengthIsBounded) {
+  SampleMap map{"map"};
+  testing::FillSamples(map, 3, 0);
+  SpanStack s(2);
+  s.subMaps[0] = &map;
+  auto buffers = std::make_unique<Buffers>();
+  CompositePerturbSpan(s.Tables(), 0, buffers->out, buffers->scratch, s.PerturbSpan(), s.ColorSpan());
+  EXPECT_TRUE(s.calls.empty());
+  CompositePerturbSpan(s.Tables(), kMaxSpan + 3, buffers->out, buffers->scratch, s.PerturbSpan(), s.ColorSpan());
+  const int k = kMaxSpan - 1;
+  EXPECT_TRUE(ExactBits(buffers->out.Get(k), CompositePerturb(s.Tables(), s.PerturbAt(k), s.ColorAt(k)), k));
+}
+
+TEST(BumpSpanWalk, AllocatesNothing) {
+  SampleMap map{"map"};
+  testing::FillSamples(map, 5, 0);
+  SpanStack s(16);
+  s.logging = false;
+  for (int i = 0; i < 16; ++i) {
+    s.blendMode[i] = i * 2 + 1;
+    s.subMaps[2 * i] = &map;
+    s.subMaps[2 * i + 1] = &map;
+  }
+  auto buffers = std::make_unique<Buffers>();
+  auto perturb = s.PerturbSpan();
+  auto color = s.ColorSpan();
+  testing::AllocationCounter counter;
+  for (int k = 0; k < 20; ++k) CompositePerturbSpan(s.Tables(), kMaxSpan, buffers->out, buffers->scratch, perturb, color);
+  EXPECT_EQ(counter.Count(), 0);
+}
+
+}  // namespace
+}  // namespace tessary
