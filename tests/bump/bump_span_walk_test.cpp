@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <memory>
 #include <random>
 
@@ -18,10 +17,9 @@ namespace tessary {
 namespace {
 
 using testing::ExactBits;
+using testing::kSpanLengths;
 using testing::SampleMap;
 using testing::SpanStack;
-
-constexpr int kLengths[] = {1, 7, 64, kMaxSpan - 1, kMaxSpan};
 
 struct Buffers {
   SpanPoints out;
@@ -45,42 +43,13 @@ void ExpectSpanEqualsPerSample(SpanStack& s, int n) {
 }
 
 TEST(BumpSpanWalk, EveryModeMaskSwitchAndOpacity) {
-  struct Layer {
-    const char* name;
-    bool map, mask;
-    int mapOn, maskOn;
-  };
-  const Layer layers[] = {
-      {"map and mask", true, true, 1, 1},      {"map only", true, false, 1, 1},
-      {"mask only", false, true, 1, 1},        {"neither", false, false, 1, 1},
-      {"mask switched off", true, true, 1, 0}, {"map switched off", true, true, 0, 1},
-  };
-  const float opacities[] = {0.0f, 50.0f, 100.0f, 37.0f};
-  std::vector<int> modes = {-1, kNumBlendModes, 99};
-  for (int m = 0; m < kNumBlendModes; ++m) modes.push_back(m);
   unsigned seed = 0;
-  for (int mode : modes) {
-    for (const Layer& layer : layers) {
-      for (float opacity : opacities) {
+  for (int mode : testing::ModesToTest()) {
+    for (const auto& layer : testing::kLayerSwitches) {
+      for (float opacity : testing::kOpacities) {
         SCOPED_TRACE("mode " + std::to_string(mode) + ", " + layer.name + ", opacity " + std::to_string(opacity));
-        // Layer 1 under test over a base meeting every boundary value, under
-        // a layer of the same mode.
-        SampleMap base{"base"}, map{"map"}, mask{"mask"}, over{"over"};
-        testing::FillPairs(base, map);
-        testing::FillSamples(mask, ++seed, 3);
-        testing::FillSamples(over, ++seed, 3);
-        SpanStack s(3);
-        s.subMaps[0] = &base;
-        s.subMaps[2] = layer.map ? &map : nullptr;
-        s.subMaps[3] = layer.mask ? &mask : nullptr;
-        s.subMaps[4] = &over;
-        s.mapOn[1] = layer.mapOn;
-        s.maskOn[1] = layer.maskOn;
-        s.blendMode[1] = mode;
-        s.blendMode[2] = mode;
-        s.opacity[1] = opacity;
-        s.opacity[2] = 50.0f;
-        for (int n : kLengths) ExpectSpanEqualsPerSample(s, n);
+        testing::ModeStack st(seed += 2, mode, layer, opacity);
+        for (int n : kSpanLengths) ExpectSpanEqualsPerSample(st.s, n);
         if (::testing::Test::HasFailure()) return;
       }
     }
@@ -88,52 +57,16 @@ TEST(BumpSpanWalk, EveryModeMaskSwitchAndOpacity) {
 }
 
 TEST(BumpSpanWalk, StackShapes) {
-  struct Case {
-    const char* name;
-    std::function<void(SpanStack&)> setup;
-  };
-  const Case cases[] = {
-      {"as built", [](SpanStack&) {}},
-      {"layer 0 ignores its use switch, opacity and mode",
-       [](SpanStack& s) {
-         s.layerUsed[0] = 0;
-         s.opacity[0] = 0.0f;
-         s.blendMode[0] = 99;
-       }},
-      {"layer 0 switched off",
-       [](SpanStack& s) {
-         s.mapOn[0] = 0;
-         s.maskOn[0] = 0;
-       }},
-      {"layer 0 null entries",
-       [](SpanStack& s) {
-         s.subMaps[0] = nullptr;
-         s.subMaps[1] = nullptr;
-       }},
-      {"skipped layers",
-       [](SpanStack& s) {
-         s.layerUsed[1] = 0;
-         s.layerUsed[3] = 0;
-       }},
-      {"one sub-map entry", [](SpanStack& s) { s.subMaps.SetCount(1); }},
-      {"an odd sub-map count", [](SpanStack& s) { s.subMaps.SetCount(5); }},
-      {"tables shorter than the sub-maps", [](SpanStack& s) { s.blendMode.SetCount(2); }},
-  };
-  for (const Case& c : cases) {
+  for (const auto& c : testing::StackShapes()) {
     SCOPED_TRACE(c.name);
-    SampleMap maps[8];
-    SpanStack s(4);
-    for (int i = 0; i < 8; ++i) {
-      maps[i].name = "m" + std::to_string(i);
-      testing::FillSamples(maps[i], 200u + static_cast<unsigned>(i), 4);
-      s.subMaps[i] = &maps[i];
-    }
+    testing::FullStack full(200);
+    SpanStack& s = full.s;
     s.blendMode[1] = 31;  // RGB green: y only
     s.blendMode[2] = 19;  // Soft burn
     s.blendMode[3] = 20;  // Interpolation
     s.opacity[2] = 50.0f;
     c.setup(s);
-    for (int n : kLengths) ExpectSpanEqualsPerSample(s, n);
+    for (int n : kSpanLengths) ExpectSpanEqualsPerSample(s, n);
     if (::testing::Test::HasFailure()) return;
   }
 }

@@ -21,10 +21,9 @@ namespace {
 
 using host::Color;
 using testing::ExactBits;
+using testing::kSpanLengths;
 using testing::SampleMap;
 using testing::SpanStack;
-
-constexpr int kLengths[] = {1, 7, 64, kMaxSpan - 1, kMaxSpan};
 
 struct Buffers {
   SpanColors out;
@@ -51,51 +50,14 @@ void ExpectSpanEqualsPerSample(SpanStack& s, const OutputSettings& output, int n
   }
 }
 
-// The layer under test (layer 1) over a base whose map passes every boundary
-// value on unchanged, meeting every top value (FillPairs), under a Normal
-// layer at 50 %.
-struct ModeStack {
-  SampleMap base{"base"}, map{"map"}, mask{"mask"}, over{"over"};
-  SpanStack s{3};
-  explicit ModeStack(unsigned seed) {
-    testing::FillPairs(base, map);
-    testing::FillSamples(mask, seed, 3);
-    testing::FillSamples(over, seed + 1, 3);
-    s.subMaps[0] = &base;
-    s.subMaps[4] = &over;
-    s.opacity[2] = 50.0f;
-  }
-};
-
 TEST(ColorSpanWalk, EveryModeMaskSwitchAndOpacity) {
-  struct Layer {
-    const char* name;
-    bool map, mask;
-    int mapOn, maskOn;
-  };
-  const Layer layers[] = {
-      {"map and mask", true, true, 1, 1},   {"map only", true, false, 1, 1},
-      {"flat under a mask", false, true, 1, 1}, {"flat", false, false, 1, 1},
-      {"mask switched off", true, true, 1, 0},  {"map switched off", true, true, 0, 1},
-      {"both switched off", true, true, 0, 0},
-  };
-  const float opacities[] = {0.0f, 50.0f, 100.0f, 37.0f};
-  std::vector<int> modes = {-1, kNumBlendModes, 99};
-  for (int m = 0; m < kNumBlendModes; ++m) modes.push_back(m);
   unsigned seed = 0;
-  for (int mode : modes) {
-    for (const Layer& layer : layers) {
-      for (float opacity : opacities) {
+  for (int mode : testing::ModesToTest()) {
+    for (const auto& layer : testing::kLayerSwitches) {
+      for (float opacity : testing::kOpacities) {
         SCOPED_TRACE("mode " + std::to_string(mode) + ", " + layer.name + ", opacity " + std::to_string(opacity));
-        ModeStack st(++seed);
-        st.s.subMaps[2] = layer.map ? &st.map : nullptr;
-        st.s.subMaps[3] = layer.mask ? &st.mask : nullptr;
-        st.s.mapOn[1] = layer.mapOn;
-        st.s.maskOn[1] = layer.maskOn;
-        st.s.blendMode[1] = mode;
-        st.s.blendMode[2] = mode;
-        st.s.opacity[1] = opacity;
-        for (int n : kLengths) ExpectSpanEqualsPerSample(st.s, OutputSettings{}, n);
+        testing::ModeStack st(seed += 2, mode, layer, opacity);
+        for (int n : kSpanLengths) ExpectSpanEqualsPerSample(st.s, OutputSettings{}, n);
         if (::testing::Test::HasFailure()) return;
       }
     }
@@ -103,53 +65,10 @@ TEST(ColorSpanWalk, EveryModeMaskSwitchAndOpacity) {
 }
 
 TEST(ColorSpanWalk, StackShapes) {
-  struct Case {
-    const char* name;
-    std::function<void(SpanStack&)> setup;
-  };
-  const Case cases[] = {
-      {"as built", [](SpanStack&) {}},
-      {"layer 0 ignores its use switch, opacity and mode",
-       [](SpanStack& s) {
-         s.layerUsed[0] = 0;
-         s.opacity[0] = 0.0f;
-         s.blendMode[0] = 99;
-       }},
-      {"layer 0 map and mask switched off",
-       [](SpanStack& s) {
-         s.mapOn[0] = 0;
-         s.maskOn[0] = 0;
-       }},
-      {"layer 0 map without its mask", [](SpanStack& s) { s.subMaps[1] = nullptr; }},
-      {"layer 0 switched on with null entries",
-       [](SpanStack& s) {
-         s.subMaps[0] = nullptr;
-         s.subMaps[1] = nullptr;
-       }},
-      {"skipped layers",
-       [](SpanStack& s) {
-         s.layerUsed[1] = 0;
-         s.layerUsed[3] = 0;
-       }},
-      {"every layer above the base skipped",
-       [](SpanStack& s) {
-         for (int i = 1; i < 4; ++i) s.layerUsed[i] = 0;
-       }},
-      {"one sub-map entry: the early result", [](SpanStack& s) { s.subMaps.SetCount(1); }},
-      {"no sub-map entries", [](SpanStack& s) { s.subMaps.SetCount(0); }},
-      {"no colour entries", [](SpanStack& s) { s.layerColor.SetCount(0); }},
-      {"an odd sub-map count", [](SpanStack& s) { s.subMaps.SetCount(5); }},
-      {"tables shorter than the sub-maps", [](SpanStack& s) { s.opacity.SetCount(2); }},
-  };
-  for (const Case& c : cases) {
+  for (const auto& c : testing::StackShapes()) {
     SCOPED_TRACE(c.name);
-    SampleMap maps[8];
-    SpanStack s(4);
-    for (int i = 0; i < 8; ++i) {
-      maps[i].name = "m" + std::to_string(i);
-      testing::FillSamples(maps[i], 100u + static_cast<unsigned>(i), 4);
-      s.subMaps[i] = &maps[i];
-    }
+    testing::FullStack full(100);
+    SpanStack& s = full.s;
     s.blendMode[1] = 11;  // Overlay
     s.blendMode[2] = 33;  // Exact Difference
     s.blendMode[3] = 23;  // Saturation
@@ -158,7 +77,7 @@ TEST(ColorSpanWalk, StackShapes) {
     OutputSettings output;
     output.outputOn = true;
     output.gamma = 1.8f;
-    for (int n : kLengths) {
+    for (int n : kSpanLengths) {
       ExpectSpanEqualsPerSample(s, OutputSettings{}, n);
       ExpectSpanEqualsPerSample(s, output, n);
     }
@@ -231,7 +150,7 @@ TEST(ColorSpanWalk, OutputStage) {
     s.subMaps[0] = &colors;
     s.blendMode[1] = 1;
     s.opacity[1] = 50.0f;
-    for (int n : kLengths) ExpectSpanEqualsPerSample(s, output, n);
+    for (int n : kSpanLengths) ExpectSpanEqualsPerSample(s, output, n);
     s.subMaps.SetCount(1);
     ExpectSpanEqualsPerSample(s, output, 7);
   }

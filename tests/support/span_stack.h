@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <limits>
 #include <random>
 #include <string>
@@ -146,6 +147,110 @@ struct SpanStack {
     };
   }
 };
+
+// What the span tests run through: the span lengths (vector loops have tails
+// at 1, 7 and kMaxSpan - 1), every mode and three values outside the table,
+// opacities, and the switches and entries of the layer under test.
+inline constexpr int kSpanLengths[] = {1, 7, 64, kMaxSpan - 1, kMaxSpan};
+inline constexpr float kOpacities[] = {0.0f, 50.0f, 100.0f, 37.0f};
+inline std::vector<int> ModesToTest() {
+  std::vector<int> modes = {-1, kNumBlendModes, 99};
+  for (int m = 0; m < kNumBlendModes; ++m) modes.push_back(m);
+  return modes;
+}
+struct LayerSwitches {
+  const char* name;
+  bool map, mask;  // entries present
+  int mapOn, maskOn;
+};
+inline constexpr LayerSwitches kLayerSwitches[] = {
+    {"map and mask", true, true, 1, 1},      {"map only", true, false, 1, 1},
+    {"mask only", false, true, 1, 1},        {"neither", false, false, 1, 1},
+    {"mask switched off", true, true, 1, 0}, {"map switched off", true, true, 0, 1},
+    {"both switched off", true, true, 0, 0},
+};
+
+// The layer under test (layer 1, maps given by LayerSwitches) over a base
+// whose map passes every boundary value on unchanged and meets every top
+// value (FillPairs), under a layer at 50 % with the same mode.
+struct ModeStack {
+  SampleMap base{"base"}, map{"map"}, mask{"mask"}, over{"over"};
+  SpanStack s{3};
+  ModeStack(unsigned seed, int mode, const LayerSwitches& layer, float opacity) {
+    FillPairs(base, map);
+    FillSamples(mask, seed, 3);
+    FillSamples(over, seed + 1, 3);
+    s.subMaps[0] = &base;
+    s.subMaps[2] = layer.map ? &map : nullptr;
+    s.subMaps[3] = layer.mask ? &mask : nullptr;
+    s.subMaps[4] = &over;
+    s.mapOn[1] = layer.mapOn;
+    s.maskOn[1] = layer.maskOn;
+    s.blendMode[1] = mode;
+    s.blendMode[2] = mode;
+    s.opacity[1] = opacity;
+    s.opacity[2] = 50.0f;
+  }
+};
+
+// A four-layer stack whose eight entries all hold maps of mixed values.
+struct FullStack {
+  SampleMap maps[8];
+  SpanStack s{4};
+  explicit FullStack(unsigned seed) {
+    for (int i = 0; i < 8; ++i) {
+      maps[i].name = "m" + std::to_string(i);
+      FillSamples(maps[i], seed + static_cast<unsigned>(i), 4);
+      s.subMaps[i] = &maps[i];
+    }
+  }
+};
+
+// Shapes of a FullStack.
+struct StackShape {
+  const char* name;
+  std::function<void(SpanStack&)> setup;
+};
+inline std::vector<StackShape> StackShapes() {
+  return {
+      {"as built", [](SpanStack&) {}},
+      {"layer 0 ignores its use switch, opacity and mode",
+       [](SpanStack& s) {
+         s.layerUsed[0] = 0;
+         s.opacity[0] = 0.0f;
+         s.blendMode[0] = 99;
+       }},
+      {"layer 0 map and mask switched off",
+       [](SpanStack& s) {
+         s.mapOn[0] = 0;
+         s.maskOn[0] = 0;
+       }},
+      {"layer 0 map without its mask", [](SpanStack& s) { s.subMaps[1] = nullptr; }},
+      {"layer 0 switched on with null entries",
+       [](SpanStack& s) {
+         s.subMaps[0] = nullptr;
+         s.subMaps[1] = nullptr;
+       }},
+      {"skipped layers",
+       [](SpanStack& s) {
+         s.layerUsed[1] = 0;
+         s.layerUsed[3] = 0;
+       }},
+      {"every layer above the base skipped",
+       [](SpanStack& s) {
+         for (int i = 1; i < 4; ++i) s.layerUsed[i] = 0;
+       }},
+      {"one sub-map entry: the early result", [](SpanStack& s) { s.subMaps.SetCount(1); }},
+      {"no sub-map entries", [](SpanStack& s) { s.subMaps.SetCount(0); }},
+      {"no colour entries", [](SpanStack& s) { s.layerColor.SetCount(0); }},
+      {"an odd sub-map count", [](SpanStack& s) { s.subMaps.SetCount(5); }},
+      {"tables shorter than the sub-maps",
+       [](SpanStack& s) {
+         s.opacity.SetCount(3);
+         s.blendMode.SetCount(2);
+       }},
+  };
+}
 
 // The same bits, or both NaN. Where two NaNs of different sign or payload
 // meet in one operation, the NaN that comes out depends on the order in which
