@@ -168,8 +168,9 @@ BENCHMARK(BM_BumpWalkInterpolation)->Arg(8);
 
 // Per mode, side by side with the span walks below: 8 layers, every layer
 // above the base in `mode`, flat colours or constant maps and masks.
-void BM_ColorWalkModeFlat(benchmark::State& state) { ColorWalk(state, 8, false, 1.0f, static_cast<int>(state.range(0))); }
-void BM_ColorWalkModeMaps(benchmark::State& state) { ColorWalk(state, 8, true, 1.0f, static_cast<int>(state.range(0))); }
+int Mode(const benchmark::State& state) { return static_cast<int>(state.range(0)); }
+void BM_ColorWalkModeFlat(benchmark::State& state) { ColorWalk(state, 8, false, 1.0f, Mode(state)); }
+void BM_ColorWalkModeMaps(benchmark::State& state) { ColorWalk(state, 8, true, 1.0f, Mode(state)); }
 BENCHMARK(BM_ColorWalkModeFlat)->DenseRange(0, kNumBlendModes - 1);
 BENCHMARK(BM_ColorWalkModeMaps)->DenseRange(0, kNumBlendModes - 1);
 
@@ -233,12 +234,8 @@ void BM_SpanWalkGamma(benchmark::State& state) {
 }
 BENCHMARK(BM_SpanWalkGamma)->Arg(1)->Arg(8);
 // Per mode: 8 layers over spans of 64.
-void BM_SpanWalkModeFlat(benchmark::State& state) {
-  SpanWalk(state, 8, kSpanSamples, false, 1.0f, static_cast<int>(state.range(0)));
-}
-void BM_SpanWalkModeMaps(benchmark::State& state) {
-  SpanWalk(state, 8, kSpanSamples, true, 1.0f, static_cast<int>(state.range(0)));
-}
+void BM_SpanWalkModeFlat(benchmark::State& state) { SpanWalk(state, 8, kSpanSamples, false, 1.0f, Mode(state)); }
+void BM_SpanWalkModeMaps(benchmark::State& state) { SpanWalk(state, 8, kSpanSamples, true, 1.0f, Mode(state)); }
 BENCHMARK(BM_SpanWalkModeFlat)->DenseRange(0, kNumBlendModes - 1);
 BENCHMARK(BM_SpanWalkModeMaps)->DenseRange(0, kNumBlendModes - 1);
 

@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <random>
 
 #include "bump/bump_walk.h"
 #include "tests/support/allocation_counter.h"
@@ -43,17 +42,9 @@ void ExpectSpanEqualsPerSample(SpanStack& s, int n) {
 }
 
 TEST(BumpSpanWalk, EveryModeMaskSwitchAndOpacity) {
-  unsigned seed = 0;
-  for (int mode : testing::ModesToTest()) {
-    for (const auto& layer : testing::kLayerSwitches) {
-      for (float opacity : testing::kOpacities) {
-        SCOPED_TRACE("mode " + std::to_string(mode) + ", " + layer.name + ", opacity " + std::to_string(opacity));
-        testing::ModeStack st(seed += 2, mode, layer, opacity);
-        for (int n : kSpanLengths) ExpectSpanEqualsPerSample(st.s, n);
-        if (::testing::Test::HasFailure()) return;
-      }
-    }
-  }
+  testing::ForEachModeCase([](SpanStack& s) {
+    for (int n : kSpanLengths) ExpectSpanEqualsPerSample(s, n);
+  });
 }
 
 TEST(BumpSpanWalk, StackShapes) {
@@ -72,27 +63,12 @@ TEST(BumpSpanWalk, StackShapes) {
 }
 
 TEST(BumpSpanWalk, RandomStacks) {
-  std::mt19937 rng(777);
-  const auto chance = [&](int percent) { return static_cast<int>(rng() % 100) < percent; };
-  std::vector<SampleMap> maps(16);
-  for (std::size_t i = 0; i < maps.size(); ++i) {
-    maps[i].name = "m" + std::to_string(i);
-    testing::FillSamples(maps[i], 3000u + static_cast<unsigned>(i), static_cast<int>(i % 4) * 3);
-  }
+  testing::RandomStacks random(3000);
   for (int round = 0; round < 500; ++round) {
     SCOPED_TRACE("round " + std::to_string(round));
-    const int layers = 1 + static_cast<int>(rng() % 9);
-    SpanStack s(layers);
-    for (int i = 0; i < layers; ++i) {
-      s.subMaps[2 * i] = chance(80) ? &maps[rng() % maps.size()] : nullptr;
-      s.subMaps[2 * i + 1] = chance(50) ? &maps[rng() % maps.size()] : nullptr;
-      s.mapOn[i] = chance(85) ? 1 : 0;
-      s.maskOn[i] = chance(70) ? 1 : 0;
-      s.layerUsed[i] = chance(85) ? 1 : 0;
-      s.blendMode[i] = static_cast<int>(rng() % 40) - 3;
-      s.opacity[i] = chance(30) ? 100.0f : std::uniform_real_distribution<float>(-20.0f, 120.0f)(rng);
-    }
-    ExpectSpanEqualsPerSample(s, 1 + static_cast<int>(rng() % kMaxSpan));
+    SpanStack s(random.Layers());
+    random.Randomise(s);
+    ExpectSpanEqualsPerSample(s, random.Length());
     if (::testing::Test::HasFailure()) return;
   }
 }
@@ -124,7 +100,9 @@ TEST(BumpSpanWalk, AllocatesNothing) {
   auto perturb = s.PerturbSpan();
   auto color = s.ColorSpan();
   testing::AllocationCounter counter;
-  for (int k = 0; k < 20; ++k) CompositePerturbSpan(s.Tables(), kMaxSpan, buffers->out, buffers->scratch, perturb, color);
+  for (int k = 0; k < 20; ++k) {
+    CompositePerturbSpan(s.Tables(), kMaxSpan, buffers->out, buffers->scratch, perturb, color);
+  }
   EXPECT_EQ(counter.Count(), 0);
 }
 

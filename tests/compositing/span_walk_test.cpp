@@ -9,7 +9,6 @@
 #include <functional>
 #include <limits>
 #include <memory>
-#include <random>
 
 #include "compositing/layer_walk.h"
 #include "compositing/output_stage.h"
@@ -19,7 +18,6 @@
 namespace tessary {
 namespace {
 
-using host::Color;
 using testing::ExactBits;
 using testing::kSpanLengths;
 using testing::SampleMap;
@@ -51,17 +49,9 @@ void ExpectSpanEqualsPerSample(SpanStack& s, const OutputSettings& output, int n
 }
 
 TEST(ColorSpanWalk, EveryModeMaskSwitchAndOpacity) {
-  unsigned seed = 0;
-  for (int mode : testing::ModesToTest()) {
-    for (const auto& layer : testing::kLayerSwitches) {
-      for (float opacity : testing::kOpacities) {
-        SCOPED_TRACE("mode " + std::to_string(mode) + ", " + layer.name + ", opacity " + std::to_string(opacity));
-        testing::ModeStack st(seed += 2, mode, layer, opacity);
-        for (int n : kSpanLengths) ExpectSpanEqualsPerSample(st.s, OutputSettings{}, n);
-        if (::testing::Test::HasFailure()) return;
-      }
-    }
-  }
+  testing::ForEachModeCase([](SpanStack& s) {
+    for (int n : kSpanLengths) ExpectSpanEqualsPerSample(s, OutputSettings{}, n);
+  });
 }
 
 TEST(ColorSpanWalk, StackShapes) {
@@ -159,38 +149,23 @@ TEST(ColorSpanWalk, OutputStage) {
 // Random stacks, switches, modes (in and out of range), opacities and
 // sub-map values, with and without the output stage, at random lengths.
 TEST(ColorSpanWalk, RandomStacks) {
-  std::mt19937 rng(20240611);
-  const auto uniform = [&](float lo, float hi) { return std::uniform_real_distribution<float>(lo, hi)(rng); };
-  const auto chance = [&](int percent) { return static_cast<int>(rng() % 100) < percent; };
-  std::vector<SampleMap> maps(20);
-  for (std::size_t i = 0; i < maps.size(); ++i) {
-    maps[i].name = "m" + std::to_string(i);
-    testing::FillSamples(maps[i], 1000u + static_cast<unsigned>(i), static_cast<int>(i % 4) * 3);
-  }
+  testing::RandomStacks random(1000);
   for (int round = 0; round < 500; ++round) {
     SCOPED_TRACE("round " + std::to_string(round));
-    const int layers = 1 + static_cast<int>(rng() % 9);
-    SpanStack s(layers);
-    for (int i = 0; i < layers; ++i) {
-      s.subMaps[2 * i] = chance(80) ? &maps[rng() % maps.size()] : nullptr;
-      s.subMaps[2 * i + 1] = chance(50) ? &maps[rng() % maps.size()] : nullptr;
-      s.mapOn[i] = chance(85) ? 1 : 0;
-      s.maskOn[i] = chance(70) ? 1 : 0;
-      s.layerUsed[i] = chance(85) ? 1 : 0;
-      s.blendMode[i] = static_cast<int>(rng() % 40) - 3;
-      s.opacity[i] = chance(30) ? 100.0f : (chance(15) ? 0.0f : uniform(-20.0f, 120.0f));
-      s.layerColor[i] = Color(uniform(-0.5f, 1.5f), uniform(0.0f, 1.0f), uniform(0.0f, 1.0f));
-    }
+    SpanStack s(random.Layers());
+    random.Randomise(s);
     OutputSettings output;
-    output.outputOn = chance(50);
-    output.hsvShift = chance(30) ? AColor(uniform(-400.0f, 400.0f), uniform(-1.0f, 1.0f), uniform(-1.0f, 1.0f), 0.0f)
-                                 : AColor(0.0f, 0.0f, 0.0f, 0.0f);
-    output.rgbShift = AColor(uniform(-0.2f, 0.2f), 0.0f, uniform(-0.2f, 0.2f), 0.0f);
-    output.gamma = chance(50) ? 1.0f : uniform(0.2f, 4.0f);
-    output.brightness = uniform(0.5f, 1.5f);
-    output.monoOn = chance(20);
-    output.clampOn = chance(30);
-    ExpectSpanEqualsPerSample(s, output, 1 + static_cast<int>(rng() % kMaxSpan));
+    output.outputOn = random.Chance(50);
+    if (random.Chance(30)) {
+      const float h = random.Uniform(-400.0f, 400.0f);
+      output.hsvShift = AColor(h, random.Uniform(-1.0f, 1.0f), random.Uniform(-1.0f, 1.0f), 0.0f);
+    }
+    output.rgbShift = AColor(random.Uniform(-0.2f, 0.2f), 0.0f, random.Uniform(-0.2f, 0.2f), 0.0f);
+    output.gamma = random.Chance(50) ? 1.0f : random.Uniform(0.2f, 4.0f);
+    output.brightness = random.Uniform(0.5f, 1.5f);
+    output.monoOn = random.Chance(20);
+    output.clampOn = random.Chance(30);
+    ExpectSpanEqualsPerSample(s, output, random.Length());
     if (::testing::Test::HasFailure()) return;
   }
 }

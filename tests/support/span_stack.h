@@ -193,6 +193,22 @@ struct ModeStack {
   }
 };
 
+// Runs `check` on the ModeStack of every mode, switch setting and opacity;
+// stops at the first failure.
+inline void ForEachModeCase(const std::function<void(SpanStack&)>& check) {
+  unsigned seed = 0;
+  for (int mode : ModesToTest()) {
+    for (const auto& layer : kLayerSwitches) {
+      for (float opacity : kOpacities) {
+        SCOPED_TRACE("mode " + std::to_string(mode) + ", " + layer.name + ", opacity " + std::to_string(opacity));
+        ModeStack st(seed += 2, mode, layer, opacity);
+        check(st.s);
+        if (::testing::Test::HasFailure()) return;
+      }
+    }
+  }
+}
+
 // A four-layer stack whose eight entries all hold maps of mixed values.
 struct FullStack {
   SampleMap maps[8];
@@ -251,6 +267,39 @@ inline std::vector<StackShape> StackShapes() {
        }},
   };
 }
+
+// Random stacks over a pool of maps (every fourth map ordinary values only,
+// the others with hostile values mixed in), from a fixed seed.
+struct RandomStacks {
+  std::mt19937 rng;
+  std::vector<SampleMap> maps;
+
+  explicit RandomStacks(unsigned seed) : rng(seed), maps(16) {
+    for (std::size_t i = 0; i < maps.size(); ++i) {
+      maps[i].name = "m" + std::to_string(i);
+      FillSamples(maps[i], seed + static_cast<unsigned>(i), static_cast<int>(i % 4) * 3);
+    }
+  }
+  bool Chance(int percent) { return static_cast<int>(rng() % 100) < percent; }
+  float Uniform(float lo, float hi) { return std::uniform_real_distribution<float>(lo, hi)(rng); }
+  int Layers() { return 1 + static_cast<int>(rng() % 9); }
+  int Length() { return 1 + static_cast<int>(rng() % kMaxSpan); }
+
+  // Random entries, switches, modes (in and out of the table), opacities
+  // (0, 100 and out of range among them) and flat colours.
+  void Randomise(SpanStack& s) {
+    for (int i = 0; i < s.subMaps.Count() / 2; ++i) {
+      s.subMaps[2 * i] = Chance(80) ? &maps[rng() % maps.size()] : nullptr;
+      s.subMaps[2 * i + 1] = Chance(50) ? &maps[rng() % maps.size()] : nullptr;
+      s.mapOn[i] = Chance(85) ? 1 : 0;
+      s.maskOn[i] = Chance(70) ? 1 : 0;
+      s.layerUsed[i] = Chance(85) ? 1 : 0;
+      s.blendMode[i] = static_cast<int>(rng() % 40) - 3;
+      s.opacity[i] = Chance(30) ? 100.0f : (Chance(15) ? 0.0f : Uniform(-20.0f, 120.0f));
+      s.layerColor[i] = host::Color(Uniform(-0.5f, 1.5f), Uniform(0.0f, 1.0f), Uniform(0.0f, 1.0f));
+    }
+  }
+};
 
 // The same bits, or both NaN. Where two NaNs of different sign or payload
 // meet in one operation, the NaN that comes out depends on the order in which
