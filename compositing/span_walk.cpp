@@ -23,20 +23,15 @@
 namespace tessary::span {
 namespace {
 
-template <int Mode>
-void BlendLoop(SpanColors& __restrict base, const SpanColors& __restrict top, const float* __restrict m, float t,
-               int n) {
-  for (int k = 0; k < n; ++k) {
-    const AColor T(top.r[k], top.g[k], top.b[k], m[k]);
-    base.Set(k, ApplyBlendMode(Mode, base.Get(k), T, t, m[k]));
-  }
-}
-
-// Kept out of line, one function per mode, so each loop can be read in the
+// One function per mode, kept out of line so each loop can be read in the
 // disassembly on its own.
 template <BlendMode Mode>
-[[gnu::noinline]] void Blend(SpanColors& base, const SpanColors& top, const float* m, float t, int n) {
-  BlendLoop<static_cast<int>(Mode)>(base, top, m, t, n);
+[[gnu::noinline]] void Blend(SpanColors& __restrict base, const SpanColors& __restrict top,
+                             const float* __restrict m, float t, int n) {
+  for (int k = 0; k < n; ++k) {
+    const AColor T(top.r[k], top.g[k], top.b[k], m[k]);
+    base.Set(k, ApplyBlendMode(static_cast<int>(Mode), base.Get(k), T, t, m[k]));
+  }
 }
 
 }  // namespace
