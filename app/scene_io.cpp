@@ -47,13 +47,14 @@ bool SceneFormatForPath(const std::string& path, SceneFormat& format, std::strin
 }
 
 SceneFormat DetectSceneFormat(const std::string& path) {
-  char start[sizeof host::kSceneMagic] = {};
+  char start[64] = {};
   std::size_t got = 0;
   if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
     got = std::fread(start, 1, sizeof start, f);
     std::fclose(f);
   }
-  if (got == sizeof start && std::memcmp(start, host::kSceneMagic, sizeof start) == 0) return SceneFormat::Binary;
+  if (got >= sizeof host::kSceneMagic && std::memcmp(start, host::kSceneMagic, sizeof host::kSceneMagic) == 0)
+    return SceneFormat::Binary;
   if (LowerExtension(path) != ".tsy") return SceneFormat::Json;
   std::size_t i = 0;
   while (i < got && std::isspace(static_cast<unsigned char>(start[i]))) ++i;

@@ -26,17 +26,27 @@ namespace {
 
 // ---------------------------------------------------------------------------
 // Where every value of a (syntactically valid) JSON text stands. nlohmann
-// checks the syntax; this scanner then records the offsets its DOM forgets.
+// checks the syntax; this scanner then records the offsets that check forgets.
 
 enum class Kind { Object, Array, String, Number, True, False, Null };
+
+struct Member;
 
 struct Node {
   Kind kind = Kind::Null;
   std::size_t begin = 0;
   std::size_t end = 0;
-  std::vector<std::pair<std::string, Node>> members;  // objects, in file order
-  std::vector<std::size_t> keyOffsets;                // where each member's key starts
-  std::vector<Node> items;                            // arrays
+  std::vector<Member> members;          // objects, in file order
+  std::vector<std::size_t> keyOffsets;  // where each member's key starts
+  std::vector<Node> items;              // arrays
+};
+
+// A key and its value (a pair of an incomplete Node would not compile
+// everywhere).
+struct Member {
+  Member(std::string key, Node value) : first(std::move(key)), second(std::move(value)) {}
+  std::string first;
+  Node second;
 };
 
 struct Failure {

@@ -125,7 +125,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   const std::shared_ptr<MapDesc> built = ThroughMaps(*scene.root);
   if (!built) return 0;
-  const std::string builtText = WriteSceneJson(SceneDesc{built, 0});
+  const std::string builtText = WriteSceneJson(SceneDesc{built});
   const SceneDesc builtAgain = ReadBack(builtText);
   if (!SameScene(*built, *builtAgain.root)) Trap();
   const std::shared_ptr<MapDesc> rebuilt = ThroughMaps(*builtAgain.root);

@@ -93,7 +93,7 @@ std::shared_ptr<MapDesc> Tree(int levels) {
 }
 
 TEST(SharedMaps, SameSceneComparesTheSharing) {
-  const SceneDesc shared{Chain(3), 2};
+  const SceneDesc shared{Chain(3)};
   EXPECT_TRUE(SameScene(*shared.root, *Chain(3)));
   EXPECT_FALSE(SameScene(*shared.root, *Tree(3))) << "equal values, different sharing";
   EXPECT_FALSE(SameScene(*Tree(3), *shared.root));
@@ -200,7 +200,7 @@ TEST(SharedMaps, IdsComeFromNamesAndStayUnique) {
 // sharing goes: 2^40 paths would never finish, nor fit in memory.
 TEST(SharedMaps, ADeepSharedChainIsOneObjectPerMap) {
   constexpr int kLevels = 40;
-  SceneDesc scene{Chain(kLevels), 1};
+  SceneDesc scene{Chain(kLevels)};
   const std::string text = WriteSceneJson(scene);
   EXPECT_LT(text.size(), 400000u) << "each map once";
   EXPECT_EQ(Count(text, "\"type\": \"tessary\""), static_cast<std::size_t>(kLevels));
@@ -224,7 +224,7 @@ TEST(SharedMaps, ADeepSharedChainIsOneObjectPerMap) {
   const std::shared_ptr<MapDesc> described = DescribeGraph(graph.root, graph, error);
   ASSERT_NE(described, nullptr) << error;
   EXPECT_TRUE(SameScene(*read.root, *described)) << "the graph comes back with its sharing";
-  EXPECT_EQ(WriteSceneJson(SceneDesc{described, 2}), text);
+  EXPECT_EQ(WriteSceneJson(SceneDesc{described}), text);
 }
 
 // --- Through the program ----------------------------------------------------------
