@@ -59,10 +59,7 @@ TEST(SceneJson, NumbersAreRoundedToSinglePrecisionOnceFromTheirText) {
 }
 
 TEST(SceneJson, ErrorsNameTheFileLineAndColumn) {
-  const struct {
-    std::string text;
-    const char* error;
-  } cases[] = {
+  ExpectParseErrors({
       {"", "s.json:1:1: invalid JSON"},
       {"{\"format\": \"tessary-scene\", \"version\": 1}", "s.json:1:1: missing field \"root\""},
       {"{\"format\": \"other\", \"version\": 1, \"root\": null}", "s.json:1:12: \"format\" must be \"tessary-scene\""},
@@ -77,22 +74,13 @@ TEST(SceneJson, ErrorsNameTheFileLineAndColumn) {
       {Scene("{\"type\": \"bitmap\"}"), "s.json:1:51: a bitmap map needs a \"file\""},
       {Scene("{\"type\": \"constant\", \"colour\": [1, 1, 1]}"),
        "s.json:1:72: unknown field \"colour\" in a constant map"},
-  };
-  for (const auto& c : cases) {
-    SceneDesc scene;
-    std::string error;
-    EXPECT_FALSE(Parse(c.text, scene, error)) << c.text;
-    EXPECT_EQ(error.rfind(c.error, 0), 0u) << "got: " << error << "\nwant: " << c.error;
-  }
+  });
 }
 
 TEST(SceneJson, NumbersBeyondDoubleRangeAreRefusedWhereTheyStand) {
   // The same one-line message as a number beyond single precision, wherever
   // a number may stand, with or without other faults further on.
-  const struct {
-    std::string text;
-    const char* error;
-  } cases[] = {
+  ExpectParseErrors({
       {Scene(R"({"type": "tessary", "layers": [{"opacity": 1e400}]})"),
        "s.json:1:94: \"opacity\": 1e400 is out of single-precision range"},
       {Scene(R"({"type": "tessary", "layers": [{"opacity": -1e400}]})"),
@@ -106,13 +94,7 @@ TEST(SceneJson, NumbersBeyondDoubleRangeAreRefusedWhereTheyStand) {
        "s.json:1:40: \"version\" must be an integer"},
       {Scene(R"({"type": "tessary", "layers": [{"opacity": 1e400}, ]})"), "s.json:1:102: invalid JSON: syntax error"},
       {Scene(R"({"type": "tessary", "layers": [{"opacity": 01e400}]})"), "s.json:1:99: invalid JSON: syntax error"},
-  };
-  for (const auto& c : cases) {
-    SceneDesc scene;
-    std::string error;
-    EXPECT_FALSE(Parse(c.text, scene, error)) << c.text;
-    EXPECT_EQ(error.rfind(c.error, 0), 0u) << "got: " << error << "\nwant: " << c.error;
-  }
+  });
   // In a string it is only text.
   SceneDesc scene;
   std::string error;
@@ -122,10 +104,7 @@ TEST(SceneJson, NumbersBeyondDoubleRangeAreRefusedWhereTheyStand) {
 
 TEST(SceneJson, StringsWithANulAreRefused) {
   // A NUL would silently end the file name (or name) where it stands.
-  const struct {
-    std::string text;
-    const char* error;
-  } cases[] = {
+  ExpectParseErrors({
       {Scene(R"({"type": "bitmap", "file": "stone.png\u0000junk"})"),
        "s.json:1:78: \"file\" must not contain \\u0000"},
       {Scene(R"({"type": "tessary", "name": "a\u0000"})"), "s.json:1:79: \"name\" must not contain \\u0000"},
@@ -133,13 +112,7 @@ TEST(SceneJson, StringsWithANulAreRefused) {
        "s.json:1:95: a string must not contain \\u0000"},
       {Scene(R"({"type": "tessary", "layers": [{"opacity\u0000": 1}]})"),
        "s.json:1:83: a field name must not contain \\u0000"},
-  };
-  for (const auto& c : cases) {
-    SceneDesc scene;
-    std::string error;
-    EXPECT_FALSE(Parse(c.text, scene, error)) << c.text;
-    EXPECT_EQ(error.rfind(c.error, 0), 0u) << "got: " << error << "\nwant: " << c.error;
-  }
+  });
 }
 
 TEST(SceneJson, DeepNestingIsRefusedNotOverflowed) {

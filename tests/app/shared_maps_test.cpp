@@ -106,10 +106,7 @@ TEST(SharedMaps, SameSceneComparesTheSharing) {
 }
 
 TEST(SharedMaps, BadIdsAndReferencesAreErrorsWhereTheyStand) {
-  const struct {
-    std::string text;
-    const char* error;
-  } cases[] = {
+  ExpectParseErrors({
       {Scene2(R"({"type": "tessary", "layers": [{"map": {"ref": "rock"}}]})"), "s.json:1:98: no map has the id \"rock\""},
       {Scene2(R"({"type": "tessary", "layers": [{"map": {"ref": "rock"}},
                  {"map": {"type": "constant", "id": "rock"}}]})"),
@@ -133,13 +130,7 @@ TEST(SharedMaps, BadIdsAndReferencesAreErrorsWhereTheyStand) {
       {Scene(R"({"type": "tessary", "layers": [{"map": {"ref": "c"}}]})"), "s.json:1:98: \"ref\" (shared maps) needs"},
       {"{\"format\": \"tessary-scene\", \"version\": 3, \"root\": {\"type\": \"constant\"}}",
        "s.json:1:40: unsupported version 3 (this program reads versions 1 and 2)"},
-  };
-  for (const auto& c : cases) {
-    SceneDesc scene;
-    std::string error;
-    EXPECT_FALSE(Parse(c.text, scene, error)) << c.text;
-    EXPECT_EQ(error.rfind(c.error, 0), 0u) << "got: " << error << "\nwant: " << c.error;
-  }
+  });
 }
 
 TEST(SharedMaps, ReferencesCountTowardsTheNestingLimit) {
