@@ -49,6 +49,10 @@ struct Member {
   Node second;
 };
 
+// A string of the file as JSON writes it, quoted and escaped: a message
+// stays one line whatever the string holds.
+std::string Quoted(const std::string& s) { return nlohmann::json(s).dump(); }
+
 struct Failure {
   std::size_t offset;
   std::string message;
@@ -105,7 +109,7 @@ class Scanner {
             std::string key = nlohmann::json::parse(t_.substr(keyBegin, i_ - keyBegin)).get<std::string>();
             if (key.find('\0') != std::string::npos) throw Failure{keyBegin, "a field name must not contain \\u0000"};
             for (const auto& m : n.members)
-              if (m.first == key) throw Failure{keyBegin, "duplicate field \"" + key + "\""};
+              if (m.first == key) throw Failure{keyBegin, "duplicate field " + Quoted(key)};
             SkipSpace();
             ++i_;  // ':'
             n.members.emplace_back(std::move(key), Value(depth + 1));
@@ -171,7 +175,7 @@ class Reader {
       if (key == "format") format = &value;
       else if (key == "version") version = &value;
       else if (key == "root") root = &value;
-      else throw Failure{doc.keyOffsets[k], "unknown field \"" + key + "\" in the scene"};
+      else throw Failure{doc.keyOffsets[k], "unknown field " + Quoted(key) + " in the scene"};
     }
     if (!format) throw Failure{doc.begin, "missing field \"format\" (expected \"tessary-scene\")"};
     if (format->kind != Kind::String || String(*format) != "tessary-scene")
@@ -310,7 +314,7 @@ class Reader {
     if (idNode) {
       map->id = Id(*idNode, "\"id\"");
       const auto [entry, added] = ids_.try_emplace(map->id, Defined{nullptr, idNode->begin, 0});
-      if (!added) Fail(*idNode, "duplicate id \"" + map->id + "\" (first at " + PosText(entry->second.offset) + ")");
+      if (!added) Fail(*idNode, "duplicate id " + Quoted(map->id) + " (first at " + PosText(entry->second.offset) + ")");
       // Until the map is complete a reference to it would be a cycle.
     }
     if (type == "tessary") map->type = MapType::Layered;
@@ -319,7 +323,7 @@ class Reader {
     else if (type == "checker") map->type = MapType::Checker;
     else if (type == "gradient") map->type = MapType::Gradient;
     else if (type == "noise") map->type = MapType::Noise;
-    else Fail(*typeNode, "unknown map type \"" + type + "\" (expected " + TypeList() + ")");
+    else Fail(*typeNode, "unknown map type " + Quoted(type) + " (expected " + TypeList() + ")");
 
     if (map->type == MapType::Layered) map->layers.resize(1);  // a new map has one layer
     bool haveFile = false;
@@ -395,7 +399,7 @@ class Reader {
           } else known = false;
           break;
       }
-      if (!known) throw Failure{n.keyOffsets[k], "unknown field \"" + key + "\" in a " + type + " map"};
+      if (!known) throw Failure{n.keyOffsets[k], "unknown field " + Quoted(key) + " in a " + type + " map"};
     }
     if (map->type == MapType::Bitmap) {
       if (!haveFile) Fail(n, "a bitmap map needs a \"file\"");
@@ -428,21 +432,21 @@ class Reader {
     const std::string id = Id(value, "\"ref\"");
     for (std::size_t k = 0; k < n.members.size(); ++k)
       if (k != refIndex)
-        throw Failure{n.keyOffsets[k], "a reference {\"ref\": ID} has no other fields (found \"" +
-                                           n.members[k].first + "\")"};
+        throw Failure{n.keyOffsets[k], "a reference {\"ref\": ID} has no other fields (found " +
+                                           Quoted(n.members[k].first) + ")"};
     const auto it = ids_.find(id);
     if (it == ids_.end()) {
       if (const auto later = FindId(*doc_, id))
-        Fail(value, "\"" + id + "\" is defined further on (at " + PosText(*later) +
+        Fail(value, Quoted(id) + " is defined further on (at " + PosText(*later) +
                         "); a map must be defined before a reference to it");
-      Fail(value, "no map has the id \"" + id + "\"");
+      Fail(value, "no map has the id " + Quoted(id));
     }
     const Defined& target = it->second;
     if (!target.map)
-      Fail(value, "\"" + id + "\" refers to a map that holds this reference (a cycle; \"" + id + "\" is defined at " +
+      Fail(value, Quoted(id) + " refers to a map that holds this reference (a cycle; " + Quoted(id) + " is defined at " +
                       PosText(target.offset) + ")");
     if (depth + target.height > kMaxNesting)
-      Fail(value, NestingMessage() + " (counting the maps inside \"" + id + "\")");
+      Fail(value, NestingMessage() + " (counting the maps inside " + Quoted(id) + ")");
     return target.map;
   }
 
@@ -493,7 +497,7 @@ class Reader {
       else if (key == "opacity") layer.opacity = Float(value, what);
       else if (key == "color") layer.color = Color3(value, what);
       else if (key == "mode") layer.mode = Mode(value);
-      else throw Failure{n.keyOffsets[k], "unknown field \"" + key + "\" in a layer"};
+      else throw Failure{n.keyOffsets[k], "unknown field " + Quoted(key) + " in a layer"};
     }
   }
 
@@ -501,7 +505,7 @@ class Reader {
     if (n.kind == Kind::String) {
       const std::string name = String(n);
       if (auto m = ModeFromName(name)) return *m;
-      Fail(n, "unknown mode name \"" + name + "\" (names are matched exactly, for example \"Hard Light\")");
+      Fail(n, "unknown mode name " + Quoted(name) + " (names are matched exactly, for example \"Hard Light\")");
     }
     if (n.kind != Kind::Number) Fail(n, "\"mode\" must be a mode index or a mode name");
     return static_cast<std::int32_t>(Integer(n, "\"mode\"", std::numeric_limits<std::int32_t>::min(),
@@ -522,7 +526,7 @@ class Reader {
       else if (key == "gamma") out.gamma = Float(value, what);
       else if (key == "hsv") out.hsv = Floats<3>(value, what);
       else if (key == "rgb") out.rgb = Floats<3>(value, what);
-      else throw Failure{n.keyOffsets[k], "unknown field \"" + key + "\" in \"output\""};
+      else throw Failure{n.keyOffsets[k], "unknown field " + Quoted(key) + " in \"output\""};
     }
   }
 

@@ -74,6 +74,8 @@ TEST(SceneJson, ErrorsNameTheFileLineAndColumn) {
       {Scene("{\"type\": \"bitmap\"}"), "s.json:1:51: a bitmap map needs a \"file\""},
       {Scene("{\"type\": \"constant\", \"colour\": [1, 1, 1]}"),
        "s.json:1:72: unknown field \"colour\" in a constant map"},
+      {Scene("{\"type\": \"tessary\", \"layers\": [{}, {\"mode\": \"Hard\\nLight\"}]}"),
+       "s.json:1:95: unknown mode name \"Hard\\nLight\" (names"},
   });
 }
 

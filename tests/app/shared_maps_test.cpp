@@ -123,6 +123,8 @@ TEST(SharedMaps, BadIdsAndReferencesAreErrorsWhereTheyStand) {
                  {"map": {"ref": "c", "type": "constant"}}]})"),
        "s.json:2:39: a reference {\"ref\": ID} has no other fields (found \"type\")"},
       {Scene2(R"({"type": "tessary", "layers": [{"map": {"ref": 3}}]})"), "s.json:1:98: \"ref\" must be a string"},
+      {Scene2(R"({"type": "tessary", "layers": [{"map": {"ref": "a\n\"b"}}]})"),
+       "s.json:1:98: no map has the id \"a\\n\\\"b\""},  // one line, as the file writes it
       {Scene2(R"({"type": "constant", "id": ""})"), "s.json:1:78: \"id\" must not be empty"},
       {Scene2(R"({"type": "constant", "id": 7})"), "s.json:1:78: \"id\" must be a string"},
       {Scene(R"({"type": "constant", "id": "c"})"),
