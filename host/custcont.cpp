@@ -336,7 +336,7 @@ ControlBase* Make(Kind kind, HWND hwnd) {
 }
 
 template <Kind K>
-LRESULT ControlProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+LRESULT CALLBACK ControlProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
     case WM_CREATE:
       SetWindowLongPtrA(hwnd, 0, reinterpret_cast<LONG_PTR>(Make(K, hwnd)));

@@ -219,9 +219,14 @@ int GetObjectA(HGDIOBJ object, int size, LPVOID out) {
   return static_cast<int>(sizeof(BITMAP));
 }
 
+namespace tessary::headless {
+bool ForgetBrush(HGDIOBJ object);  // gdi.cpp
+}  // namespace tessary::headless
+
 BOOL DeleteObject(HGDIOBJ object) {
   using namespace tessary::headless;
-  return Bitmaps().erase(reinterpret_cast<std::uintptr_t>(object)) ? TRUE : FALSE;
+  if (Bitmaps().erase(reinterpret_cast<std::uintptr_t>(object))) return TRUE;
+  return ForgetBrush(object) ? TRUE : FALSE;
 }
 
 HIMAGELIST ImageList_Create(int width, int height, UINT flags, int initial, int grow) {

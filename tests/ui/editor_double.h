@@ -14,7 +14,7 @@
 #include "platform/headless/test_hooks.h"
 #include "platform/win32.h"
 
-extern "C" BOOL DllMain(HINSTANCE hinstDLL, DWORD fdwReason, LPVOID lpvReserved);
+extern "C" BOOL WINAPI DllMain(HINSTANCE hinstDLL, DWORD fdwReason, LPVOID lpvReserved);
 
 namespace tessary::uitest {
 
