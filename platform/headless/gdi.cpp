@@ -70,6 +70,23 @@ HDC BeginPaint(HWND hwnd, PAINTSTRUCT* paint) {
 
 BOOL EndPaint(HWND /*hwnd*/, const PAINTSTRUCT* paint) { return paint ? TRUE : FALSE; }
 
+HDC GetDC(HWND hwnd) {
+  return IsWindow(hwnd) ? reinterpret_cast<HDC>(reinterpret_cast<std::uintptr_t>(hwnd) | kDcMark) : nullptr;
+}
+
+int ReleaseDC(HWND /*hwnd*/, HDC dc) { return ValidDc(dc) ? 1 : 0; }
+
+BOOL OffsetRect(LPRECT rect, int dx, int dy) {
+  if (!rect) return FALSE;
+  rect->left += dx;
+  rect->right += dx;
+  rect->top += dy;
+  rect->bottom += dy;
+  return TRUE;
+}
+
+HCURSOR LoadCursorA(HINSTANCE /*instance*/, LPCSTR name) { return name ? reinterpret_cast<HCURSOR>(0x400000) : nullptr; }
+
 DWORD GetSysColor(int index) { return SysColor(index); }
 
 HBRUSH GetSysColorBrush(int index) {

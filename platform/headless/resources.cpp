@@ -279,6 +279,23 @@ HINSTANCE GetModuleHandleA(LPCSTR name) {
   return static_cast<HINSTANCE>(h);
 }
 
+BOOL GetModuleHandleExA(DWORD flags, LPCSTR name, HMODULE* module) {
+  if (!module) return FALSE;
+  *module = nullptr;
+  if (!(flags & GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS)) {
+    *module = GetModuleHandleA(name);
+    return *module ? TRUE : FALSE;
+  }
+  Dl_info info{};
+  if (!dladdr(name, &info) || !info.dli_fname) return FALSE;
+  // A shared library by its loader handle; the address is in the program
+  // itself when its file cannot be opened as a library.
+  void* h = dlopen(info.dli_fname, RTLD_LAZY | RTLD_NOLOAD);
+  if (h) dlclose(h);  // NOLOAD took a reference; the owner keeps it loaded
+  *module = static_cast<HMODULE>(h ? h : tessary::headless::ProgramHandle());
+  return TRUE;
+}
+
 namespace tessary::headless::test {
 
 void ResetGdiObjects() {

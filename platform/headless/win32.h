@@ -428,9 +428,9 @@ BOOL UpdateWindow(HWND hwnd);
 BOOL GetUpdateRect(HWND hwnd, LPRECT rect, BOOL erase);
 
 // Delivers every posted message in order (including those posted while
-// delivering), then one WM_PAINT to each window marked for painting, and
-// repeats until nothing is left; timers are not waited for. Returns the
-// number of messages delivered. The same as a PeekMessageA loop.
+// delivering), then one WM_PAINT to each visible window marked for painting,
+// then due timers, and repeats until nothing is left; timers are not waited
+// for. Returns the number of messages delivered: a PeekMessageA loop.
 int PumpMessages();
 
 // The message loop. PeekMessageA takes (PM_REMOVE) or looks at the next
@@ -575,6 +575,10 @@ inline constexpr UINT ILD_NORMAL = 0x0000;
 
 HDC BeginPaint(HWND hwnd, PAINTSTRUCT* paint);
 BOOL EndPaint(HWND hwnd, const PAINTSTRUCT* paint);
+HDC GetDC(HWND hwnd);
+int ReleaseDC(HWND hwnd, HDC dc);
+BOOL OffsetRect(LPRECT rect, int dx, int dy);
+HCURSOR LoadCursorA(HINSTANCE instance, LPCSTR name);
 DWORD GetSysColor(int index);
 HBRUSH GetSysColorBrush(int index);
 HBRUSH CreateSolidBrush(COLORREF color);
@@ -603,3 +607,8 @@ BOOL SetCaretPos(int x, int y);
 // ---- Module handles ----
 // The handle of the program itself (the loader's handle of the main program).
 HINSTANCE GetModuleHandleA(LPCSTR name);
+// With GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, the module that holds the
+// address given as the name.
+inline constexpr DWORD GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT = 0x2;
+inline constexpr DWORD GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS = 0x4;
+BOOL GetModuleHandleExA(DWORD flags, LPCSTR name, HMODULE* module);

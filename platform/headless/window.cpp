@@ -298,8 +298,8 @@ LRESULT CALLBACK DialogProcShell(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPar
     return 0;
   }
   if (msg == WM_CLOSE) {
-    // Closing a dialog is pressing Cancel.
-    SendMessageA(hwnd, WM_COMMAND, MAKEWPARAM(static_cast<WORD>(IDCANCEL), BN_CLICKED),
+    // Closing a dialog is pressing Cancel (posted, as the dialog manager does).
+    PostMessageA(hwnd, WM_COMMAND, MAKEWPARAM(static_cast<WORD>(IDCANCEL), BN_CLICKED),
                  reinterpret_cast<LPARAM>(GetDlgItem(hwnd, IDCANCEL)));
     return 0;
   }
@@ -346,6 +346,7 @@ HWND Create(DWORD exStyle, const char* className, const char* name, DWORD style,
   w->text = name ? name : "";
   w->rect = rect;
   w->instance = instance;
+  w->needsPaint = (style & WS_VISIBLE) != 0;  // a window that appears is painted
   if (style & WS_CHILD) {
     w->parent = parent;
     w->id = id;
@@ -376,6 +377,7 @@ HWND CreateFromTemplate(HINSTANCE instance, LPCSTR name, HWND parent, DLGPROC pr
   if (templateId) *templateId = rn.name.empty() ? rn.id : -1;
   const DialogTemplate* t = res->script->FindDialog(rn);
   if (!t) return nullptr;
+  if ((t->style & WS_CHILD) && !parent) return nullptr;  // a child needs its parent
   DWORD style = t->style & ~WS_VISIBLE;  // shown once every control exists
   HWND dlg = Create(t->exStyle, WC_DIALOG, t->caption.c_str(), style, RECT{t->x, t->y, t->x + t->cx, t->y + t->cy},
                     parent, 0, instance, nullptr, proc);
@@ -398,7 +400,10 @@ HWND CreateFromTemplate(HINSTANCE instance, LPCSTR name, HWND parent, DLGPROC pr
   const LRESULT setFocus = SendMessageA(dlg, WM_INITDIALOG, reinterpret_cast<WPARAM>(firstTab), param);
   Window* d = W(dlg);
   if (!d) return nullptr;
-  if (t->style & WS_VISIBLE) d->style |= WS_VISIBLE;
+  if (t->style & WS_VISIBLE) {
+    d->style |= WS_VISIBLE;
+    d->needsPaint = true;
+  }
   // As the dialog manager does: TRUE from WM_INITDIALOG gives the focus to the
   // first control that takes Tab (an edit gets its text selected).
   if (setFocus && (!(t->style & DS_CONTROL) || (t->style & WS_VISIBLE))) {
@@ -506,6 +511,9 @@ LRESULT WINAPI DefWindowProcA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
       return static_cast<LRESULT>(w->text.size());
     case WM_CLOSE:
       DestroyWindow(hwnd);
+      return 0;
+    case WM_PAINT:
+      ValidateRect(hwnd, nullptr);
       return 0;
     default:
       return 0;
@@ -994,7 +1002,6 @@ int PumpMessages() {
   int delivered = 0;
   MSG m;
   while (delivered < kLimit && NextMessage(&m, true)) {
-    if (m.message == WM_TIMER) break;  // timers are not waited for, nor run here
     TranslateMessage(&m);
     DispatchMessageA(&m);
     ++delivered;
@@ -1111,6 +1118,9 @@ HWND CreateDialogParamA(HINSTANCE instance, LPCSTR name, HWND parent, DLGPROC pr
 INT_PTR DialogBoxParamA(HINSTANCE instance, LPCSTR name, HWND parent, DLGPROC proc, LPARAM param) {
   HWND dlg = CreateFromTemplate(instance, name, parent, proc, param, nullptr);
   if (!dlg) return -1;
+  // The owner is the top-level window of the given one; it is disabled while
+  // the dialog runs.
+  parent = GetParent(dlg);
   BOOL ownerWasDisabled = parent ? EnableWindow(parent, FALSE) : TRUE;
   ShowWindow(dlg, SW_SHOW);
   auto ended = [dlg]() {

@@ -2,7 +2,6 @@
 // loader does, so that GetString finds the resource script embedded in this
 // program.
 
-#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include "platform/win32.h"
@@ -14,7 +13,7 @@ namespace {
 class ModuleEnvironment : public ::testing::Environment {
  public:
   void SetUp() override {
-    DllMain(reinterpret_cast<HINSTANCE>(dlopen(nullptr, RTLD_NOW)), DLL_PROCESS_ATTACH, nullptr);
+    DllMain(GetModuleHandleA(nullptr), DLL_PROCESS_ATTACH, nullptr);
   }
 };
 
