@@ -245,12 +245,15 @@ int ImageList_Add(HIMAGELIST handle, HBITMAP image, HBITMAP /*mask*/) {
   using namespace tessary::headless;
   ImageList* list = FindImageList(handle);
   Bitmap* bmp = FindBitmap(image);
-  if (!list || !bmp || bmp->width < list->width || bmp->height < list->height) return -1;
+  if (!list || !bmp) return -1;
   int first = static_cast<int>(list->images.size());
+  // As many whole images as the bitmap is wide (none when it is narrower
+  // than one); rows below a lower bitmap stay black.
   int count = bmp->width / list->width;
+  const int rows = std::min(bmp->height, list->height);
   for (int i = 0; i < count; ++i) {
     std::vector<BYTE> img(static_cast<std::size_t>(list->width) * static_cast<std::size_t>(list->height) * 3u);
-    for (int y = 0; y < list->height; ++y) {
+    for (int y = 0; y < rows; ++y) {
       const BYTE* src = bmp->bgr.data() + (static_cast<std::size_t>(y) * static_cast<std::size_t>(bmp->width) +
                                            static_cast<std::size_t>(i) * static_cast<std::size_t>(list->width)) * 3u;
       std::memcpy(img.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(list->width) * 3u, src,

@@ -258,8 +258,9 @@ LRESULT CALLBACK ComboProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     case CB_GETCURSEL:
       return w->cursel;
     case CB_SETCURSEL:
+      // -1 clears the selection; another index out of range keeps it.
       if (index < 0 || index >= count) {
-        w->cursel = -1;
+        if (index == -1) w->cursel = -1;
         return CB_ERR;
       }
       w->cursel = index;

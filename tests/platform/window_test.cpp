@@ -286,7 +286,9 @@ TEST_F(Win32, ComboBoxes) {
   EXPECT_EQ(send(CB_SETCURSEL, 3), 3);
   EXPECT_EQ(send(CB_GETCURSEL, 0), 3);
   EXPECT_EQ(send(CB_SETCURSEL, 4), CB_ERR);
-  EXPECT_EQ(send(CB_GETCURSEL, 0), CB_ERR);
+  EXPECT_EQ(send(CB_GETCURSEL, 0), 3);  // out of range: the selection stays
+  EXPECT_EQ(send(CB_SETCURSEL, static_cast<WPARAM>(-1)), CB_ERR);
+  EXPECT_EQ(send(CB_GETCURSEL, 0), CB_ERR);  // -1 clears it
   seen.clear();
   EXPECT_TRUE(t::PickComboItem(sorted, 0));
   std::vector<WORD> codes;
@@ -401,7 +403,8 @@ TEST_F(Win32, BannerBitmapAndImageList) {
   EXPECT_EQ(ImageList_GetImageCount(list), 1);
   HIMAGELIST wide = ImageList_Create(200, 56, ILC_COLORDDB, 1, 0);
   HBITMAP again = LoadBitmapA(Program(), MAKEINTRESOURCEA(IDB_BANNER));
-  EXPECT_EQ(ImageList_Add(wide, again, nullptr), -1);  // narrower than one image
+  EXPECT_EQ(ImageList_Add(wide, again, nullptr), 0);  // narrower than one image: adds none
+  EXPECT_EQ(ImageList_GetImageCount(wide), 0);
   EXPECT_TRUE(ImageList_Destroy(list));
   EXPECT_FALSE(ImageList_Destroy(list));
   EXPECT_EQ(ImageList_Create(0, 56, 0, 1, 0), nullptr);

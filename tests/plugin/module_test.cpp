@@ -270,10 +270,14 @@ TEST(Configurations, EachModuleShowsItsOwnAboutCaption) {
   wc.lpfnWndProc = EditorProc;
   wc.hInstance = GetModuleHandleA(nullptr);
   wc.lpszClassName = "PluginTestEditor";
-  RegisterClassA(&wc);
+  const ATOM atom = RegisterClassA(&wc);
   HWND editor = CreateWindowExA(0, "PluginTestEditor", "editor", WS_OVERLAPPED | WS_VISIBLE, 0, 0, 400, 600, nullptr,
                                 nullptr, wc.hInstance, nullptr);
-  ASSERT_NE(editor, nullptr);
+#ifdef _WIN32
+  ASSERT_NE(editor, nullptr) << "class " << atom << " error " << GetLastError();
+#else
+  ASSERT_NE(editor, nullptr) << "class " << atom;
+#endif
   struct Case {
     const char* path;
     const char* caption;

@@ -287,8 +287,8 @@ TEST_F(LayersPanel, TabbingThroughAModeListWithoutSelectionKeepsTheMode) {
   EXPECT_EQ(SendMessageA(list, CB_GETCURSEL, 0, 0), CB_ERR);
   // Focus, opening and closing without a pick leave the mode alone.
   hl::Focus(list);
-  for (WORD code : {CBN_DROPDOWN, CBN_CLOSEUP, CBN_SELENDCANCEL, CBN_KILLFOCUS})
-    SendMessageA(Layers(), WM_COMMAND, MAKEWPARAM(static_cast<WORD>(IDC_MODE_LIST0 + 1), code),
+  for (int code : {CBN_DROPDOWN, CBN_CLOSEUP, CBN_SELENDCANCEL, CBN_KILLFOCUS})
+    SendMessageA(Layers(), WM_COMMAND, MAKEWPARAM(static_cast<WORD>(IDC_MODE_LIST0 + 1), static_cast<WORD>(code)),
                  reinterpret_cast<LPARAM>(list));
   hl::Focus(Row(IDC_OPACITY_EDIT0, 1));
   EXPECT_EQ(map->blendMode[1], 40);
