@@ -1,6 +1,7 @@
 # Wine for the Windows builds' tests, headless. Source this file, then:
-#   wine_prepare      makes the prefix once (build/wineprefix): null graphics
-#                     driver, Wine's own fonts copied in, no window manager
+#   wine_prepare [D]  makes the prefix once (build/wineprefix): graphics
+#                     driver D (default null: no display), Wine's own fonts
+#                     copied in, no window manager
 #   wine_start        starts the server and Wine's services for a test run
 #                     (ctest would otherwise hang on the services' pipes)
 #   wine_stop         ends the server and removes its socket folder
@@ -26,6 +27,7 @@ wine_runs_32bit() {
 }
 
 wine_prepare() {
+  local driver="${1:-null}"
   if [ -f "$WINEPREFIX/.tessary-ready" ]; then return 0; fi
   rm -rf "$WINEPREFIX"
   mkdir -p "$(dirname "$WINEPREFIX")"  # Wine does not make missing parents
@@ -37,7 +39,7 @@ wine_prepare() {
   if [ -n "$fonts" ]; then cp "$fonts"/* "$WINEPREFIX/drive_c/windows/Fonts/"; fi
   # No display: windows need the null graphics driver (CreateWindow fails
   # otherwise); without a window manager, unmanaged windows hide at once.
-  "$TESSARY_WINE64" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f </dev/null >/dev/null 2>&1
+  "$TESSARY_WINE64" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d "$driver" /f </dev/null >/dev/null 2>&1
   "$TESSARY_WINE64" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
   wineserver -w
   touch "$WINEPREFIX/.tessary-ready"
