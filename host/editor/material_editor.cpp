@@ -68,27 +68,9 @@ HWND FindChildOf(HWND parent, const std::string& className, const std::string& c
 }  // namespace
 
 bool MaterialEditor::RegisterClasses(HINSTANCE instance) {
-  if (!RollupPanel::RegisterClasses(instance)) return false;
-  WNDCLASSA wc{};
-  if (!GetClassInfoA(instance, kEditorClass, &wc)) {
-    wc = WNDCLASSA{};
-    wc.lpfnWndProc = EditorProc;
-    wc.hInstance = instance;
-    wc.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));
-    wc.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
-    wc.lpszClassName = kEditorClass;
-    if (!RegisterClassA(&wc)) return false;
-  }
-  if (!GetClassInfoA(instance, kPreviewClass, &wc)) {
-    wc = WNDCLASSA{};
-    wc.lpfnWndProc = SampleProc;
-    wc.cbWndExtra = 3 * static_cast<int>(sizeof(LONG_PTR));
-    wc.hInstance = instance;
-    wc.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));
-    wc.lpszClassName = kPreviewClass;
-    if (!RegisterClassA(&wc)) return false;
-  }
-  return true;
+  // The sample paints all of itself.
+  return RollupPanel::RegisterClasses(instance) && RegisterEditorClass(instance, kEditorClass, EditorProc) &&
+         RegisterEditorClass(instance, kPreviewClass, SampleProc, 3 * static_cast<int>(sizeof(LONG_PTR)), nullptr);
 }
 
 MaterialEditor::~MaterialEditor() {
@@ -127,17 +109,15 @@ bool MaterialEditor::Open(Texmap* map, const std::string& caption, std::string& 
   if (sample_) SetWindowLongPtrA(sample_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   nameLabel_ = CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX,
                                kMargin + kSampleOuter + kMargin, kMargin, 100, 60, hwnd_, nullptr, instance, nullptr);
-  HWND line = CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE | SS_ETCHEDHORZ, 0, kTopHeight, 100, 2, hwnd_,
-                              nullptr, instance, nullptr);
-  for (HWND w : {nameLabel_, line})
-    if (w) SendMessageA(w, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+  line_ = CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE | SS_ETCHEDHORZ, 0, kTopHeight, 100, 2, hwnd_,
+                          nullptr, instance, nullptr);
+  if (nameLabel_) SendMessageA(nameLabel_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
   const RECT area{0, kPanelTop, 400, 600};
-  if (!sample_ || !nameLabel_ || !line || !panel_.Create(hwnd_, area, font_)) {
+  if (!sample_ || !nameLabel_ || !line_ || !panel_.Create(hwnd_, area, font_)) {
     error = "cannot make the editor's windows (error " + std::to_string(GetLastError()) + ")";
     Close();
     return false;
   }
-  SetWindowLongPtrA(line, GWLP_ID, 1);  // found again by FitToContent
 
   if (ReplaceReference(0, map, false) != REF_SUCCEED) {
     error = "cannot reference the map";
@@ -175,7 +155,7 @@ void MaterialEditor::FitToContent() {
   const int clientHeight = outerHeight - chrome;
   SetWindowPos(nameLabel_, nullptr, 0, 0, width - (kMargin + kSampleOuter + 2 * kMargin), kSampleOuter,
                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-  SetWindowPos(GetDlgItem(hwnd_, 1), nullptr, 0, 0, width, 2, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  SetWindowPos(line_, nullptr, 0, 0, width, 2, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   SetWindowPos(panel_.Hwnd(), nullptr, 0, kPanelTop, width, clientHeight - kPanelTop,
                SWP_NOZORDER | SWP_NOACTIVATE);
 }
@@ -197,6 +177,7 @@ void MaterialEditor::Close() {
   }
   sample_ = nullptr;
   nameLabel_ = nullptr;
+  line_ = nullptr;
 }
 
 HWND MaterialEditor::AddRollupPage(HINSTANCE hInst, int dlgId, RollupDlgProc proc, const char* title, LPARAM param,

@@ -86,6 +86,7 @@ class MaterialEditor final : public IMtlParams, public ReferenceMaker {
   HWND hwnd_ = nullptr;
   HWND sample_ = nullptr;
   HWND nameLabel_ = nullptr;
+  HWND line_ = nullptr;  // under the sample, across the window
   HFONT font_ = nullptr;
   RollupPanel panel_;
   Texmap* map_ = nullptr;

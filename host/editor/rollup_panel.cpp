@@ -22,27 +22,21 @@ RollupPanel* PanelOf(HWND hwnd) { return reinterpret_cast<RollupPanel*>(GetWindo
 
 }  // namespace
 
-bool RollupPanel::RegisterClasses(HINSTANCE instance) {
+bool RegisterEditorClass(HINSTANCE instance, const char* name, WNDPROC proc, int extraBytes, HBRUSH background) {
   WNDCLASSA wc{};
-  if (!GetClassInfoA(instance, kRollupPanelClass, &wc)) {
-    wc = WNDCLASSA{};
-    wc.lpfnWndProc = PanelProc;
-    wc.hInstance = instance;
-    wc.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));  // the arrow
-    wc.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
-    wc.lpszClassName = kRollupPanelClass;
-    if (!RegisterClassA(&wc)) return false;
-  }
-  if (!GetClassInfoA(instance, kRollupTitleClass, &wc)) {
-    wc = WNDCLASSA{};
-    wc.lpfnWndProc = TitleProc;
-    wc.hInstance = instance;
-    wc.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));
-    wc.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
-    wc.lpszClassName = kRollupTitleClass;
-    if (!RegisterClassA(&wc)) return false;
-  }
-  return true;
+  if (GetClassInfoA(instance, name, &wc)) return true;
+  wc.lpfnWndProc = proc;
+  wc.cbWndExtra = extraBytes;
+  wc.hInstance = instance;
+  wc.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));  // the arrow
+  wc.hbrBackground = background;
+  wc.lpszClassName = name;
+  return RegisterClassA(&wc) != 0;
+}
+
+bool RollupPanel::RegisterClasses(HINSTANCE instance) {
+  return RegisterEditorClass(instance, kRollupPanelClass, PanelProc) &&
+         RegisterEditorClass(instance, kRollupTitleClass, TitleProc);
 }
 
 RollupPanel::~RollupPanel() {
@@ -270,6 +264,11 @@ LRESULT CALLBACK RollupPanel::PanelProc(HWND hwnd, UINT msg, WPARAM wParam, LPAR
     }
     case WM_MOUSEWHEEL:
       self->ScrollTo(self->scroll_ - GET_WHEEL_DELTA_WPARAM(wParam) * kWheelStep / WHEEL_DELTA);
+      return 0;
+    case WM_NCDESTROY:
+      // Destroyed with its parent: the pages went with it.
+      self->pages_.clear();
+      self->hwnd_ = nullptr;
       return 0;
     default:
       return DefWindowProcA(hwnd, msg, wParam, lParam);

@@ -12,6 +12,12 @@
 
 namespace tessary::host::editor {
 
+// Registers a window class of the editor once (later calls find it and do
+// nothing): the arrow cursor, the dialog face as background unless
+// `background` says otherwise, `extraBytes` of window storage.
+bool RegisterEditorClass(HINSTANCE instance, const char* name, WNDPROC proc, int extraBytes = 0,
+                         HBRUSH background = GetSysColorBrush(COLOR_BTNFACE));
+
 // AddPage flag: the page starts rolled up.
 inline constexpr DWORD kPageRolledUp = 1;
 
