@@ -136,6 +136,8 @@ TEST_F(LayersPanel, ModeListsHoldTheModesInOrder) {
   ASSERT_TRUE(hl::PickComboItem(list, 12));
   EXPECT_EQ(map->blendMode[1], 12);
   EXPECT_EQ(SendMessageA(list, CB_GETCURSEL, 0, 0), 12);
+  // The editor hears of it (its samples are drawn again).
+  EXPECT_EQ(params->mtlChanged, 1);
 }
 
 TEST_F(LayersPanel, CheckBoxesWriteTheirLayer) {
@@ -147,12 +149,14 @@ TEST_F(LayersPanel, CheckBoxesWriteTheirLayer) {
   Open(9, 3);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.firstId);
+    const int changed = params->mtlChanged;
     ASSERT_TRUE(hl::ClickButton(Row(c.firstId, 2)));
     EXPECT_EQ((map->*c.table)[5], 0);
     EXPECT_EQ((map->*c.table)[4], 1);
     EXPECT_EQ(IsDlgButtonChecked(Layers(), c.firstId + 2), BST_UNCHECKED);
     ASSERT_TRUE(hl::ClickButton(Row(c.firstId, 2)));
     EXPECT_EQ((map->*c.table)[5], 1);
+    EXPECT_EQ(params->mtlChanged, changed + 2);
   }
   // Map off greys the map button only; use off greys the whole row but the number.
   ASSERT_TRUE(hl::ClickButton(Row(IDC_MAP_ON0, 1)));
