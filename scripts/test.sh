@@ -7,7 +7,7 @@
 # (TESSARY_FUZZ_SECONDS, default 60; 0 skips).
 #
 # TESSARY_TEST_PRESETS and TESSARY_WINDOWS_PRESETS choose the builds ("none"
-# for no Windows build).
+# for none of them).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -22,6 +22,7 @@ if [ "$fuzz_seconds" != "0" ]; then
   if ! bash scripts/fuzz.sh "$fuzz_seconds"; then status=1; fi
 fi
 
+if [ "${presets[*]}" = "none" ]; then presets=(); fi
 for preset in "${presets[@]}"; do
   echo "== ${preset}: configure and build"
   cmake --preset "$preset" >/dev/null

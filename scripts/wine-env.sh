@@ -46,7 +46,9 @@ wine_prepare() {
 }
 
 wine_start() {
-  wineserver -p
+  # A server already running for the prefix (a persistent one left by an
+  # earlier run) is kept; `wineserver -p` then reports it and fails.
+  wineserver -p 2>/dev/null || true
   "$TESSARY_WINE64" wineboot </dev/null >/dev/null 2>&1
 }
 
