@@ -73,14 +73,14 @@ TEST_F(CountDialogs, SetNumber) {
 TEST_F(CountDialogs, SetNumberOnALargeStackKeepsItsLayers) {
   Open(1200);
   Seen seen;
-  hl::QueueDialogAnswer(Answer(&seen, nullptr));
+  hl::AnswerNextDialog(Answer(&seen, nullptr));
   ASSERT_TRUE(hl::ClickDlgButton(Layers(), IDC_SET_NUMBER));
   EXPECT_EQ(seen.initial, "1200");
   EXPECT_EQ(map->LayerCount(), 1200);
-  hl::QueueDialogAnswer(Answer(&seen, "1500"));
+  hl::AnswerNextDialog(Answer(&seen, "1500"));
   ASSERT_TRUE(hl::ClickDlgButton(Layers(), IDC_SET_NUMBER));
   EXPECT_EQ(map->LayerCount(), 1200);  // no more than it had
-  hl::QueueDialogAnswer(Answer(&seen, "700"));
+  hl::AnswerNextDialog(Answer(&seen, "700"));
   ASSERT_TRUE(hl::ClickDlgButton(Layers(), IDC_SET_NUMBER));
   EXPECT_EQ(map->LayerCount(), 700);
 }
