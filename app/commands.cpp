@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <iomanip>
 #include <ostream>
+#include <set>
 #include <sstream>
 
 #include "app/image_io.h"
@@ -166,6 +167,8 @@ int RunConvert(const std::string& in, const std::string& outPath, std::ostream& 
                bool force) {
   SceneGraph graph;
   std::string error;
+  SceneFormat format{};
+  if (!SceneFormatForPath(outPath, format, error)) return Fail(err, error);
   if (!LoadScene(in, graph, error)) return Fail(err, error);
   if (!KeepInputs(outPath, {in}, force, err)) return kExitFailure;
   if (!SaveScene(outPath, graph, error)) return Fail(err, error);
@@ -175,12 +178,17 @@ int RunConvert(const std::string& in, const std::string& outPath, std::ostream& 
 
 namespace {
 
-std::string MapLabel(const MapDesc* m) {
+// Maps used in several places are named by their ids (as a JSON scene would
+// write them) wherever they are used, and printed once.
+using MapIdTable = std::map<const MapDesc*, std::string>;
+
+std::string MapLabel(const MapDesc* m, const MapIdTable& ids) {
   if (!m) return "-";
   std::string label = MapTypeName(m->type);
   if (m->type == MapType::Bitmap) label += " \"" + m->bitmap.file + "\"";
   if (!m->name.empty()) label += " \"" + m->name + "\"";
   if (m->type == MapType::Layered) label += " (" + std::to_string(m->layers.size()) + " layers)";
+  if (const auto id = ids.find(m); id != ids.end()) label += " [id \"" + id->second + "\"]";
   return label;
 }
 
@@ -188,7 +196,7 @@ std::string Colour(const host::Color& c) {
   return ExactFloat(c.r) + " " + ExactFloat(c.g) + " " + ExactFloat(c.b);
 }
 
-void PrintLayers(const MapDesc& m, std::ostream& out) {
+void PrintLayers(const MapDesc& m, const MapIdTable& ids, std::ostream& out) {
   out << "  " << std::left << std::setw(4) << "#" << std::setw(6) << "used" << std::setw(18) << "mode"
       << std::setw(9) << "opacity" << std::setw(22) << "colour"
       << "map / mask\n";
@@ -203,8 +211,9 @@ void PrintLayers(const MapDesc& m, std::ostream& out) {
     }
     out << "  " << std::left << std::setw(4) << index << std::setw(6) << (l.used ? "yes" : "no")
         << std::setw(18) << (i == 0 ? "-" : mode) << std::setw(9) << (i == 0 ? "-" : ExactFloat(l.opacity))
-        << std::setw(22) << Colour(l.color) << "map " << (l.mapOn ? "on " : "off") << " " << MapLabel(l.map.get())
-        << "; mask " << (l.maskOn ? "on " : "off") << " " << MapLabel(l.mask.get()) << "\n";
+        << std::setw(22) << Colour(l.color) << "map " << (l.mapOn ? "on " : "off") << " "
+        << MapLabel(l.map.get(), ids) << "; mask " << (l.maskOn ? "on " : "off") << " " << MapLabel(l.mask.get(), ids)
+        << "\n";
   }
 }
 
@@ -216,17 +225,21 @@ void PrintOutput(const OutputDesc& o, std::ostream& out) {
       << ExactFloat(o.rgb[0]) << " " << ExactFloat(o.rgb[1]) << " " << ExactFloat(o.rgb[2]) << "\n";
 }
 
-void PrintMap(const MapDesc& m, const std::string& title, std::ostream& out) {
-  out << title << MapLabel(&m) << "\n";
+// Prints m and the layered maps below it that `printed` does not hold yet.
+void PrintMap(const MapDesc& m, const std::string& title, const MapIdTable& ids, std::set<const MapDesc*>& printed,
+              std::ostream& out) {
+  printed.insert(&m);
+  out << title << MapLabel(&m, ids) << "\n";
   if (m.type != MapType::Layered) return;
   if (m.layerChunkVersion > 0) out << "  layer data chunk: version " << m.layerChunkVersion << "\n";
-  PrintLayers(m, out);
+  PrintLayers(m, ids, out);
   PrintOutput(m.output, out);
   for (std::size_t i = 0; i < m.layers.size(); ++i) {
     const LayerDesc& l = m.layers[i];
-    if (l.map && l.map->type == MapType::Layered) PrintMap(*l.map, "\nlayer " + std::to_string(i) + " map: ", out);
-    if (l.mask && l.mask->type == MapType::Layered)
-      PrintMap(*l.mask, "\nlayer " + std::to_string(i) + " mask: ", out);
+    if (l.map && l.map->type == MapType::Layered && !printed.count(l.map.get()))
+      PrintMap(*l.map, "\nlayer " + std::to_string(i) + " map: ", ids, printed, out);
+    if (l.mask && l.mask->type == MapType::Layered && !printed.count(l.mask.get()))
+      PrintMap(*l.mask, "\nlayer " + std::to_string(i) + " mask: ", ids, printed, out);
   }
 }
 
@@ -236,11 +249,14 @@ int RunInfo(const std::string& path, std::ostream& out, std::ostream& err) {
   SceneGraph graph;
   std::string error;
   if (!LoadScene(path, graph, error)) return Fail(err, error);
-  MapDesc root;
-  if (!DescribeGraph(graph.root, graph, root, error)) return Fail(err, path + ": " + error);
+  const std::shared_ptr<MapDesc> root = DescribeGraph(graph.root, graph, error);
+  if (!root) return Fail(err, path + ": " + error);
   std::ostringstream text;
-  text << path << ": " << (IsBinaryScenePath(path) ? "binary scene file" : "JSON scene, version 1") << "\n";
-  PrintMap(root, "root: ", text);
+  text << path << ": "
+       << (graph.binary ? std::string("binary scene file") : "JSON scene, version " + std::to_string(graph.jsonVersion))
+       << "\n";
+  std::set<const MapDesc*> printed;
+  PrintMap(*root, "root: ", MapIds(*root), printed, text);
   out << text.str();
   return kExitOk;
 }
@@ -271,7 +287,7 @@ int RunModes(const ModesArgs& a, std::ostream& out, std::ostream& err) {
     desc.type = MapType::Layered;
     desc.layers.resize(2);
     for (int l = 0; l < 2; ++l) {
-      auto bitmap = std::make_unique<MapDesc>();
+      auto bitmap = std::make_shared<MapDesc>();
       bitmap->type = MapType::Bitmap;
       bitmap->bitmap.file = l == 0 ? basePath : topPath;
       bitmap->bitmap.resolvedPath = bitmap->bitmap.file;

@@ -6,7 +6,6 @@
 #include <filesystem>
 #include <set>
 
-#include <tbb/parallel_for.h>
 #include <algorithm>
 
 #include "app/scene_json.h"
@@ -32,10 +31,6 @@ SceneGraph::~SceneGraph() {
 
 namespace {
 
-std::string Where(const SourcePos& pos) {
-  return pos.line > 0 ? std::to_string(pos.line) + ":" + std::to_string(pos.column) + ": " : "";
-}
-
 host::Class_ID ClassOf(MapType type) {
   switch (type) {
     case MapType::Layered: return QUILBO_CLASS_ID;
@@ -54,7 +49,7 @@ Texmap* Create(const MapDesc& d, std::string& error) {
   host::Animatable* made = host::ClassDirectory::Instance().Create(host::TEXMAP_CLASS_ID, id);
   if (!made || made->SuperClassID() != host::TEXMAP_CLASS_ID || made->ClassID() != id) {
     if (made) made->DeleteThis();
-    error = Where(d.pos) + "the host cannot make a " + std::string(MapTypeName(d.type)) + " map";
+    error = PositionPrefix(d.pos) + "the host cannot make a " + std::string(MapTypeName(d.type)) + " map";
     return nullptr;
   }
   // Every class registered under TEXMAP_CLASS_ID derives from Texmap.
@@ -85,54 +80,85 @@ void ConfigureLayered(Quilbo& q, const MapDesc& d) {
   q.rgbShift = host::AColor(o.rgb[0], o.rgb[1], o.rgb[2], 0.0f);
 }
 
-Texmap* Build(const MapDesc& d, SceneGraph& graph, std::string& error) {
-  if (d.type == MapType::Layered && d.layers.empty()) {
-    error = Where(d.pos) + "a layered map needs at least one layer";
-    return nullptr;
+// Makes one map object per description, however many places use it: first
+// every object (a failure then leaves nothing to unpick but lone objects),
+// then their values and sub-maps, each map complete before it is given to
+// the maps that use it.
+class Builder {
+ public:
+  Builder(SceneGraph& graph, std::string& error) : graph_(graph), error_(error) {}
+
+  Texmap* Build(const MapDesc& root) {
+    if (!Make(root, 0)) {
+      for (const auto& [desc, map] : made_) host::DeleteGraph(map);
+      return nullptr;
+    }
+    for (const MapDesc* d : order_) Configure(*d, made_.at(d));
+    return made_.at(&root);
   }
-  Texmap* map = Create(d, error);
-  if (!map) return nullptr;
-  map->SetName(d.name);
-  graph.positions[map] = d.pos;
-  switch (d.type) {
-    case MapType::Layered: {
-      Quilbo* q = AsLayered(map);
-      ConfigureLayered(*q, d);
-      for (std::size_t i = 0; i < d.layers.size(); ++i) {
-        const MapDesc* subs[2] = {d.layers[i].map.get(), d.layers[i].mask.get()};
-        for (int k = 0; k < 2; ++k) {
-          if (!subs[k]) continue;
-          Texmap* sub = Build(*subs[k], graph, error);
-          if (!sub) {
-            host::DeleteGraph(map);
-            return nullptr;
-          }
-          q->SetSubTexmap(2 * static_cast<int>(i) + k, sub);
+
+ private:
+  bool Make(const MapDesc& d, int depth) {
+    if (made_.count(&d)) return true;
+    if (depth >= kMaxNesting) {
+      error_ = PositionPrefix(d.pos) + "maps nested more than " + std::to_string(kMaxNesting) + " deep";
+      return false;
+    }
+    if (d.type == MapType::Layered && d.layers.empty()) {
+      error_ = PositionPrefix(d.pos) + "a layered map needs at least one layer";
+      return false;
+    }
+    Texmap* map = Create(d, error_);
+    if (!map) return false;
+    made_.emplace(&d, map);
+    for (const LayerDesc& l : d.layers)
+      for (const MapDesc* sub : {l.map.get(), l.mask.get()})
+        if (sub && !Make(*sub, depth + 1)) return false;
+    order_.push_back(&d);  // after the maps it uses
+    return true;
+  }
+
+  void Configure(const MapDesc& d, Texmap* map) {
+    map->SetName(d.name);
+    graph_.positions[map] = d.pos;
+    if (!d.id.empty()) graph_.ids[map] = d.id;
+    switch (d.type) {
+      case MapType::Layered: {
+        Quilbo* q = AsLayered(map);
+        ConfigureLayered(*q, d);
+        for (std::size_t i = 0; i < d.layers.size(); ++i) {
+          const MapDesc* subs[2] = {d.layers[i].map.get(), d.layers[i].mask.get()};
+          for (int k = 0; k < 2; ++k)
+            if (subs[k]) q->SetSubTexmap(2 * static_cast<int>(i) + k, made_.at(subs[k]));
         }
+        SyncParamBlock(*q);
+        break;
       }
-      SyncParamBlock(*q);
-      break;
-    }
-    case MapType::Constant: static_cast<host::ConstantTex*>(map)->params = d.constant; break;
-    case MapType::Checker: static_cast<host::CheckerTex*>(map)->params = d.checker; break;
-    case MapType::Gradient: static_cast<host::GradientTex*>(map)->params = d.gradient; break;
-    case MapType::Noise: static_cast<host::NoiseTex*>(map)->params = d.noise; break;
-    case MapType::Bitmap: {
-      auto* b = static_cast<BitmapTex*>(map);
-      b->file = d.bitmap.file;
-      b->tile = d.bitmap.tile;
-      b->offset = d.bitmap.offset;
-      b->alpha = d.bitmap.alpha;
-      break;
+      case MapType::Constant: static_cast<host::ConstantTex*>(map)->params = d.constant; break;
+      case MapType::Checker: static_cast<host::CheckerTex*>(map)->params = d.checker; break;
+      case MapType::Gradient: static_cast<host::GradientTex*>(map)->params = d.gradient; break;
+      case MapType::Noise: static_cast<host::NoiseTex*>(map)->params = d.noise; break;
+      case MapType::Bitmap: {
+        auto* b = static_cast<BitmapTex*>(map);
+        b->file = d.bitmap.file;
+        b->tile = d.bitmap.tile;
+        b->offset = d.bitmap.offset;
+        b->alpha = d.bitmap.alpha;
+        break;
+      }
     }
   }
-  return map;
-}
+
+  SceneGraph& graph_;
+  std::string& error_;
+  std::map<const MapDesc*, Texmap*> made_;
+  std::vector<const MapDesc*> order_;
+};
 
 }  // namespace
 
 bool BuildGraph(const MapDesc& desc, SceneGraph& graph, std::string& error) {
-  graph.root = Build(desc, graph, error);
+  graph.root = Builder(graph, error).Build(desc);
   return graph.root != nullptr;
 }
 
@@ -173,29 +199,43 @@ std::string ClassText(Texmap* t) {
   return name.empty() ? "an unknown class" : name;
 }
 
-bool Check(Texmap* t, int depth, std::set<Texmap*>& onPath, std::set<Texmap*>& done, std::string& error) {
-  if (done.count(t)) return true;
+std::string NestingMessage() { return "maps nested more than " + std::to_string(kMaxNesting) + " deep"; }
+
+// The number of maps on the longest chain from t down (t included), each map
+// looked at once however many maps use it; -1 with `error` set when a map
+// is of an unknown class, is its own sub-map, or the chain from the root is
+// longer than kMaxNesting.
+int Check(Texmap* t, int depth, std::set<Texmap*>& onPath, std::map<Texmap*, int>& heights, std::string& error) {
+  if (const auto known = heights.find(t); known != heights.end()) {
+    if (depth + known->second <= kMaxNesting) return known->second;
+    error = NestingMessage();
+    return -1;
+  }
   if (onPath.count(t)) {
     error = "a " + ClassText(t) + " map is its own sub-map (a reference cycle)";
-    return false;
+    return -1;
   }
   if (depth >= kMaxNesting) {
-    error = "maps nested more than " + std::to_string(kMaxNesting) + " deep";
-    return false;
+    error = NestingMessage();
+    return -1;
   }
   if (!KnownClass(t)) {
     error = "a map of " + ClassText(t) + " cannot be evaluated by this program";
-    return false;
+    return -1;
   }
   onPath.insert(t);
+  int height = 1;
   const int n = t->NumSubTexmaps();
   for (int i = 0; i < n; ++i) {
     Texmap* sub = t->GetSubTexmap(i);
-    if (sub && !Check(sub, depth + 1, onPath, done, error)) return false;
+    if (!sub) continue;
+    const int h = Check(sub, depth + 1, onPath, heights, error);
+    if (h < 0) return -1;
+    height = std::max(height, h + 1);
   }
   onPath.erase(t);
-  done.insert(t);
-  return true;
+  heights.emplace(t, height);
+  return height;
 }
 
 template <class T>
@@ -203,26 +243,41 @@ T Entry(const host::Tab<T>& table, int i, T fallback) {
   return i < table.Count() ? table[i] : fallback;
 }
 
-bool Describe(Texmap* t, const SceneGraph& graph, MapDesc& d, int depth, std::string& error);
+// One description per map object: a map used in several places becomes one
+// description shared by them.
+class Describer {
+ public:
+  Describer(const SceneGraph& graph, std::string& error) : graph_(graph), error_(error) {}
 
-std::unique_ptr<MapDesc> DescribeSub(Texmap* t, const SceneGraph& graph, int depth, std::string& error) {
-  if (!t) return nullptr;
-  auto d = std::make_unique<MapDesc>();
-  if (!Describe(t, graph, *d, depth + 1, error)) return nullptr;
-  return d;
-}
-
-bool Describe(Texmap* t, const SceneGraph& graph, MapDesc& d, int depth, std::string& error) {
-  if (depth >= kMaxNesting) {
-    error = "maps nested more than " + std::to_string(kMaxNesting) + " deep";
-    return false;
+  std::shared_ptr<MapDesc> Describe(Texmap* t, int depth) {
+    if (!t) return nullptr;
+    if (const auto known = described_.find(t); known != described_.end()) return known->second;
+    if (depth >= kMaxNesting) {
+      error_ = NestingMessage();
+      return nullptr;
+    }
+    auto d = std::make_shared<MapDesc>();
+    if (!Values(t, *d, depth)) return nullptr;
+    described_.emplace(t, d);
+    return d;
   }
+
+ private:
+  bool Values(Texmap* t, MapDesc& d, int depth);
+
+  const SceneGraph& graph_;
+  std::string& error_;
+  std::map<Texmap*, std::shared_ptr<MapDesc>> described_;
+};
+
+bool Describer::Values(Texmap* t, MapDesc& d, int depth) {
   d.name = t->GetName();
-  if (auto it = graph.positions.find(t); it != graph.positions.end()) d.pos = it->second;
+  if (auto it = graph_.positions.find(t); it != graph_.positions.end()) d.pos = it->second;
+  if (auto it = graph_.ids.find(t); it != graph_.ids.end()) d.id = it->second;
   const host::Class_ID id = t->ClassID();
   if (Quilbo* q = AsLayered(t)) {
     d.type = MapType::Layered;
-    if (auto v = graph.layerChunkVersions.find(t); v != graph.layerChunkVersions.end()) d.layerChunkVersion = v->second;
+    if (auto v = graph_.layerChunkVersions.find(t); v != graph_.layerChunkVersions.end()) d.layerChunkVersion = v->second;
     const int n = q->LayerCount();
     d.layers.clear();
     d.layers.resize(static_cast<std::size_t>(n));
@@ -234,10 +289,10 @@ bool Describe(Texmap* t, const SceneGraph& graph, MapDesc& d, int depth, std::st
       l.opacity = Entry(q->opacity, i, 100.0f);
       l.color = Entry(q->layerColor, i, host::Color(0.5f, 0.5f, 0.5f));
       l.mode = Entry(q->blendMode, i, 0);
-      l.map = DescribeSub(q->GetSubTexmap(2 * i), graph, depth, error);
-      if (!error.empty()) return false;
-      l.mask = DescribeSub(q->GetSubTexmap(2 * i + 1), graph, depth, error);
-      if (!error.empty()) return false;
+      l.map = Describe(q->GetSubTexmap(2 * i), depth + 1);
+      if (!error_.empty()) return false;
+      l.mask = Describe(q->GetSubTexmap(2 * i + 1), depth + 1);
+      if (!error_.empty()) return false;
     }
     OutputDesc& o = d.output;
     o.on = q->outputOn;
@@ -269,10 +324,10 @@ bool Describe(Texmap* t, const SceneGraph& graph, MapDesc& d, int depth, std::st
     d.bitmap.offset = b->offset;
     d.bitmap.alpha = b->alpha;
     fs::path p(b->file);
-    if (p.is_relative() && !graph.baseDir.empty()) p = fs::path(graph.baseDir) / p;
+    if (p.is_relative() && !graph_.baseDir.empty()) p = fs::path(graph_.baseDir) / p;
     d.bitmap.resolvedPath = p.lexically_normal().string();
   } else {
-    error = "a map of " + ClassText(t) + " has no scene description";
+    error_ = "a map of " + ClassText(t) + " has no scene description";
     return false;
   }
   return true;
@@ -286,13 +341,17 @@ bool CheckGraph(Texmap* root, std::string& error) {
     return false;
   }
   std::set<Texmap*> onPath;
-  std::set<Texmap*> done;
-  return Check(root, 0, onPath, done, error);
+  std::map<Texmap*, int> heights;
+  return Check(root, 0, onPath, heights, error) > 0;
 }
 
-bool DescribeGraph(Texmap* root, const SceneGraph& graph, MapDesc& desc, std::string& error) {
+std::shared_ptr<MapDesc> DescribeGraph(Texmap* root, const SceneGraph& graph, std::string& error) {
   error.clear();
-  return Describe(root, graph, desc, 0, error);
+  if (!root) {
+    error = "the scene has no root map";
+    return nullptr;
+  }
+  return Describer(graph, error).Describe(root, 0);
 }
 
 float PercentFromFactor(float factor) {
@@ -320,82 +379,6 @@ float PercentFromFactor(float factor) {
   for (int k = 0; k < 32; ++k) p = std::nextafter(p, -INFINITY);
   for (int k = 0; k <= 64; ++k, p = std::nextafter(p, INFINITY)) consider(p);
   return best;
-}
-
-// --- Images ----------------------------------------------------------------------
-
-std::shared_ptr<const Image> ImageLibrary::Get(const std::string& path, std::string& error) {
-  auto it = images_.find(path);
-  if (it != images_.end()) return it->second;
-  auto image = std::make_shared<Image>();
-  if (!ReadImage(path, *image, error)) return nullptr;
-  images_.emplace(path, image);
-  return image;
-}
-
-std::vector<std::string> ImageLibrary::Paths() const {
-  std::vector<std::string> paths;
-  for (const auto& entry : images_) paths.push_back(entry.first);
-  return paths;
-}
-
-void ImageLibrary::Preload(const std::vector<std::string>& paths) {
-  std::vector<std::string> todo;
-  for (const std::string& p : paths)
-    if (!images_.count(p) && std::find(todo.begin(), todo.end(), p) == todo.end()) todo.push_back(p);
-  if (todo.size() < 2) return;
-  std::vector<std::shared_ptr<Image>> read(todo.size());
-  tbb::parallel_for(std::size_t{0}, todo.size(), [&](std::size_t i) {
-    auto image = std::make_shared<Image>();
-    std::string ignored;
-    if (ReadImage(todo[i], *image, ignored)) read[i] = std::move(image);
-  });
-  // Files that failed are read again by Get, which reports why.
-  for (std::size_t i = 0; i < todo.size(); ++i)
-    if (read[i]) images_.emplace(todo[i], std::move(read[i]));
-}
-
-namespace {
-
-void CollectMaps(Texmap* t, std::set<Texmap*>& seen, std::vector<Texmap*>& order) {
-  if (!t || !seen.insert(t).second) return;
-  order.push_back(t);
-  const int n = t->NumSubTexmaps();
-  for (int i = 0; i < n; ++i) CollectMaps(t->GetSubTexmap(i), seen, order);
-}
-
-}  // namespace
-
-bool PrepareGraph(SceneGraph& graph, ImageLibrary& images, std::string& error) {
-  std::set<Texmap*> seen;
-  std::vector<Texmap*> maps;
-  CollectMaps(graph.root, seen, maps);
-  // Each distinct file is read once, the files side by side.
-  std::vector<BitmapTex*> bitmaps;
-  std::vector<std::string> paths;
-  for (Texmap* t : maps) {
-    if (t->ClassID() != BITMAP_TEX_CLASS_ID) continue;
-    auto* b = static_cast<BitmapTex*>(t);
-    fs::path p(b->file);
-    if (p.is_relative() && !graph.baseDir.empty()) p = fs::path(graph.baseDir) / p;
-    bitmaps.push_back(b);
-    paths.push_back(p.lexically_normal().string());
-  }
-  images.Preload(paths);
-  for (std::size_t i = 0; i < bitmaps.size(); ++i) {
-    std::string why;
-    auto image = images.Get(paths[i], why);
-    if (!image) {
-      const auto pos = graph.positions.find(bitmaps[i]);
-      error = graph.path + ":" + (pos != graph.positions.end() && pos->second.line > 0 ? Where(pos->second) : " ") +
-              "\"" + bitmaps[i]->file + "\": " + why;
-      return false;
-    }
-    bitmaps[i]->SetImage(std::move(image));
-  }
-  host::Interval valid = host::FOREVER;
-  graph.root->Update(0, valid);
-  return true;
 }
 
 }  // namespace tessary::app

@@ -37,34 +37,43 @@ struct SceneGraph {
   host::Texmap* root = nullptr;
   std::string path;     // the scene file, for messages
   std::string baseDir;  // relative bitmap paths start here
-  // Where each map stood in a JSON scene.
+  bool binary = false;  // read from a binary scene file
+  int jsonVersion = 0;  // JSON scenes: the format version of the file
+  // Where each map stood in a JSON scene, and the id it had there.
   std::map<const host::ReferenceTarget*, SourcePos> positions;
+  std::map<const host::ReferenceTarget*, std::string> ids;
   // The version (1 to 4) of the layer-data chunk each layered map of a
   // binary scene was loaded from.
   std::map<const host::ReferenceTarget*, int> layerChunkVersions;
 };
 
-// Makes the maps of a description into graph (which must be empty). False
-// with "LINE:COLUMN: message" (when known) in `error`.
+// Makes the maps of a description into graph (which must be empty), one map
+// object per description however many places use it. False with
+// "LINE:COLUMN: message" (when known) in `error`.
 bool BuildGraph(const MapDesc& desc, SceneGraph& graph, std::string& error);
 
 // Checks a graph read from a file before anything evaluates it: every map is
 // of a known texture-map class, no map is its own sub-map at any depth, and
-// maps nest at most kMaxNesting deep.
+// no chain of maps inside maps is longer than kMaxNesting. Each map is
+// looked at once, however many maps share it.
 bool CheckGraph(host::Texmap* root, std::string& error);
 
 // Copies the values that the layered map's parameter block mirrors (layer
 // count and per-layer values) from the map's own tables into the block.
 void SyncParamBlock(Quilbo& map);
 
-// The description of a graph. "bright" and "contrast" come back as the
-// percentage whose x 0.01f gives the map's factor, the shortest such text.
-bool DescribeGraph(host::Texmap* root, const SceneGraph& graph, MapDesc& desc, std::string& error);
+// The description of a graph (null with `error` set on failure), one
+// description per map object: maps shared in the graph are shared in the
+// description. "bright" and "contrast" come back as the percentage whose
+// x 0.01f gives the map's factor, the shortest such text.
+std::shared_ptr<MapDesc> DescribeGraph(host::Texmap* root, const SceneGraph& graph, std::string& error);
 
 // The editor's percentage for a brightness or contrast factor: among the
 // floats p with p x 0.01f == factor, the one with the shortest decimal text
 // (nearest to factor / 0.01 on a tie); factor / 0.01f when there is none.
 float PercentFromFactor(float factor);
+
+// --- Images (scene_images.cpp, which needs the image library) -------------------
 
 // The images of a scene, each file read once however many maps show it.
 class ImageLibrary {

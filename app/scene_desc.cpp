@@ -1,6 +1,7 @@
 #include "app/scene_desc.h"
 
 #include <bit>
+#include <set>
 
 namespace tessary::app {
 
@@ -16,31 +17,8 @@ const char* MapTypeName(MapType type) {
   return "unknown";
 }
 
-std::unique_ptr<MapDesc> CloneMap(const MapDesc& map) {
-  auto copy = std::make_unique<MapDesc>();
-  copy->type = map.type;
-  copy->name = map.name;
-  copy->pos = map.pos;
-  copy->output = map.output;
-  copy->constant = map.constant;
-  copy->bitmap = map.bitmap;
-  copy->checker = map.checker;
-  copy->gradient = map.gradient;
-  copy->noise = map.noise;
-  copy->layers.resize(map.layers.size());
-  for (std::size_t i = 0; i < map.layers.size(); ++i) {
-    const LayerDesc& from = map.layers[i];
-    LayerDesc& to = copy->layers[i];
-    if (from.map) to.map = CloneMap(*from.map);
-    if (from.mask) to.mask = CloneMap(*from.mask);
-    to.mapOn = from.mapOn;
-    to.maskOn = from.maskOn;
-    to.used = from.used;
-    to.opacity = from.opacity;
-    to.color = from.color;
-    to.mode = from.mode;
-  }
-  return copy;
+std::string PositionPrefix(const SourcePos& pos) {
+  return pos.line > 0 ? std::to_string(pos.line) + ":" + std::to_string(pos.column) + ": " : "";
 }
 
 namespace {
@@ -58,20 +36,37 @@ bool Same(const std::array<float, N>& a, const std::array<float, N>& b) {
   return true;
 }
 
-bool SameOptional(const std::unique_ptr<MapDesc>& a, const std::unique_ptr<MapDesc>& b) {
-  if (!a || !b) return !a && !b;
-  return SameScene(*a, *b);
-}
-
 bool SameOutput(const OutputDesc& a, const OutputDesc& b) {
   return a.on == b.on && a.clamp == b.clamp && a.mono == b.mono && Same(a.alpha, b.alpha) &&
          Same(a.bright, b.bright) && Same(a.contrast, b.contrast) && Same(a.gamma, b.gamma) &&
          Same(a.hsv, b.hsv) && Same(a.rgb, b.rgb);
 }
 
+// Compares two graphs in step, pairing each map of one with the map of the
+// other met in the same place; a map met again must meet its partner again.
+class SameMaps {
+ public:
+  bool Maps(const MapDesc* a, const MapDesc* b) {
+    if (!a || !b) return !a && !b;
+    const auto x = partnerOfA_.find(a);
+    const auto y = partnerOfB_.find(b);
+    if (x != partnerOfA_.end() || y != partnerOfB_.end())
+      return x != partnerOfA_.end() && y != partnerOfB_.end() && x->second == b && y->second == a;
+    partnerOfA_.emplace(a, b);
+    partnerOfB_.emplace(b, a);
+    return Values(*a, *b);
+  }
+
+ private:
+  bool Values(const MapDesc& a, const MapDesc& b);
+
+  std::map<const MapDesc*, const MapDesc*> partnerOfA_;
+  std::map<const MapDesc*, const MapDesc*> partnerOfB_;
+};
+
 }  // namespace
 
-bool SameScene(const MapDesc& a, const MapDesc& b) {
+bool SameMaps::Values(const MapDesc& a, const MapDesc& b) {
   if (a.type != b.type || a.name != b.name) return false;
   switch (a.type) {
     case MapType::Layered:
@@ -79,7 +74,7 @@ bool SameScene(const MapDesc& a, const MapDesc& b) {
       for (std::size_t i = 0; i < a.layers.size(); ++i) {
         const LayerDesc& x = a.layers[i];
         const LayerDesc& y = b.layers[i];
-        if (!SameOptional(x.map, y.map) || !SameOptional(x.mask, y.mask) || x.mapOn != y.mapOn ||
+        if (!Maps(x.map.get(), y.map.get()) || !Maps(x.mask.get(), y.mask.get()) || x.mapOn != y.mapOn ||
             x.maskOn != y.maskOn || x.used != y.used || !Same(x.opacity, y.opacity) || !Same(x.color, y.color) ||
             x.mode != y.mode)
           return false;
@@ -103,6 +98,50 @@ bool SameScene(const MapDesc& a, const MapDesc& b) {
              a.noise.kind == b.noise.kind && a.noise.seed == b.noise.seed;
   }
   return false;
+}
+
+bool SameScene(const MapDesc& a, const MapDesc& b) { return SameMaps().Maps(&a, &b); }
+
+void ForEachMapOnce(const MapDesc& root, const std::function<void(const MapDesc&)>& f) {
+  // Depth first without recursion; a map is visited when it is taken from
+  // the stack, so the order is that of a recursive walk.
+  std::set<const MapDesc*> seen;
+  std::vector<const MapDesc*> stack{&root};
+  while (!stack.empty()) {
+    const MapDesc* m = stack.back();
+    stack.pop_back();
+    if (!seen.insert(m).second) continue;
+    f(*m);
+    for (auto l = m->layers.rbegin(); l != m->layers.rend(); ++l) {
+      if (l->mask) stack.push_back(l->mask.get());
+      if (l->map) stack.push_back(l->map.get());
+    }
+  }
+}
+
+std::map<const MapDesc*, std::string> MapIds(const MapDesc& root) {
+  std::vector<const MapDesc*> order;
+  ForEachMapOnce(root, [&](const MapDesc& m) { order.push_back(&m); });
+  std::map<const MapDesc*, int> uses;
+  for (const MapDesc* m : order)
+    for (const LayerDesc& l : m->layers)
+      for (const MapDesc* sub : {l.map.get(), l.mask.get()})
+        if (sub) ++uses[sub];
+
+  std::map<const MapDesc*, std::string> ids;
+  std::set<std::string> taken;
+  for (const MapDesc* m : order)
+    if (!m->id.empty() && taken.insert(m->id).second) ids.emplace(m, m->id);
+  std::map<std::string, int> next;  // the next number to try after each stem
+  for (const MapDesc* m : order) {
+    if (ids.count(m) || uses[m] < 2) continue;
+    const std::string stem = m->name.empty() ? MapTypeName(m->type) : m->name;
+    std::string id = stem;
+    int& k = next.try_emplace(stem, 2).first->second;
+    while (!taken.insert(id).second) id = stem + "-" + std::to_string(k++);
+    ids.emplace(m, std::move(id));
+  }
+  return ids;
 }
 
 }  // namespace tessary::app

@@ -1,12 +1,19 @@
 #pragma once
-// The plain description of a scene: a tree of maps as the scene files state
-// them, before any map object exists. The JSON reader and writer and the
-// binary scene file convert to and from it; the map builder turns it into
-// maps. Values are held exactly as the file holds them (single precision),
+// The plain description of a scene: the maps as the scene files state them,
+// before any map object exists. The JSON reader and writer and the binary
+// scene file convert to and from it; the map builder turns it into maps.
+// Values are held exactly as the file holds them (single precision),
 // "bright" and "contrast" as the editor's percentages.
+//
+// Maps are held by shared_ptr: a map used in several places (the same map
+// object in the scene, "the same map as there" in a JSON scene) is one
+// description, reached through each place that uses it. The graph has no
+// cycles; whoever makes one (the readers, DescribeGraph) guarantees that.
 
 #include <array>
 #include <cstdint>
+#include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -29,11 +36,14 @@ struct SourcePos {
   int column = 0;
 };
 
+// "LINE:COLUMN: " for a position, "" when it has none.
+std::string PositionPrefix(const SourcePos& pos);
+
 struct MapDesc;
 
 struct LayerDesc {
-  std::unique_ptr<MapDesc> map;
-  std::unique_ptr<MapDesc> mask;
+  std::shared_ptr<MapDesc> map;   // null: none; may be shared with other places
+  std::shared_ptr<MapDesc> mask;
   bool mapOn = true;
   bool maskOn = true;
   bool used = true;
@@ -65,6 +75,7 @@ struct BitmapDesc {
 struct MapDesc {
   MapType type = MapType::Constant;
   std::string name;
+  std::string id;  // JSON scenes: what references to this map call it ("" = none)
   SourcePos pos;
   int layerChunkVersion = 0;  // binary scenes: the layer data's version (not compared)
   // tessary
@@ -79,21 +90,32 @@ struct MapDesc {
 };
 
 struct SceneDesc {
-  std::unique_ptr<MapDesc> root;
+  std::shared_ptr<MapDesc> root;
+  int version = 1;  // JSON scenes: the format version the file was read as
 };
 
 // Limits that keep memory bounded whatever a file claims.
-inline constexpr int kMaxNesting = 64;         // maps inside maps
+inline constexpr int kMaxNesting = 64;         // maps on the longest chain of maps inside maps
 // Layers of one map: no more than a map holds (its block's "mapList" table
 // holds two entries per layer, 65536 at most).
 inline constexpr int kMaxLayers = 32768;
 inline constexpr std::uintmax_t kMaxSceneFileBytes = 64u << 20;
 
-// Deep copy (descriptions hold their sub-maps by unique_ptr).
-std::unique_ptr<MapDesc> CloneMap(const MapDesc& map);
-
-// Exact equality of two descriptions, every float compared by its bits.
-// Source positions and resolved paths are not compared.
+// Exact equality of two descriptions, every float compared by its bits, and
+// of their sharing: a map used in two places of one is used in the same two
+// places of the other. Source positions, resolved paths and ids are not
+// compared. Each pair of maps is compared once.
 bool SameScene(const MapDesc& a, const MapDesc& b);
+
+// The ids under which the maps below root (root included) are written: every
+// map that carries an id keeps it (the first of two equal ones), every other
+// map used in more than one place gets one made from its name, or its type
+// when it has none ("stone", "stone-2", "tessary-3"). Maps absent from the
+// result need no id.
+std::map<const MapDesc*, std::string> MapIds(const MapDesc& root);
+
+// Calls f(map) once for every map below root (root included), depth first
+// in the order a scene file lists them: each layer's map, then its mask.
+void ForEachMapOnce(const MapDesc& root, const std::function<void(const MapDesc&)>& f);
 
 }  // namespace tessary::app

@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <set>
 #include <utility>
@@ -20,10 +21,46 @@ namespace tessary::app {
 
 namespace fs = std::filesystem;
 
-bool IsBinaryScenePath(const std::string& path) {
+namespace {
+
+std::string LowerExtension(const std::string& path) {
   std::string ext = fs::path(path).extension().string();
   for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return ext == ".tsy";
+  return ext;
+}
+
+}  // namespace
+
+bool SceneFormatForPath(const std::string& path, SceneFormat& format, std::string& error) {
+  if (IsStandardOutput(path)) {  // standard output takes JSON text
+    format = SceneFormat::Json;
+    return true;
+  }
+  const std::string ext = LowerExtension(path);
+  if (ext == ".tsy") format = SceneFormat::Binary;
+  else if (ext == ".json") format = SceneFormat::Json;
+  else {
+    error = path + ": " +
+            (ext.empty() ? std::string("no extension") : "unknown scene format \"" + fs::path(path).extension().string() + "\"") +
+            " (a scene is written as .json or .tsy)";
+    return false;
+  }
+  return true;
+}
+
+SceneFormat DetectSceneFormat(const std::string& path) {
+  char start[64] = {};
+  std::size_t got = 0;
+  if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
+    got = std::fread(start, 1, sizeof start, f);
+    std::fclose(f);
+  }
+  if (got >= sizeof host::kSceneMagic && std::memcmp(start, host::kSceneMagic, sizeof host::kSceneMagic) == 0)
+    return SceneFormat::Binary;
+  if (LowerExtension(path) != ".tsy") return SceneFormat::Json;
+  std::size_t i = 0;
+  while (i < got && std::isspace(static_cast<unsigned char>(start[i]))) ++i;
+  return i < got && start[i] == '{' ? SceneFormat::Json : SceneFormat::Binary;
 }
 
 std::map<std::size_t, int> LayerChunkVersions(std::span<const std::uint8_t> bytes) {
@@ -116,9 +153,11 @@ bool LoadBinary(const std::string& path, SceneGraph& graph, std::string& error) 
 bool LoadScene(const std::string& path, SceneGraph& graph, std::string& error) {
   graph.path = path;
   graph.baseDir = fs::path(path).parent_path().string();
-  if (IsBinaryScenePath(path)) return LoadBinary(path, graph, error);
+  graph.binary = DetectSceneFormat(path) == SceneFormat::Binary;
+  if (graph.binary) return LoadBinary(path, graph, error);
   SceneDesc scene;
   if (!ReadSceneJson(path, scene, error)) return false;
+  graph.jsonVersion = scene.version;
   std::string why;
   if (!BuildGraph(*scene.root, graph, why)) {
     error = path + ":" + why;
@@ -177,9 +216,11 @@ class RebasedImagePaths {
 }  // namespace
 
 bool SaveScene(const std::string& path, const SceneGraph& graph, std::string& error) {
+  SceneFormat format{};
+  if (!SceneFormatForPath(path, format, error)) return false;
   const RebasedImagePaths rebased(graph, path);
   std::string why;
-  if (IsBinaryScenePath(path)) {
+  if (format == SceneFormat::Binary) {
     std::vector<std::uint8_t> bytes;
     if (host::WriteScene(graph.root, bytes, &why) != host::IO_OK) {
       error = path + ": cannot write the scene: " + why;
@@ -188,8 +229,8 @@ bool SaveScene(const std::string& path, const SceneGraph& graph, std::string& er
     return WriteFileAtomically(path, std::string(bytes.begin(), bytes.end()), error);
   }
   SceneDesc scene;
-  scene.root = std::make_unique<MapDesc>();
-  if (!DescribeGraph(graph.root, graph, *scene.root, why)) {
+  scene.root = DescribeGraph(graph.root, graph, why);
+  if (!scene.root) {
     error = path + ": " + why;
     return false;
   }

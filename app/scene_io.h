@@ -1,7 +1,8 @@
 #pragma once
-// Loading and saving scene files by their extension: ".tsy" is the host's
-// binary scene file (a whole reference graph), everything else is read as a
-// JSON scene. Either way the result is a graph of host map objects.
+// Loading and saving scene files. A file is read as what its first bytes
+// say: the host's binary scene file (a whole reference graph) or a JSON
+// scene; it is written as what its extension asks for, ".tsy" or ".json".
+// Either way the result is a graph of host map objects.
 
 #include <cstdint>
 #include <map>
@@ -13,7 +14,17 @@
 
 namespace tessary::app {
 
-bool IsBinaryScenePath(const std::string& path);
+enum class SceneFormat { Json, Binary };
+
+// The format a scene written to `path` takes: ".tsy" binary, ".json" JSON
+// (in any case). Any other extension is an error naming the path.
+bool SceneFormatForPath(const std::string& path, SceneFormat& format, std::string& error);
+
+// The format of the scene file at `path`, from its first bytes: binary when
+// it starts with the binary scene file's magic, JSON otherwise, except that
+// a file named ".tsy" that does not start like JSON text counts as binary
+// (the binary reader then says what is wrong with it).
+SceneFormat DetectSceneFormat(const std::string& path);
 
 // Reads a scene into an empty graph. JSON scenes are parsed and built;
 // binary scenes are read by the host's scene reader, checked (CheckGraph)
@@ -21,7 +32,7 @@ bool IsBinaryScenePath(const std::string& path);
 // On failure returns false with one line in `error` naming the file.
 bool LoadScene(const std::string& path, SceneGraph& graph, std::string& error);
 
-// Writes the graph as a binary scene file or as JSON (by the extension;
+// Writes the graph as a binary scene file or as JSON (SceneFormatForPath;
 // "-" is JSON on standard output) through a temporary file renamed into place.
 bool SaveScene(const std::string& path, const SceneGraph& graph, std::string& error);
 

@@ -1,5 +1,6 @@
 #include "app/scene_json.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -8,8 +9,12 @@
 #include <filesystem>
 #include <fstream>
 #include <limits>
+#include <map>
 #include <nlohmann/json.hpp>
+#include <optional>
+#include <set>
 #include <sstream>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -21,18 +26,32 @@ namespace {
 
 // ---------------------------------------------------------------------------
 // Where every value of a (syntactically valid) JSON text stands. nlohmann
-// checks the syntax; this scanner then records the offsets its DOM forgets.
+// checks the syntax; this scanner then records the offsets that check forgets.
 
 enum class Kind { Object, Array, String, Number, True, False, Null };
+
+struct Member;
 
 struct Node {
   Kind kind = Kind::Null;
   std::size_t begin = 0;
   std::size_t end = 0;
-  std::vector<std::pair<std::string, Node>> members;  // objects, in file order
-  std::vector<std::size_t> keyOffsets;                // where each member's key starts
-  std::vector<Node> items;                            // arrays
+  std::vector<Member> members;          // objects, in file order
+  std::vector<std::size_t> keyOffsets;  // where each member's key starts
+  std::vector<Node> items;              // arrays
 };
+
+// A key and its value (a pair of an incomplete Node would not compile
+// everywhere).
+struct Member {
+  Member(std::string key, Node value) : first(std::move(key)), second(std::move(value)) {}
+  std::string first;
+  Node second;
+};
+
+// A string of the file as JSON writes it, quoted and escaped: a message
+// stays one line whatever the string holds.
+std::string Quoted(const std::string& s) { return nlohmann::json(s).dump(); }
 
 struct Failure {
   std::size_t offset;
@@ -88,8 +107,9 @@ class Scanner {
             const std::size_t keyBegin = i_;
             SkipString();
             std::string key = nlohmann::json::parse(t_.substr(keyBegin, i_ - keyBegin)).get<std::string>();
+            if (key.find('\0') != std::string::npos) throw Failure{keyBegin, "a field name must not contain \\u0000"};
             for (const auto& m : n.members)
-              if (m.first == key) throw Failure{keyBegin, "duplicate field \"" + key + "\""};
+              if (m.first == key) throw Failure{keyBegin, "duplicate field " + Quoted(key)};
             SkipSpace();
             ++i_;  // ':'
             n.members.emplace_back(std::move(key), Value(depth + 1));
@@ -123,9 +143,27 @@ class Scanner {
 // ---------------------------------------------------------------------------
 // From positioned values to the scene description.
 
+// Where each offset of a text stands (1-based line and column).
+class Lines {
+ public:
+  explicit Lines(std::string_view text) {
+    for (std::size_t i = 0; i < text.size(); ++i)
+      if (text[i] == '\n') starts_.push_back(i + 1);
+  }
+  SourcePos At(std::size_t offset) const {
+    const auto after = std::upper_bound(starts_.begin(), starts_.end(), offset);
+    const std::size_t line = static_cast<std::size_t>(after - starts_.begin());
+    return {static_cast<int>(line), static_cast<int>(offset - starts_[line - 1] + 1)};
+  }
+
+ private:
+  std::vector<std::size_t> starts_{0};
+};
+
 class Reader {
  public:
-  Reader(std::string_view text, std::string baseDir) : t_(text), baseDir_(std::move(baseDir)) {}
+  Reader(std::string_view text, const Lines& lines, std::string baseDir)
+      : t_(text), lines_(lines), baseDir_(std::move(baseDir)) {}
 
   void Scene(const Node& doc, SceneDesc& scene) {
     Expect(doc, Kind::Object, "the scene must be a JSON object");
@@ -137,18 +175,22 @@ class Reader {
       if (key == "format") format = &value;
       else if (key == "version") version = &value;
       else if (key == "root") root = &value;
-      else throw Failure{doc.keyOffsets[k], "unknown field \"" + key + "\" in the scene"};
+      else throw Failure{doc.keyOffsets[k], "unknown field " + Quoted(key) + " in the scene"};
     }
     if (!format) throw Failure{doc.begin, "missing field \"format\" (expected \"tessary-scene\")"};
     if (format->kind != Kind::String || String(*format) != "tessary-scene")
       throw Failure{format->begin, "\"format\" must be \"tessary-scene\""};
     if (!version) throw Failure{doc.begin, "missing field \"version\""};
     const std::int64_t v = Integer(*version, "\"version\"", 0, std::numeric_limits<std::int32_t>::max());
-    if (v != 1)
-      throw Failure{version->begin, "unsupported version " + std::to_string(v) + " (this program reads version 1)"};
+    if (v < 1 || v > kSceneJsonVersion)
+      throw Failure{version->begin, "unsupported version " + std::to_string(v) + " (this program reads versions 1 and " +
+                                        std::to_string(kSceneJsonVersion) + ")"};
+    version_ = static_cast<int>(v);
     if (!root) throw Failure{doc.begin, "missing field \"root\""};
     if (root->kind == Kind::Null) throw Failure{root->begin, "\"root\" must be a map, not null"};
+    doc_ = &doc;
     scene.root = Map(*root, 0);
+    scene.version = version_;
   }
 
  private:
@@ -160,7 +202,13 @@ class Reader {
 
   std::string_view Token(const Node& n) const { return t_.substr(n.begin, n.end - n.begin); }
 
-  std::string String(const Node& n) const { return nlohmann::json::parse(Token(n)).get<std::string>(); }
+  // A string's value; `what` names it in the message when it holds a NUL,
+  // which file names and the like would silently end at.
+  std::string String(const Node& n, const std::string& what = "a string") const {
+    std::string s = nlohmann::json::parse(Token(n)).get<std::string>();
+    if (s.find('\0') != std::string::npos) Fail(n, what + " must not contain \\u0000");
+    return s;
+  }
 
   bool Bool(const Node& n, const std::string& what) const {
     if (n.kind == Kind::True) return true;
@@ -235,34 +283,56 @@ class Reader {
 
   static std::string TypeList() { return "tessary, constant, bitmap, checker, gradient or noise"; }
 
-  std::unique_ptr<MapDesc> Map(const Node& n, int depth) {
+  static std::string NestingMessage() {
+    return "maps nested more than " + std::to_string(kMaxNesting) + " deep";
+  }
+
+  std::string PosText(std::size_t offset) const {
+    const SourcePos p = lines_.At(offset);
+    return std::to_string(p.line) + ":" + std::to_string(p.column);
+  }
+
+  // A map, or {"ref": ID}: the map defined earlier with that id, which is
+  // then used here too.
+  std::shared_ptr<MapDesc> Map(const Node& n, int depth) {
     if (n.kind != Kind::Object) Fail(n, "a map must be a JSON object");
-    if (depth >= kMaxNesting) Fail(n, "maps nested more than " + std::to_string(kMaxNesting) + " deep");
     const Node* typeNode = nullptr;
-    for (const auto& [key, value] : n.members)
+    const Node* idNode = nullptr;
+    for (std::size_t k = 0; k < n.members.size(); ++k) {
+      const auto& [key, value] = n.members[k];
       if (key == "type") typeNode = &value;
+      else if (key == "id") idNode = &value;
+      else if (key == "ref") return Reference(n, k, depth);
+    }
+    if (depth >= kMaxNesting) Fail(n, NestingMessage());
     if (!typeNode) Fail(n, "missing field \"type\" (" + TypeList() + ")");
     if (typeNode->kind != Kind::String) Fail(*typeNode, "\"type\" must be a string (" + TypeList() + ")");
     const std::string type = String(*typeNode);
 
-    auto map = std::make_unique<MapDesc>();
+    auto map = std::make_shared<MapDesc>();
     map->pos = Pos(n.begin);
+    if (idNode) {
+      map->id = Id(*idNode, "\"id\"");
+      const auto [entry, added] = ids_.try_emplace(map->id, Defined{nullptr, idNode->begin, 0});
+      if (!added) Fail(*idNode, "duplicate id " + Quoted(map->id) + " (first at " + PosText(entry->second.offset) + ")");
+      // Until the map is complete a reference to it would be a cycle.
+    }
     if (type == "tessary") map->type = MapType::Layered;
     else if (type == "constant") map->type = MapType::Constant;
     else if (type == "bitmap") map->type = MapType::Bitmap;
     else if (type == "checker") map->type = MapType::Checker;
     else if (type == "gradient") map->type = MapType::Gradient;
     else if (type == "noise") map->type = MapType::Noise;
-    else Fail(*typeNode, "unknown map type \"" + type + "\" (expected " + TypeList() + ")");
+    else Fail(*typeNode, "unknown map type " + Quoted(type) + " (expected " + TypeList() + ")");
 
     if (map->type == MapType::Layered) map->layers.resize(1);  // a new map has one layer
     bool haveFile = false;
     for (std::size_t k = 0; k < n.members.size(); ++k) {
       const auto& [key, value] = n.members[k];
-      if (key == "type") continue;
+      if (key == "type" || key == "id") continue;
       if (key == "name") {
         if (value.kind != Kind::String) Fail(value, "\"name\" must be a string");
-        map->name = String(value);
+        map->name = String(value, "\"name\"");
         continue;
       }
       const std::string what = "\"" + key + "\"";
@@ -283,7 +353,7 @@ class Reader {
         case MapType::Bitmap:
           if (key == "file") {
             if (value.kind != Kind::String) Fail(value, "\"file\" must be a string");
-            map->bitmap.file = String(value);
+            map->bitmap.file = String(value, "\"file\"");
             if (map->bitmap.file.empty()) Fail(value, "\"file\" must not be empty");
             haveFile = true;
           } else if (key == "tile") map->bitmap.tile = Pair(value, what);
@@ -335,7 +405,7 @@ class Reader {
           } else known = false;
           break;
       }
-      if (!known) throw Failure{n.keyOffsets[k], "unknown field \"" + key + "\" in a " + type + " map"};
+      if (!known) throw Failure{n.keyOffsets[k], "unknown field " + Quoted(key) + " in a " + type + " map"};
     }
     if (map->type == MapType::Bitmap) {
       if (!haveFile) Fail(n, "a bitmap map needs a \"file\"");
@@ -343,10 +413,70 @@ class Reader {
       if (p.is_relative() && !baseDir_.empty()) p = std::filesystem::path(baseDir_) / p;
       map->bitmap.resolvedPath = p.lexically_normal().string();
     }
+    int height = 1;
+    for (const LayerDesc& l : map->layers)
+      for (const MapDesc* sub : {l.map.get(), l.mask.get()})
+        if (sub) height = std::max(height, 1 + heights_.at(sub));
+    heights_.emplace(map.get(), height);
+    if (idNode) ids_.at(map->id) = Defined{map, idNode->begin, height};
     return map;
   }
 
-  std::unique_ptr<MapDesc> OptionalMap(const Node& n, int depth) {
+  // An id or a reference's target: a non-empty string (version 2 on).
+  std::string Id(const Node& n, const std::string& what) const {
+    if (version_ < 2)
+      Fail(n, what + " (shared maps) needs version 2 of the scene format; this file says \"version\": " +
+                  std::to_string(version_));
+    if (n.kind != Kind::String) Fail(n, what + " must be a string");
+    std::string id = String(n, what);
+    if (id.empty()) Fail(n, what + " must not be empty");
+    return id;
+  }
+
+  std::shared_ptr<MapDesc> Reference(const Node& n, std::size_t refIndex, int depth) {
+    const Node& value = n.members[refIndex].second;
+    const std::string id = Id(value, "\"ref\"");
+    for (std::size_t k = 0; k < n.members.size(); ++k)
+      if (k != refIndex)
+        throw Failure{n.keyOffsets[k], "a reference {\"ref\": ID} has no other fields (found " +
+                                           Quoted(n.members[k].first) + ")"};
+    const auto it = ids_.find(id);
+    if (it == ids_.end()) {
+      if (const auto later = FindId(*doc_, id))
+        Fail(value, Quoted(id) + " is defined further on (at " + PosText(*later) +
+                        "); a map must be defined before a reference to it");
+      Fail(value, "no map has the id " + Quoted(id));
+    }
+    const Defined& target = it->second;
+    if (!target.map)
+      Fail(value, Quoted(id) + " refers to a map that holds this reference (a cycle; " + Quoted(id) + " is defined at " +
+                      PosText(target.offset) + ")");
+    if (depth + target.height > kMaxNesting)
+      Fail(value, NestingMessage() + " (counting the maps inside " + Quoted(id) + ")");
+    return target.map;
+  }
+
+  // Where the first map with `id` stands in the document, if anywhere: a
+  // reference that finds no map defined before it is told whether one
+  // follows.
+  std::optional<std::size_t> FindId(const Node& n, const std::string& id) const {
+    std::vector<const Node*> todo{&n};
+    std::optional<std::size_t> first;
+    while (!todo.empty()) {
+      const Node* x = todo.back();
+      todo.pop_back();
+      for (const auto& [key, value] : x->members) {
+        if (key == "id" && value.kind == Kind::String &&
+            nlohmann::json::parse(Token(value)).get<std::string>() == id && (!first || value.begin < *first))
+          first = value.begin;
+        todo.push_back(&value);
+      }
+      for (const Node& item : x->items) todo.push_back(&item);
+    }
+    return first;
+  }
+
+  std::shared_ptr<MapDesc> OptionalMap(const Node& n, int depth) {
     if (n.kind == Kind::Null) return nullptr;
     return Map(n, depth + 1);
   }
@@ -373,7 +503,7 @@ class Reader {
       else if (key == "opacity") layer.opacity = Float(value, what);
       else if (key == "color") layer.color = Color3(value, what);
       else if (key == "mode") layer.mode = Mode(value);
-      else throw Failure{n.keyOffsets[k], "unknown field \"" + key + "\" in a layer"};
+      else throw Failure{n.keyOffsets[k], "unknown field " + Quoted(key) + " in a layer"};
     }
   }
 
@@ -381,7 +511,7 @@ class Reader {
     if (n.kind == Kind::String) {
       const std::string name = String(n);
       if (auto m = ModeFromName(name)) return *m;
-      Fail(n, "unknown mode name \"" + name + "\" (names are matched exactly, for example \"Hard Light\")");
+      Fail(n, "unknown mode name " + Quoted(name) + " (names are matched exactly, for example \"Hard Light\")");
     }
     if (n.kind != Kind::Number) Fail(n, "\"mode\" must be a mode index or a mode name");
     return static_cast<std::int32_t>(Integer(n, "\"mode\"", std::numeric_limits<std::int32_t>::min(),
@@ -402,40 +532,122 @@ class Reader {
       else if (key == "gamma") out.gamma = Float(value, what);
       else if (key == "hsv") out.hsv = Floats<3>(value, what);
       else if (key == "rgb") out.rgb = Floats<3>(value, what);
-      else throw Failure{n.keyOffsets[k], "unknown field \"" + key + "\" in \"output\""};
+      else throw Failure{n.keyOffsets[k], "unknown field " + Quoted(key) + " in \"output\""};
     }
   }
 
-  SourcePos Pos(std::size_t offset) const;
+  SourcePos Pos(std::size_t offset) const { return lines_.At(offset); }
+
+  // A map with an id: null while it is being read.
+  struct Defined {
+    std::shared_ptr<MapDesc> map;
+    std::size_t offset = 0;  // of its id
+    int height = 0;          // maps on the longest chain from it down, itself included
+  };
 
   std::string_view t_;
+  const Lines& lines_;
   std::string baseDir_;
+  int version_ = 1;
+  const Node* doc_ = nullptr;
+  std::map<std::string, Defined> ids_;
+  std::unordered_map<const MapDesc*, int> heights_;
 };
-
-SourcePos PosAt(std::string_view text, std::size_t offset) {
-  SourcePos p{1, 1};
-  for (std::size_t i = 0; i < offset && i < text.size(); ++i) {
-    if (text[i] == '\n') {
-      ++p.line;
-      p.column = 1;
-    } else {
-      ++p.column;
-    }
-  }
-  return p;
-}
-
-SourcePos Reader::Pos(std::size_t offset) const { return PosAt(t_, offset); }
-
-std::string At(const std::string& label, SourcePos p, const std::string& message) {
-  return label + ":" + std::to_string(p.line) + ":" + std::to_string(p.column) + ": " + message;
-}
 
 // nlohmann's message without its "[json.exception...] parse error at ...: " prefix.
 std::string SyntaxMessage(const std::string& what) {
   const std::size_t colon = what.find(": ");
   std::string m = colon == std::string::npos ? what : what.substr(colon + 2);
   return m;
+}
+
+// A JSON number token (RFC 8259) spanning all of s.
+bool IsNumberToken(std::string_view s) {
+  std::size_t i = 0;
+  auto digits = [&] {
+    const std::size_t from = i;
+    while (i < s.size() && s[i] >= '0' && s[i] <= '9') ++i;
+    return i > from;
+  };
+  if (i < s.size() && s[i] == '-') ++i;
+  if (i < s.size() && s[i] == '0') ++i;
+  else if (!digits()) return false;
+  if (i < s.size() && s[i] == '.') {
+    ++i;
+    if (!digits()) return false;
+  }
+  if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
+    ++i;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
+    if (!digits()) return false;
+  }
+  return i == s.size();
+}
+
+// The syntax check refuses numbers beyond double range (1e400) outright, with
+// no position. This returns a copy of the text in which each such number is
+// a 0 padded with spaces to the same length, so the check passes them and the
+// reader, which reads the original text, reports them where they stand like
+// any number beyond single precision. Empty when the text has none.
+std::string TameHugeNumbers(std::string_view text) {
+  std::string tamed;
+  auto tokenChar = [](char c) { return (c >= '0' && c <= '9') || c == '-' || c == '+' || c == '.' || c == 'e' || c == 'E'; };
+  for (std::size_t i = 0; i < text.size();) {
+    if (text[i] == '"') {  // skip a string
+      for (++i; i < text.size() && text[i] != '"'; ++i)
+        if (text[i] == '\\') ++i;
+      ++i;
+      continue;
+    }
+    if (!tokenChar(text[i])) {
+      ++i;
+      continue;
+    }
+    std::size_t end = i;
+    while (end < text.size() && tokenChar(text[end])) ++end;
+    const std::string_view token = text.substr(i, end - i);
+    if (IsNumberToken(token) && std::isinf(std::strtod(std::string(token).c_str(), nullptr))) {
+      if (tamed.empty()) tamed.assign(text);
+      tamed.replace(i, token.size(), "0" + std::string(token.size() - 1, ' '));
+    }
+    i = end;
+  }
+  return tamed;
+}
+
+struct SyntaxError {
+  std::size_t offset;
+  std::string message;
+};
+
+// Checks the syntax without building a document (memory stays near the
+// text's size); the first error, if any.
+std::optional<SyntaxError> CheckSyntax(std::string_view text) {
+  struct Sax : nlohmann::json_sax<nlohmann::json> {
+    bool null() override { return true; }
+    bool boolean(bool) override { return true; }
+    bool number_integer(number_integer_t) override { return true; }
+    bool number_unsigned(number_unsigned_t) override { return true; }
+    bool number_float(number_float_t, const string_t&) override { return true; }
+    bool string(string_t&) override { return true; }
+    bool binary(binary_t&) override { return true; }
+    bool start_object(std::size_t) override { return true; }
+    bool key(string_t&) override { return true; }
+    bool end_object() override { return true; }
+    bool start_array(std::size_t) override { return true; }
+    bool end_array() override { return true; }
+    bool parse_error(std::size_t position, const std::string&, const nlohmann::json::exception& e) override {
+      error = SyntaxError{position > 0 ? position - 1 : 0, SyntaxMessage(e.what())};
+      return false;
+    }
+    std::optional<SyntaxError> error;
+  } sax;
+  nlohmann::json::sax_parse(text, &sax);
+  return sax.error;
+}
+
+std::string At(const std::string& label, SourcePos p, const std::string& message) {
+  return label + ":" + std::to_string(p.line) + ":" + std::to_string(p.column) + ": " + message;
 }
 
 // ---------------------------------------------------------------------------
@@ -456,12 +668,19 @@ Json Color3(const host::Color& c) { return Json::array({Num(c.r), Num(c.g), Num(
 Json Color4(const host::AColor& c) { return Json::array({Num(c.r), Num(c.g), Num(c.b), Num(c.a)}); }
 Json Pair(const std::array<float, 2>& p) { return Json::array({Num(p[0]), Num(p[1])}); }
 
-Json MapJson(const MapDesc* map);
+// Writes each map once: a map met again becomes {"ref": ID}.
+struct MapWriter {
+  std::map<const MapDesc*, std::string> ids;  // MapIds of the scene
+  std::set<const MapDesc*> written;
 
-Json LayerJson(const LayerDesc& l) {
+  Json Map(const MapDesc* map);
+  Json Layer(const LayerDesc& l);
+};
+
+Json MapWriter::Layer(const LayerDesc& l) {
   Json j;
-  j["map"] = MapJson(l.map.get());
-  j["mask"] = MapJson(l.mask.get());
+  j["map"] = Map(l.map.get());
+  j["mask"] = Map(l.mask.get());
   j["mapOn"] = l.mapOn;
   j["maskOn"] = l.maskOn;
   j["used"] = l.used;
@@ -487,15 +706,21 @@ Json OutputJson(const OutputDesc& o) {
   return j;
 }
 
-Json MapJson(const MapDesc* map) {
+Json MapWriter::Map(const MapDesc* map) {
   if (!map) return nullptr;
+  const auto id = ids.find(map);
   Json j;
+  if (!written.insert(map).second) {
+    j["ref"] = id->second;
+    return j;
+  }
   j["type"] = MapTypeName(map->type);
+  if (id != ids.end()) j["id"] = id->second;
   if (!map->name.empty() || map->type == MapType::Layered) j["name"] = map->name;
   switch (map->type) {
     case MapType::Layered: {
       Json layers = Json::array();
-      for (const LayerDesc& l : map->layers) layers.push_back(LayerJson(l));
+      for (const LayerDesc& l : map->layers) layers.push_back(Layer(l));
       j["layers"] = std::move(layers);
       j["output"] = OutputJson(map->output);
       break;
@@ -609,20 +834,18 @@ std::string FloatText(float f) {
 
 bool ParseSceneJson(std::string_view text, const std::string& label, const std::string& baseDir, SceneDesc& scene,
                     std::string& error) {
-  try {
-    const nlohmann::json syntaxCheck = nlohmann::json::parse(text);  // values are read from the text below
-    (void)syntaxCheck;
-  } catch (const nlohmann::json::parse_error& e) {
-    const std::size_t offset = e.byte > 0 ? e.byte - 1 : 0;
-    error = At(label, PosAt(text, offset), "invalid JSON: " + SyntaxMessage(e.what()));
+  const Lines lines(text);
+  const std::string tamed = TameHugeNumbers(text);
+  if (const std::optional<SyntaxError> syntax = CheckSyntax(tamed.empty() ? text : std::string_view(tamed))) {
+    error = At(label, lines.At(syntax->offset), "invalid JSON: " + syntax->message);
     return false;
   }
   try {
     Scanner scanner(text);
     const Node doc = scanner.Document();
-    Reader(text, baseDir).Scene(doc, scene);
+    Reader(text, lines, baseDir).Scene(doc, scene);
   } catch (const Failure& f) {
-    error = At(label, PosAt(text, f.offset), f.message);
+    error = At(label, lines.At(f.offset), f.message);
     return false;
   } catch (const nlohmann::json::exception& e) {
     error = label + ": invalid JSON: " + SyntaxMessage(e.what());
@@ -661,8 +884,12 @@ bool ReadSceneJson(const std::string& path, SceneDesc& scene, std::string& error
 std::string WriteSceneJson(const SceneDesc& scene) {
   Json doc;
   doc["format"] = "tessary-scene";
-  doc["version"] = 1;
-  doc["root"] = MapJson(scene.root.get());
+  MapWriter writer;
+  if (scene.root) writer.ids = MapIds(*scene.root);
+  // Version 2 only where it is needed, so that a scene without shared maps
+  // stays readable by programs that know version 1.
+  doc["version"] = writer.ids.empty() ? 1 : kSceneJsonVersion;
+  doc["root"] = writer.Map(scene.root.get());
   return CompactScalarArrays(doc.dump(2)) + "\n";
 }
 

@@ -1,5 +1,7 @@
 # tessary_embed_resources(<target> <script.rc>)
 #
+# On Windows windres compiles the script into <target>.
+#
 # Off Windows a module carries its resource script with it: this generates a
 # source file holding the script's text and the bytes of every file the
 # script references (#include "..." and BITMAP "..."), and adds it to
@@ -86,11 +88,15 @@ endif()
 set(_TESSARY_EMBED_SELF "${CMAKE_CURRENT_LIST_FILE}")
 
 function(tessary_embed_resources target script)
+  get_filename_component(_abs "${script}" ABSOLUTE BASE_DIR "${PROJECT_SOURCE_DIR}")
   if(WIN32)
-    target_sources(${target} PRIVATE "${script}")
+    # windres compiles the script into the module; it finds the files the
+    # script names (the banner bitmap) beside the script.
+    get_filename_component(_dir "${_abs}" DIRECTORY)
+    target_sources(${target} PRIVATE "${_abs}")
+    set_property(SOURCE "${_abs}" TARGET_DIRECTORY ${target} APPEND PROPERTY COMPILE_OPTIONS "--include-dir=${_dir}")
     return()
   endif()
-  get_filename_component(_abs "${script}" ABSOLUTE BASE_DIR "${PROJECT_SOURCE_DIR}")
   _tessary_scan_resource_refs("${_abs}" _refs)
   set(_deps "${_abs}")
   foreach(_pair IN LISTS _refs)

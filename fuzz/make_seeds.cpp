@@ -1,11 +1,13 @@
 // Writes the seed corpora of the fuzz targets with the project's own writer:
-//   make_seeds <dir>   ->  <dir>/scene/*, <dir>/map/*  and  <dir>/tsy/*
+//   make_seeds <dir>   ->  <dir>/scene/*, <dir>/map/*, <dir>/tsy/*  and  <dir>/json/*
 // Scene seeds are whole scene files of small node graphs (shared targets,
 // null slots, cycles, post-load callbacks, a parameter block). Map seeds are the map's own chunk
 // streams in each of the four layer-data versions, laid out as
 // docs/file-format.md describes. Tsy seeds (a build that links the map's
 // objects) are scene files of layered maps as the map writes them, plus
-// files of older layer data and of an empty stack made by hand.
+// files of older layer data and of an empty stack made by hand. JSON seeds
+// are scenes of every map type, version 1 and version 2 with shared maps
+// (ids, references, a deep chain).
 
 #include <cstdint>
 #include <cstdio>
@@ -176,6 +178,46 @@ bool TsySeeds(const std::filesystem::path& dir) {
   return ok;
 }
 #endif
+Bytes Text(const std::string& text) { return Bytes(text.begin(), text.end()); }
+
+std::string JsonScene(int version, const std::string& root) {
+  return "{\"format\": \"tessary-scene\", \"version\": " + std::to_string(version) + ", \"root\": " + root + "}\n";
+}
+
+// A chain of layered maps, each using the next as its base map and as the
+// map and mask of its second layer, down to a checker.
+std::string JsonChain(int levels) {
+  std::string root = R"({"type": "checker", "id": "m0", "checks": 4})";
+  for (int i = 1; i <= levels; ++i) {
+    const std::string below = "{\"ref\": \"m" + std::to_string(i - 1) + "\"}";
+    root = R"({"type": "tessary", "id": "m)" + std::to_string(i) + R"(", "layers": [{"map": )" + root +
+           R"(}, {"map": )" + below + R"(, "mask": )" + below + R"(, "mode": "Multiply"}]})";
+  }
+  return JsonScene(2, root);
+}
+
+bool JsonSeeds(const std::filesystem::path& dir) {
+  bool ok = true;
+  ok &= Put(dir / "minimal.json", Text(JsonScene(1, R"({"type": "constant"})")));
+  ok &= Put(dir / "every_type.json", Text(JsonScene(1, R"({"type": "tessary", "name": "all", "layers": [
+  {"map": {"type": "bitmap", "file": "a.png", "tile": [2, 3], "offset": 0.5}, "mask": {"type": "checker",
+   "color1": [0.1, 0.2, 0.3], "color2": [1, 1, 1, 0.5], "checks": [3, 5]}, "mapOn": false, "color": [0.1, 0.7, 1e-8]},
+  {"map": {"type": "gradient", "kind": "radial", "center": 0.3, "color3": [0, 0, 1, 1]},
+   "mask": {"type": "noise", "kind": "turbulence", "size": 0.07, "octaves": 7, "seed": 4000000000},
+   "mode": "Hard Light", "opacity": "nan", "used": false, "maskOn": false},
+  {"map": {"type": "constant", "color": [0.3, "inf", "-inf", 1], "perturb": [0.5, -1, 0]}, "mode": -7}],
+ "output": {"on": true, "clamp": true, "mono": true, "alpha": -0.5, "bright": 37.7, "contrast": 250, "gamma": 2.2,
+            "hsv": [120, -0.5, 0.25], "rgb": [0.1, 0.2, 0.3]}})")));
+  ok &= Put(dir / "shared.json", Text(JsonScene(2, R"({"type": "tessary", "id": "top", "layers": [
+  {"map": {"type": "bitmap", "id": "stone", "file": "stone.png"}},
+  {"map": {"ref": "stone"}, "mask": {"type": "tessary", "id": "mix", "layers": [{"map": {"ref": "stone"}},
+   {"map": {"type": "noise", "id": "grain"}, "mask": {"ref": "grain"}}]}},
+  {"map": {"ref": "mix"}, "mask": {"ref": "grain"}, "mode": "Overlay"}]})")));
+  ok &= Put(dir / "chain.json", Text(JsonChain(20)));
+  ok &= Put(dir / "forward.json", Text(JsonScene(2, R"({"type": "tessary", "layers": [{"map": {"ref": "later"}},
+  {"map": {"type": "constant", "id": "later"}}]})")));
+  return ok;
+}
 
 }  // namespace
 
@@ -188,7 +230,8 @@ int main(int argc, char** argv) {
   std::error_code ec;
   std::filesystem::create_directories(root / "scene", ec);
   std::filesystem::create_directories(root / "map", ec);
-  std::filesystem::create_directories(root / "tsy", ec);
+  if (!ec) std::filesystem::create_directories(root / "tsy", ec);
+  if (!ec) std::filesystem::create_directories(root / "json", ec);
   if (ec) {
     std::fprintf(stderr, "make_seeds: cannot create %s: %s\n", root.string().c_str(),
                  ec.message().c_str());
@@ -237,5 +280,6 @@ int main(int argc, char** argv) {
 #ifdef TESSARY_MAP_LINKED
   ok &= TsySeeds(root / "tsy");
 #endif
+  ok &= JsonSeeds(root / "json");
   return ok ? 0 : 1;
 }

@@ -1,3 +1,6 @@
+// The host's custom controls: the objects behind the control windows, the
+// interface functions, the class registration and the colour picker.
+
 #include "host/custcont.h"
 
 #include <algorithm>
@@ -7,62 +10,55 @@
 #include <cstring>
 #include <string>
 
-#include "host/custcont_test_hooks.h"
+#include "host/custcont_impl.h"
 
 namespace tessary::host {
+
+namespace detail {
 
 namespace {
 
 int liveControls = 0;
 
-// Every control keeps its implementation at offset 0 of its window storage.
-// The window holds one reference and every Get another; the object goes when
-// the last is given back.
-class ControlBase {
- public:
-  explicit ControlBase(HWND hwnd) : hwnd_(hwnd) { ++liveControls; }
-  virtual ~ControlBase() { --liveControls; }
-  ControlBase(const ControlBase&) = delete;
-  ControlBase& operator=(const ControlBase&) = delete;
+}  // namespace
 
-  void AddRef() { ++refs_; }
-  void Release() {
-    if (--refs_ == 0) delete this;
+bool SameName(const char* a, const char* b) {
+  for (; *a && *b; ++a, ++b) {
+    const auto ca = static_cast<unsigned char>(*a);
+    const auto cb = static_cast<unsigned char>(*b);
+    const auto la = static_cast<unsigned char>(ca >= 'A' && ca <= 'Z' ? ca + 32 : ca);
+    const auto lb = static_cast<unsigned char>(cb >= 'A' && cb <= 'Z' ? cb + 32 : cb);
+    if (la != lb) return false;
   }
-  virtual void Detach() { hwnd_ = nullptr; }
-  HWND Hwnd() const { return hwnd_; }
-  int Id() const { return hwnd_ ? GetDlgCtrlID(hwnd_) : 0; }
-  void Notify(UINT msg, WPARAM wParam, LPARAM lParam) const {
-    if (hwnd_) SendMessageA(GetParent(hwnd_), msg, wParam, lParam);
-  }
+  return *a == *b;
+}
 
- protected:
-  HWND hwnd_;
+namespace {
 
- private:
-  int refs_ = 1;
+struct ClassEntry {
+  Kind kind;
+  const char* name;
+  WNDPROC proc;
 };
+constexpr ClassEntry kClasses[] = {{Kind::Edit, "CustEdit", EditWndProc},
+                                   {Kind::Spinner, "SpinnerControl", SpinnerWndProc},
+                                   {Kind::Button, "CustButton", ButtonWndProc},
+                                   {Kind::Swatch, "ColorSwatch", SwatchWndProc},
+                                   {Kind::Image, "CustImage", ImageWndProc}};
 
 bool IsOurClass(HWND hwnd) {
   char cls[32];
   if (GetClassNameA(hwnd, cls, sizeof cls) == 0) return false;
-  for (const char* name : {"CUSTEDIT", "SPINNERCONTROL", "CUSTBUTTON", "COLORSWATCH", "CUSTIMAGE"})
-    if (std::strcmp(cls, name) == 0) return true;
-  return false;
-}
-
-// The control object of one of our windows; null for any other window.
-ControlBase* Impl(HWND hwnd) {
-  if (!IsOurClass(hwnd)) return nullptr;
-  return reinterpret_cast<ControlBase*>(GetWindowLongPtrA(hwnd, 0));
+  return std::any_of(std::begin(kClasses), std::end(kClasses),
+                     [&cls](const ClassEntry& e) { return SameName(cls, e.name); });
 }
 
 std::string WindowText(HWND hwnd) {
   if (!hwnd) return {};
   int n = GetWindowTextLengthA(hwnd);
   std::string s(static_cast<std::size_t>(n) + 1u, '\0');
-  GetWindowTextA(hwnd, s.data(), n + 1);
-  s.resize(static_cast<std::size_t>(n));
+  n = GetWindowTextA(hwnd, s.data(), n + 1);
+  s.resize(static_cast<std::size_t>(std::max(n, 0)));
   return s;
 }
 
@@ -93,118 +89,127 @@ BYTE ChannelByte(float c) {
   return static_cast<BYTE>(t);
 }
 
-class SpinnerImpl;
+void EnableAndRedraw(ControlBase& c, BOOL onOff) {
+  if (c.Hwnd()) EnableWindow(c.Hwnd(), onOff);
+}
 
-class EditImpl final : public ControlBase, public ICustEdit {
- public:
-  using ControlBase::ControlBase;
-  HWND GetHwnd() override { return hwnd_; }
-  void Enable(BOOL onOff) override {
-    if (hwnd_) EnableWindow(hwnd_, onOff);
-  }
-  void Disable() override { Enable(FALSE); }
-  BOOL IsEnabled() override { return hwnd_ ? IsWindowEnabled(hwnd_) : FALSE; }
-  void GetText(char* buffer, int size) override { CopyOut(WindowText(hwnd_), buffer, size); }
-  void SetText(const char* text) override {
-    if (hwnd_) SetWindowTextA(hwnd_, text);
-  }
-  void SetText(int value) override { SetText(std::to_string(value).c_str()); }
-  void SetText(float value, int precision) override { SetText(FormatFloat(value, precision).c_str()); }
-  int GetInt(BOOL* valid) override {
-    std::string s = WindowText(hwnd_);
-    char* end = nullptr;
-    long v = std::strtol(s.c_str(), &end, 10);
-    if (valid) *valid = (!s.empty() && end && *end == '\0') ? TRUE : FALSE;
-    return static_cast<int>(std::clamp(v, static_cast<long>(INT32_MIN), static_cast<long>(INT32_MAX)));
-  }
-  float GetFloat(BOOL* valid) override {
-    std::string s = WindowText(hwnd_);
-    char* end = nullptr;
-    float v = std::strtof(s.c_str(), &end);
-    bool ok = !s.empty() && end && *end == '\0' && std::isfinite(v);
-    if (valid) *valid = ok ? TRUE : FALSE;
-    return std::isfinite(v) ? v : 0.0f;
-  }
-  void Detach() override;
-  void OnEnter();
-
-  SpinnerImpl* spinner = nullptr;  // the spinner linked to this edit
+// The standard picker: the system's colour dialog where there is one.
+#ifdef _WIN32
+// Reports each colour the user tries: the dialog keeps it in its red, green
+// and blue fields (706, 707, 708), which change as the user picks.
+struct PickerHookData {
+  const std::function<void(COLORREF)>* interim;
+  COLORREF last;
 };
 
-class SpinnerImpl final : public ControlBase, public ISpinnerControl {
- public:
-  using ControlBase::ControlBase;
-  HWND GetHwnd() override { return hwnd_; }
-  void Enable(BOOL onOff) override {
-    if (hwnd_) EnableWindow(hwnd_, onOff);
-    if (edit_ && edit_->Hwnd()) EnableWindow(edit_->Hwnd(), onOff);
+UINT_PTR CALLBACK PickerHook(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == WM_INITDIALOG) {
+    const auto* cc = reinterpret_cast<const CHOOSECOLORA*>(lParam);
+    SetWindowLongPtrA(dlg, GWLP_USERDATA, static_cast<LONG_PTR>(cc->lCustData));
+    return FALSE;
   }
-  void Disable() override { Enable(FALSE); }
-  BOOL IsEnabled() override { return hwnd_ ? IsWindowEnabled(hwnd_) : FALSE; }
-  float GetFVal() override { return value_; }
-  int GetIVal() override { return static_cast<int>(std::lround(static_cast<double>(value_))); }
-  void SetLimits(float min, float max, BOOL limitCurValue) override {
-    min_ = std::isfinite(min) ? min : 0.0f;
-    max_ = std::isfinite(max) ? max : 0.0f;
-    if (limitCurValue) Store(value_);
-  }
-  void SetLimits(int min, int max, BOOL limitCurValue) override {
-    SetLimits(static_cast<float>(min), static_cast<float>(max), limitCurValue);
-  }
-  void SetValue(float value, int notify) override {
-    Store(value);
-    if (notify) Notify(CC_SPINNER_CHANGE, MAKEWPARAM(static_cast<WORD>(Id()), FALSE), Self());
-  }
-  void SetValue(int value, int notify) override { SetValue(static_cast<float>(value), notify); }
-  void SetScale(float scale) override { scale_ = std::isfinite(scale) && scale > 0.0f ? scale : 0.1f; }
-  float GetScale() override { return scale_; }
-  void SetResetValue(float value) override { reset_ = value; }
-  void SetResetValue(int value) override { reset_ = static_cast<float>(value); }
-  void SetAutoScale(BOOL on) override { autoScale_ = on != FALSE; }
-  void LinkToEdit(HWND edit, int type) override;
-  void Detach() override;
-
-  LPARAM Self() { return reinterpret_cast<LPARAM>(static_cast<ISpinnerControl*>(this)); }
-  void UnlinkEdit() { edit_ = nullptr; }
-  void TakeEditText();
-  float Step() const {
-    float step = scale_;
-    if (autoScale_) step = std::max(step, std::fabs(value_) * 0.01f);
-    return isInt_ ? std::max(1.0f, std::round(step)) : step;
-  }
-  float ResetValue() const { return reset_; }
-  float Value() const { return value_; }
-
-  float dragStart = 0.0f;
-  bool dragging = false;
-
- private:
-  void Store(float v) {
-    if (!std::isfinite(v)) v = value_;
-    if (isInt_) v = std::round(v);
-    if (v > max_) v = max_;
-    if (v < min_) v = min_;
-    value_ = v;
-    Show();
-  }
-  void Show() {
-    if (!edit_) return;
-    if (isInt_) {
-      edit_->SetText(GetIVal());
-    } else {
-      edit_->SetText(value_, 3);
+  auto* data = reinterpret_cast<PickerHookData*>(GetWindowLongPtrA(dlg, GWLP_USERDATA));
+  if (msg == WM_COMMAND && HIWORD(wParam) == EN_CHANGE && data && LOWORD(wParam) >= 706 && LOWORD(wParam) <= 708) {
+    BOOL ok[3] = {};
+    const UINT r = GetDlgItemInt(dlg, 706, &ok[0], FALSE);
+    const UINT g = GetDlgItemInt(dlg, 707, &ok[1], FALSE);
+    const UINT b = GetDlgItemInt(dlg, 708, &ok[2], FALSE);
+    if (ok[0] && ok[1] && ok[2] && r < 256 && g < 256 && b < 256) {
+      const COLORREF c = RGB(r, g, b);
+      if (c != data->last) {
+        data->last = c;
+        (*data->interim)(c);
+      }
     }
   }
+  return FALSE;
+}
 
-  float value_ = 0.0f;
-  float min_ = -1e30f;
-  float max_ = 1e30f;
-  float scale_ = 0.1f;
-  float reset_ = 0.0f;
-  bool autoScale_ = false;
-  bool isInt_ = false;
-  EditImpl* edit_ = nullptr;
-};
+bool SystemColorPicker(HWND owner, COLORREF& color, const std::function<void(COLORREF)>& interim) {
+  static COLORREF custom[16] = {};
+  PickerHookData data{&interim, color};
+  CHOOSECOLORA cc{};
+  cc.lStructSize = sizeof cc;
+  cc.hwndOwner = owner;
+  cc.rgbResult = color;
+  cc.lpCustColors = custom;
+  cc.Flags = CC_RGBINIT | CC_FULLOPEN | CC_ENABLEHOOK;
+  cc.lCustData = reinterpret_cast<LPARAM>(&data);
+  cc.lpfnHook = PickerHook;
+  if (!ChooseColorA(&cc)) return false;
+  color = cc.rgbResult & 0xFFFFFFu;
+  return true;
+}
+#else
+bool SystemColorPicker(HWND, COLORREF&, const std::function<void(COLORREF)>&) { return false; }
+#endif
+
+ColorPicker& Picker() {
+  static ColorPicker picker;
+  return picker;
+}
+
+}  // namespace
+
+ControlBase::ControlBase(HWND hwnd) : hwnd_(hwnd) { ++liveControls; }
+ControlBase::~ControlBase() { --liveControls; }
+int LiveControls() { return liveControls; }
+
+ControlBase* Impl(HWND hwnd) {
+  if (!IsOurClass(hwnd)) return nullptr;
+  return reinterpret_cast<ControlBase*>(GetWindowLongPtrA(hwnd, 0));
+}
+
+ControlBase* Make(Kind kind, HWND hwnd) {
+  switch (kind) {
+    case Kind::Edit: return new EditImpl(hwnd);
+    case Kind::Spinner: return new SpinnerImpl(hwnd);
+    case Kind::Button: return new ButtonImpl(hwnd);
+    case Kind::Swatch: return new SwatchImpl(hwnd);
+    case Kind::Image: return new ImageImpl(hwnd);
+  }
+  return nullptr;
+}
+
+bool Reachable(HWND hwnd) {
+  if (!IsWindowVisible(hwnd)) return false;
+  for (HWND h = hwnd; h; h = (GetWindowLongPtrA(h, GWL_STYLE) & WS_CHILD) ? GetParent(h) : nullptr)
+    if (!IsWindowEnabled(h)) return false;
+  return true;
+}
+
+const ColorPicker& CurrentColorPicker() {
+  static const ColorPicker standard = SystemColorPicker;
+  return Picker() ? Picker() : standard;
+}
+
+// --- Edit ---
+
+void EditImpl::Enable(BOOL onOff) { EnableAndRedraw(*this, onOff); }
+std::string EditImpl::Text() const { return WindowText(hwnd_); }
+void EditImpl::GetText(char* buffer, int size) { CopyOut(Text(), buffer, size); }
+void EditImpl::SetText(const char* text) {
+  if (hwnd_) SetWindowTextA(hwnd_, text);
+}
+void EditImpl::SetText(int value) { SetText(std::to_string(value).c_str()); }
+void EditImpl::SetText(float value, int precision) { SetText(FormatFloat(value, precision).c_str()); }
+
+int EditImpl::GetInt(BOOL* valid) {
+  std::string s = Text();
+  char* end = nullptr;
+  long long v = std::strtoll(s.c_str(), &end, 10);
+  if (valid) *valid = (!s.empty() && end && *end == '\0') ? TRUE : FALSE;
+  return static_cast<int>(std::clamp(v, static_cast<long long>(INT32_MIN), static_cast<long long>(INT32_MAX)));
+}
+
+float EditImpl::GetFloat(BOOL* valid) {
+  std::string s = Text();
+  char* end = nullptr;
+  float v = std::strtof(s.c_str(), &end);
+  bool ok = !s.empty() && end && *end == '\0' && std::isfinite(v);
+  if (valid) *valid = ok ? TRUE : FALSE;
+  return std::isfinite(v) ? v : 0.0f;
+}
 
 void EditImpl::Detach() {
   if (spinner) spinner->UnlinkEdit();
@@ -212,19 +217,66 @@ void EditImpl::Detach() {
   ControlBase::Detach();
 }
 
-void EditImpl::OnEnter() {
+void EditImpl::Commit() {
   if (!hwnd_ || !IsWindowEnabled(hwnd_)) return;
   HWND self = hwnd_;
+  dirty = false;
   if (spinner) spinner->TakeEditText();
   if (IsWindow(self)) SendMessageA(GetParent(self), WM_CUSTEDIT_ENTER, static_cast<WPARAM>(GetDlgCtrlID(self)),
                                    reinterpret_cast<LPARAM>(self));
+}
+
+// --- Spinner ---
+
+void SpinnerImpl::Enable(BOOL onOff) {
+  EnableAndRedraw(*this, onOff);
+  if (edit_ && edit_->Hwnd()) EnableWindow(edit_->Hwnd(), onOff);
+}
+
+int SpinnerImpl::GetIVal() { return static_cast<int>(std::lround(static_cast<double>(value_))); }
+
+void SpinnerImpl::SetLimits(float min, float max, BOOL limitCurValue) {
+  min_ = std::isfinite(min) ? min : 0.0f;
+  max_ = std::isfinite(max) ? max : 0.0f;
+  if (limitCurValue) Store(value_);
+}
+
+void SpinnerImpl::SetValue(float value, int notify) {
+  Store(value);
+  if (notify) Notify(CC_SPINNER_CHANGE, MAKEWPARAM(static_cast<WORD>(Id()), FALSE), Self());
+}
+
+void SpinnerImpl::SetScale(float scale) { scale_ = std::isfinite(scale) && scale > 0.0f ? scale : 0.1f; }
+
+float SpinnerImpl::Step() const {
+  float step = scale_;
+  if (autoScale_) step = std::max(step, std::fabs(value_) * 0.01f);
+  return isInt_ ? std::max(1.0f, std::round(step)) : step;
+}
+
+void SpinnerImpl::Store(float v) {
+  if (!std::isfinite(v)) v = value_;
+  if (isInt_) v = std::round(v);
+  if (v > max_) v = max_;
+  if (v < min_) v = min_;
+  value_ = v;
+  Show();
+}
+
+void SpinnerImpl::Show() {
+  if (!edit_) return;
+  if (isInt_) {
+    edit_->SetText(GetIVal());
+  } else {
+    edit_->SetText(value_, 3);
+  }
 }
 
 void SpinnerImpl::LinkToEdit(HWND edit, int type) {
   if (edit_) edit_->spinner = nullptr;
   edit_ = nullptr;
   isInt_ = type == EDITTYPE_INT;
-  auto* e = dynamic_cast<EditImpl*>(Impl(edit));
+  auto* e = ImplAs<EditImpl>(edit);
   if (!e) return;
   if (e->spinner) e->spinner->UnlinkEdit();
   e->spinner = this;
@@ -246,154 +298,94 @@ void SpinnerImpl::Detach() {
   ControlBase::Detach();
 }
 
-class ButtonImpl final : public ControlBase, public ICustButton {
- public:
-  using ControlBase::ControlBase;
-  HWND GetHwnd() override { return hwnd_; }
-  void Enable(BOOL onOff) override {
-    if (hwnd_) EnableWindow(hwnd_, onOff);
-  }
-  void Disable() override { Enable(FALSE); }
-  BOOL IsEnabled() override { return hwnd_ ? IsWindowEnabled(hwnd_) : FALSE; }
-  void SetText(const char* text) override {
-    if (hwnd_) SetWindowTextA(hwnd_, text);
-  }
-  void GetText(char* buffer, int size) override { CopyOut(WindowText(hwnd_), buffer, size); }
-  void SetDADMgr(DADMgr* manager) override { manager_ = manager; }
-  DADMgr* GetDADMgr() override { return manager_; }
+// --- Button ---
 
-  bool pressed = false;
-
- private:
-  DADMgr* manager_ = nullptr;
-};
-
-class SwatchImpl final : public ControlBase, public IColorSwatch {
- public:
-  using ControlBase::ControlBase;
-  HWND GetHwnd() override { return hwnd_; }
-  void Enable(BOOL onOff) override {
-    if (hwnd_) EnableWindow(hwnd_, onOff);
-  }
-  void Disable() override { Enable(FALSE); }
-  BOOL IsEnabled() override { return hwnd_ ? IsWindowEnabled(hwnd_) : FALSE; }
-  COLORREF SetColor(COLORREF color, int notify) override {
-    COLORREF old = color_;
-    color_ = color & 0xFFFFFFu;
-    if (notify) Changed(true);
-    return old;
-  }
-  COLORREF SetColor(const Color& c, int notify) override {
-    return SetColor(RGB(ChannelByte(c.r), ChannelByte(c.g), ChannelByte(c.b)), notify);
-  }
-  COLORREF GetColor() override { return color_; }
-  Color GetColorValue() override {
-    return Color(static_cast<float>(GetRValue(color_)) / 255.0f, static_cast<float>(GetGValue(color_)) / 255.0f,
-                 static_cast<float>(GetBValue(color_)) / 255.0f);
-  }
-  void Changed(bool final) {
-    Notify(CC_COLOR_CHANGE, MAKEWPARAM(static_cast<WORD>(Id()), final ? 1 : 0),
-           reinterpret_cast<LPARAM>(static_cast<IColorSwatch*>(this)));
-  }
-
- private:
-  COLORREF color_ = 0;
-};
-
-class ImageImpl final : public ControlBase, public ICustImage {
- public:
-  using ControlBase::ControlBase;
-  HWND GetHwnd() override { return hwnd_; }
-  void Enable(BOOL onOff) override {
-    if (hwnd_) EnableWindow(hwnd_, onOff);
-  }
-  void Disable() override { Enable(FALSE); }
-  BOOL IsEnabled() override { return hwnd_ ? IsWindowEnabled(hwnd_) : FALSE; }
-  void SetImage(HIMAGELIST list, int index, int width, int height) override {
-    list_ = list;
-    index_ = index;
-    width_ = width;
-    height_ = height;
-    if (hwnd_) InvalidateRect(hwnd_, nullptr, FALSE);
-  }
-  HIMAGELIST list_ = nullptr;
-  int index_ = -1;
-  int width_ = 0;
-  int height_ = 0;
-};
-
-enum class Kind { Edit, Spinner, Button, Swatch, Image };
-
-ControlBase* Make(Kind kind, HWND hwnd) {
-  switch (kind) {
-    case Kind::Edit: return new EditImpl(hwnd);
-    case Kind::Spinner: return new SpinnerImpl(hwnd);
-    case Kind::Button: return new ButtonImpl(hwnd);
-    case Kind::Swatch: return new SwatchImpl(hwnd);
-    case Kind::Image: return new ImageImpl(hwnd);
-  }
-  return nullptr;
+void ButtonImpl::Enable(BOOL onOff) { EnableAndRedraw(*this, onOff); }
+void ButtonImpl::SetText(const char* text) {
+  if (hwnd_) SetWindowTextA(hwnd_, text);
+}
+void ButtonImpl::GetText(char* buffer, int size) { CopyOut(WindowText(hwnd_), buffer, size); }
+void ButtonImpl::SetCheck(BOOL checked) {
+  checked_ = checked != FALSE;
+  Redraw();
 }
 
-template <Kind K>
-LRESULT ControlProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-  switch (msg) {
-    case WM_CREATE:
-      SetWindowLongPtrA(hwnd, 0, reinterpret_cast<LONG_PTR>(Make(K, hwnd)));
-      return 0;
-    case WM_NCDESTROY:
-      if (ControlBase* c = Impl(hwnd)) {
-        SetWindowLongPtrA(hwnd, 0, 0);
-        c->Detach();
-        c->Release();
-      }
-      return 0;
-    default:
-      break;
-  }
-  if constexpr (K == Kind::Edit) {
-    if (msg == WM_CHAR && wParam == static_cast<WPARAM>(VK_RETURN)) {
-      if (auto* e = dynamic_cast<EditImpl*>(Impl(hwnd))) e->OnEnter();
-      return 0;
+void ButtonImpl::Click() {
+  if (!hwnd_ || !IsWindowEnabled(hwnd_)) return;
+  if (checkType_) SetCheck(!checked_);
+  Notify(WM_COMMAND, MAKEWPARAM(static_cast<WORD>(Id()), BN_CLICKED), reinterpret_cast<LPARAM>(hwnd_));
+}
+
+// --- Swatch ---
+
+void SwatchImpl::Enable(BOOL onOff) { EnableAndRedraw(*this, onOff); }
+
+COLORREF SwatchImpl::SetColor(COLORREF color, int notify) {
+  COLORREF old = color_;
+  color_ = color & 0xFFFFFFu;
+  if (color_ != old) Redraw();
+  if (notify) Changed(true);
+  return old;
+}
+
+COLORREF SwatchImpl::SetColor(const Color& c, int notify) {
+  return SetColor(RGB(ChannelByte(c.r), ChannelByte(c.g), ChannelByte(c.b)), notify);
+}
+
+Color SwatchImpl::GetColorValue() {
+  return Color(static_cast<float>(GetRValue(color_)) / 255.0f, static_cast<float>(GetGValue(color_)) / 255.0f,
+               static_cast<float>(GetBValue(color_)) / 255.0f);
+}
+
+void SwatchImpl::Changed(bool final) {
+  Notify(CC_COLOR_CHANGE, MAKEWPARAM(static_cast<WORD>(Id()), final ? 1 : 0),
+         reinterpret_cast<LPARAM>(static_cast<IColorSwatch*>(this)));
+}
+
+void SwatchImpl::Pick() {
+  if (!hwnd_ || !IsWindowEnabled(hwnd_)) return;
+  HWND self = hwnd_;
+  const COLORREF initial = color_;
+  bool tried = false;
+  // The object outlives a window destroyed while the picker is open.
+  AddRef();
+  COLORREF chosen = initial;
+  const bool ok = CurrentColorPicker()(GetParent(self), chosen, [this, &tried](COLORREF c) {
+    if (!hwnd_) return;
+    tried = true;
+    SetColor(c, FALSE);
+    Changed(false);
+  });
+  if (hwnd_) {
+    if (ok) {
+      SetColor(chosen, FALSE);
+      Changed(true);
+    } else if (tried) {
+      // Cancelled after trying colours: the parent gets the first one back.
+      SetColor(initial, FALSE);
+      Changed(false);
     }
   }
-  if constexpr (K == Kind::Button) {
-    auto* b = dynamic_cast<ButtonImpl*>(Impl(hwnd));
-    if (b && msg == WM_LBUTTONDOWN) {
-      b->pressed = IsWindowEnabled(hwnd) != FALSE;
-      return 0;
-    }
-    if (b && msg == WM_LBUTTONUP) {
-      bool click = b->pressed && IsWindowEnabled(hwnd);
-      b->pressed = false;
-      if (click)
-        SendMessageA(GetParent(hwnd), WM_COMMAND, MAKEWPARAM(static_cast<WORD>(GetDlgCtrlID(hwnd)), BN_CLICKED),
-                     reinterpret_cast<LPARAM>(hwnd));
-      return 0;
-    }
-  }
-  return DefWindowProcA(hwnd, msg, wParam, lParam);
+  Release();
 }
 
-const char* ClassName(Kind k) {
-  switch (k) {
-    case Kind::Edit: return "CustEdit";
-    case Kind::Spinner: return "SpinnerControl";
-    case Kind::Button: return "CustButton";
-    case Kind::Swatch: return "ColorSwatch";
-    case Kind::Image: return "CustImage";
-  }
-  return "";
+// --- Image ---
+
+void ImageImpl::Enable(BOOL onOff) { EnableAndRedraw(*this, onOff); }
+
+void ImageImpl::SetImage(HIMAGELIST l, int i, int w, int h) {
+  list = l;
+  index = i;
+  width = w;
+  height = h;
+  Redraw();
 }
 
-template <Kind K>
-void Register() {
-  WNDCLASSA wc{};
-  wc.lpfnWndProc = ControlProc<K>;
-  wc.cbWndExtra = static_cast<int>(sizeof(LONG_PTR));
-  wc.lpszClassName = ClassName(K);
-  RegisterClassA(&wc);  // fails harmlessly when already registered
-}
+}  // namespace detail
+
+using namespace detail;
+
+namespace {
 
 template <typename T>
 T* Get(HWND hwnd) {
@@ -409,6 +401,14 @@ void Release(T* iface) {
   if (auto* base = dynamic_cast<ControlBase*>(iface)) base->Release();
 }
 
+// The module of the host runtime: the classes belong to it.
+HINSTANCE RuntimeModule() {
+  HMODULE module = nullptr;
+  GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                     reinterpret_cast<LPCSTR>(&RegisterCustomControls), &module);
+  return module;
+}
+
 struct AutoRegister {
   AutoRegister() { RegisterCustomControls(); }
 } autoRegister;
@@ -416,11 +416,24 @@ struct AutoRegister {
 }  // namespace
 
 void RegisterCustomControls() {
-  Register<Kind::Edit>();
-  Register<Kind::Spinner>();
-  Register<Kind::Button>();
-  Register<Kind::Swatch>();
-  Register<Kind::Image>();
+  const HINSTANCE module = RuntimeModule();
+  for (const ClassEntry& e : kClasses) {
+    WNDCLASSA wc{};
+    // Global: the dialog templates of every module (the plug-ins) name them.
+    wc.style = CS_GLOBALCLASS | CS_HREDRAW | CS_VREDRAW;
+    wc.lpfnWndProc = e.proc;
+    wc.cbWndExtra = static_cast<int>(sizeof(LONG_PTR));
+    wc.hInstance = module;
+    wc.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));  // the arrow
+    wc.lpszClassName = e.name;
+    RegisterClassA(&wc);  // fails harmlessly when already registered
+  }
+}
+
+ColorPicker SetColorPicker(ColorPicker picker) {
+  ColorPicker old = std::move(Picker());
+  Picker() = std::move(picker);
+  return old;
 }
 
 ICustEdit* GetICustEdit(HWND hwnd) { return Get<EditImpl>(hwnd); }
@@ -468,82 +481,5 @@ void CenterWindow(HWND hwnd, HWND parent) {
   int y = p.top + ((p.bottom - p.top) - h) / 2;
   MoveWindow(hwnd, x, y, w, h, FALSE);
 }
-
-namespace test {
-
-bool TypeInEdit(HWND edit, const char* text, bool pressEnter) {
-  if (!dynamic_cast<EditImpl*>(Impl(edit))) return false;
-  if (!IsWindowVisible(edit) || !IsWindowEnabled(edit)) return false;
-  SetWindowTextA(edit, text);
-  if (pressEnter) SendMessageA(edit, WM_CHAR, static_cast<WPARAM>(VK_RETURN), 0);
-  return true;
-}
-
-namespace {
-SpinnerImpl* UsableSpinner(HWND spinner) {
-  auto* s = dynamic_cast<SpinnerImpl*>(Impl(spinner));
-  if (!s || !IsWindowVisible(spinner) || !IsWindowEnabled(spinner)) return nullptr;
-  return s;
-}
-}  // namespace
-
-bool DragSpinner(HWND spinner, int steps) {
-  SpinnerImpl* s = UsableSpinner(spinner);
-  if (!s) return false;
-  WORD id = static_cast<WORD>(GetDlgCtrlID(spinner));
-  if (!s->dragging) {
-    s->dragging = true;
-    s->dragStart = s->Value();
-    s->Notify(CC_SPINNER_BUTTONDOWN, MAKEWPARAM(id, 0), s->Self());
-  }
-  int dir = steps < 0 ? -1 : 1;
-  for (int i = 0; i != steps; i += dir) {
-    if (!IsWindow(spinner)) return true;
-    s->SetValue(s->Value() + static_cast<float>(dir) * s->Step(), FALSE);
-    s->Notify(CC_SPINNER_CHANGE, MAKEWPARAM(id, TRUE), s->Self());
-  }
-  return true;
-}
-
-bool ReleaseSpinner(HWND spinner, bool cancel) {
-  auto* s = dynamic_cast<SpinnerImpl*>(Impl(spinner));
-  if (!s || !s->dragging) return false;
-  s->dragging = false;
-  if (cancel) s->SetValue(s->dragStart, FALSE);
-  s->Notify(CC_SPINNER_BUTTONUP, MAKEWPARAM(static_cast<WORD>(GetDlgCtrlID(spinner)), cancel ? FALSE : TRUE), s->Self());
-  return true;
-}
-
-bool ResetSpinner(HWND spinner) {
-  SpinnerImpl* s = UsableSpinner(spinner);
-  if (!s) return false;
-  WORD id = static_cast<WORD>(GetDlgCtrlID(spinner));
-  s->SetValue(s->ResetValue(), FALSE);
-  s->Notify(CC_SPINNER_CHANGE, MAKEWPARAM(id, FALSE), s->Self());
-  s->Notify(CC_SPINNER_BUTTONUP, MAKEWPARAM(id, TRUE), s->Self());
-  return true;
-}
-
-bool PickColor(HWND swatch, COLORREF color, bool final) {
-  auto* s = dynamic_cast<SwatchImpl*>(Impl(swatch));
-  if (!s || !IsWindowVisible(swatch) || !IsWindowEnabled(swatch)) return false;
-  s->SetColor(color, FALSE);
-  s->Changed(final);
-  return true;
-}
-
-bool CustImageState(HWND image, HIMAGELIST* list, int* index, int* width, int* height) {
-  auto* i = dynamic_cast<ImageImpl*>(Impl(image));
-  if (!i) return false;
-  if (list) *list = i->list_;
-  if (index) *index = i->index_;
-  if (width) *width = i->width_;
-  if (height) *height = i->height_;
-  return true;
-}
-
-int LiveControlObjects() { return liveControls; }
-
-}  // namespace test
 
 }  // namespace tessary::host

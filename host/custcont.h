@@ -4,12 +4,29 @@
 // control's window (GetICustEdit, GetISpinner, ...) and given back with the
 // matching Release function. The controls are window classes ("CustEdit",
 // "SpinnerControl", "CustButton", "ColorSwatch", "CustImage") that dialog
-// templates name; they are registered when the host runtime is loaded.
+// templates of any module name: the host runtime registers them as global
+// classes of its own module when it is loaded.
+//
+// What a person does with them:
+// - CustEdit: click or Tab into it (its text is selected), type, Backspace,
+//   Delete, arrows, Home, End. Return, or leaving the field after typing,
+//   commits: a linked spinner takes the value, then the parent gets
+//   WM_CUSTEDIT_ENTER. In a dialog with a default push button, Return is the
+//   dialog's (it presses that button); the dialog reads the field itself.
+// - SpinnerControl: two arrows. A click on an arrow steps the value once; a
+//   press and vertical drag steps it by every kSpinnerPixelsPerStep pixels
+//   (up increases); a right click during a drag cancels it, otherwise
+//   restores the reset value.
+// - CustButton: a push button, or a check button that stays in when pressed;
+//   a click (mouse or Space) sends BN_CLICKED.
+// - ColorSwatch: shows its colour; a click opens the host's colour picker.
+// - CustImage: shows one image of an image list.
 //
 // An interface stays safe to use after its control's window is destroyed:
 // it then does nothing and reports zero values, until it is released.
 
 #include <cstdint>
+#include <functional>
 
 #include "host/color.h"
 #include "platform/win32.h"
@@ -31,6 +48,9 @@ inline constexpr UINT CC_SPINNER_BUTTONUP = WM_USER + 602;    // 1626
 inline constexpr UINT CC_COLOR_CHANGE = WM_USER + 603;        // 1627
 // Enter pressed in a custom edit: wParam = the edit's ID, lParam = its window.
 inline constexpr UINT WM_CUSTEDIT_ENTER = WM_USER + 685;      // 1709
+
+// Vertical mouse travel per step of a spinner drag.
+inline constexpr int kSpinnerPixelsPerStep = 2;
 
 // How a spinner shows its value in a linked edit.
 inline constexpr int EDITTYPE_INT = 0;
@@ -106,10 +126,18 @@ class ISpinnerControl : public ICustomControl {
   virtual void LinkToEdit(HWND edit, int type) = 0;
 };
 
+// Kinds of custom button: a push button springs back, a check button stays
+// in (checked) until pressed again.
+inline constexpr int CBT_PUSH = 0;
+inline constexpr int CBT_CHECK = 1;
+
 class ICustButton : public ICustomControl {
  public:
   virtual void SetText(const char* text) = 0;
   virtual void GetText(char* buffer, int size) = 0;
+  virtual void SetType(int type) = 0;
+  virtual void SetCheck(BOOL checked) = 0;
+  virtual BOOL IsChecked() = 0;
   virtual void SetDADMgr(DADMgr* manager) = 0;
   virtual DADMgr* GetDADMgr() = 0;
 };
@@ -155,5 +183,14 @@ void CenterWindow(HWND hwnd, HWND parent);
 // Registers the control classes; idempotent. Runs when the host runtime is
 // loaded.
 void RegisterCustomControls();
+
+// The host's colour picker, opened by a click on a colour swatch. It starts
+// from `color`, reports colours the user tries on the way through `interim`,
+// and returns true with the chosen colour in `color`, or false when the user
+// cancels. The standard picker is the system's colour dialog on Windows;
+// headless there is none (every pick is cancelled) until one is set.
+using ColorPicker = std::function<bool(HWND owner, COLORREF& color, const std::function<void(COLORREF)>& interim)>;
+// Sets the picker (null: the standard one) and returns the previous one.
+ColorPicker SetColorPicker(ColorPicker picker);
 
 }  // namespace tessary::host

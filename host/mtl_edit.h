@@ -11,13 +11,9 @@ class ReferenceTarget;
 class Texmap;
 class Mtl;
 
-// Dialog procedure of a rollup page: (window, message, wParam, lParam); the
-// system's DLGPROC on Windows.
-#ifdef _WIN32
+// Dialog procedure of a rollup page: (window, message, wParam, lParam), the
+// system's DLGPROC (a CALLBACK function).
 using RollupDlgProc = DLGPROC;
-#else
-using RollupDlgProc = INT_PTR (*)(HWND, UINT, WPARAM, LPARAM);
-#endif
 
 // The rollup category used when the caller names none.
 inline constexpr int ROLLUP_CAT_STANDARD = 4000;

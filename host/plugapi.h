@@ -26,7 +26,7 @@ using LibDescriptionFn = const char* (*)();
 using LibNumberClassesFn = int (*)();
 using LibClassDescFn = ClassDesc* (*)(int);
 using LibVersionFn = unsigned long (*)();
-using DllMainFn = BOOL (*)(HINSTANCE, DWORD, LPVOID);
+using DllMainFn = BOOL(WINAPI*)(HINSTANCE, DWORD, LPVOID);
 }
 
 // The host application's ID. Programs and tests may set it.

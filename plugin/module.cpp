@@ -23,9 +23,10 @@ const char* GetString(int id) {
 
 }  // namespace tessary
 
-// Called by the host's loader with the module handle, for every reason code:
-// the handle is stored each time, the controls are initialised once.
-extern "C" QUILBO_EXPORT BOOL DllMain(HINSTANCE hinstDLL, DWORD /*fdwReason*/, LPVOID /*lpvReserved*/) {
+// Called with the module handle for every reason code (by the system's loader
+// on Windows, by the host's loader elsewhere): the handle is stored each time,
+// the controls are initialised once.
+extern "C" QUILBO_ENTRY_EXPORT BOOL WINAPI DllMain(HINSTANCE hinstDLL, DWORD /*fdwReason*/, LPVOID /*lpvReserved*/) {
   tessary::hInstance = hinstDLL;
   if (!tessary::controlsInit) {
     tessary::controlsInit = true;

@@ -55,13 +55,16 @@ for target in "${targets[@]}"; do
     scene_fuzz) seed_dir="$seeds/scene" ;;
     map_load_fuzz) seed_dir="$seeds/map" ;;
     tsy_fuzz) seed_dir="$seeds/tsy" ;;
+    scene_json_fuzz) seed_dir="$seeds/json" ;;
   esac
+  extra=()
+  if [ -f "fuzz/$target.dict" ]; then extra+=(-dict="fuzz/$target.dict"); fi
   # New inputs go to the target's working corpus; the seeds stay as written.
   corpus="$build/corpus/$target"
   mkdir -p "$corpus"
   echo "== $target: ${seconds}s"
   if ! "$exe" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -malloc_limit_mb=1024 \
-      -max_len=65536 -print_final_stats=1 \
+      -max_len=65536 -print_final_stats=1 "${extra[@]}" \
       -artifact_prefix="$build/artifacts/$target-" "$corpus" "$seed_dir"; then
     echo "== $target: FAILED (input kept in $build/artifacts/)" >&2
     status=1

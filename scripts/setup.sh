@@ -10,7 +10,16 @@ packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   libopenimageio-dev openimageio-tools libtbb-dev
   nlohmann-json3-dev libcli11-dev fonts-dejavu-core libmpfr-dev
+  # The Windows builds (mingw-w64, posix threads) and Wine to run their tests
+  g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
+  wine wine64 wine32:i386 fonts-wine xvfb imagemagick
 )
+
+# Wine's 32-bit half comes from the i386 architecture.
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  echo "setup: adding the i386 architecture"
+  if [ "$(id -u)" -ne 0 ]; then sudo dpkg --add-architecture i386; else dpkg --add-architecture i386; fi
+fi
 
 missing=()
 for p in "${packages[@]}"; do

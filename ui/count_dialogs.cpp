@@ -42,6 +42,14 @@ INT_PTR CALLBACK CountDlgProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
       if (LOWORD(wParam) == IDOK) {
         int value = -1;
         if (ISpinnerControl* spin = GetISpinner(GetDlgItem(hwnd, IDC_COUNT_SPIN))) {
+          // Return in the field presses OK without leaving the field, so
+          // what was typed there is taken here (the spinner clamps it).
+          if (ICustEdit* edit = GetICustEdit(GetDlgItem(hwnd, IDC_COUNT_EDIT))) {
+            BOOL valid = FALSE;
+            const float typed = edit->GetFloat(&valid);
+            if (valid) spin->SetValue(typed, FALSE);
+            ReleaseICustEdit(edit);
+          }
           value = spin->GetIVal();
           ReleaseISpinner(spin);
         }

@@ -235,7 +235,7 @@ INT_PTR QuilboDlg::LayersProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
       InitLayersPanel(hwnd);
       return TRUE;
     case WM_COMMAND:
-      OnLayersCommand(LOWORD(wParam));
+      OnLayersCommand(LOWORD(wParam), HIWORD(wParam));
       return FALSE;
     case WM_VSCROLL:
       OnLayersScroll(LOWORD(wParam), static_cast<short>(HIWORD(wParam)));
@@ -270,22 +270,36 @@ INT_PTR QuilboDlg::LayersProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
   }
 }
 
-void QuilboDlg::OnLayersCommand(int id) {
+void QuilboDlg::OnLayersCommand(int id, int code) {
   if (!map) return;
   const int f = map->firstVisibleLayer;
   auto checked = [this, id] { return IsDlgButtonChecked(layersPanel, id) == BST_CHECKED ? 1 : 0; };
 
+  // The mode and the switches change what the map shows without telling
+  // anyone through a reference: the editor is told, so that its samples of
+  // the material are drawn again.
+  bool materialChanged = false;
   if (const int r = RowOf(RowColumn::ModeList, id); r >= 0) {
-    if (InTable(map->blendMode, f + r)) {
-      const LRESULT sel = SendDlgItemMessageA(layersPanel, id, CB_GETCURSEL, 0, 0);
-      map->blendMode[f + r] = sel < 0 || sel >= kNumBlendModes ? 0 : static_cast<int>(sel);
-    }
+    // A drop-down list also reports focus, opening and closing; only a new
+    // selection sets the mode, and a list without one (a mode outside the
+    // table) leaves the mode as it is.
+    if (code != CBN_SELCHANGE) return;
+    const LRESULT sel = SendDlgItemMessageA(layersPanel, id, CB_GETCURSEL, 0, 0);
+    if (sel == CB_ERR || sel < 0 || sel >= kNumBlendModes || !InTable(map->blendMode, f + r)) return;
+    map->blendMode[f + r] = static_cast<int>(sel);
+    materialChanged = true;
+  } else if (code != BN_CLICKED) {
+    // Buttons and check boxes act on a click only.
+    return;
   } else if (const int r2 = RowOf(RowColumn::MapOn, id); r2 >= 0) {
     if (InTable(map->mapOn, f + r2)) map->mapOn[f + r2] = checked();
+    materialChanged = true;
   } else if (const int r3 = RowOf(RowColumn::UseLayer, id); r3 >= 0) {
     if (InTable(map->layerUsed, f + r3)) map->layerUsed[f + r3] = checked();
+    materialChanged = true;
   } else if (const int r4 = RowOf(RowColumn::MaskOn, id); r4 >= 0) {
     if (InTable(map->maskOn, f + r4)) map->maskOn[f + r4] = checked();
+    materialChanged = true;
   } else if (id == IDC_SET_NUMBER) {
     RunSetNumber();
   } else if (id == IDC_ADD_LAYER) {
@@ -308,6 +322,7 @@ void QuilboDlg::OnLayersCommand(int id) {
     return;
   }
   RefreshLayersPanel();
+  if (materialChanged) MaterialChanged();
 }
 
 void QuilboDlg::OnLayersScroll(int code, int thumb) {

@@ -113,6 +113,7 @@ INT_PTR QuilboDlg::OutputProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM /*lPara
   const OutputBinding* binding = nullptr;
   switch (msg) {
     case WM_COMMAND:
+      if (HIWORD(wParam) != BN_CLICKED) return FALSE;  // only clicks change a switch
       switch (LOWORD(wParam)) {
         case IDC_OUTPUT_ON:
           map->outputOn = Checked(hwnd, IDC_OUTPUT_ON);

@@ -23,7 +23,7 @@ namespace {
 using PanelHandler = INT_PTR (QuilboDlg::*)(HWND, UINT, WPARAM, LPARAM);
 
 template <PanelHandler Handler, HWND QuilboDlg::*Panel>
-INT_PTR PanelProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+INT_PTR CALLBACK PanelProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   QuilboDlg* dlg = nullptr;
   if (msg == WM_INITDIALOG) {
     dlg = reinterpret_cast<QuilboDlg*>(lParam);

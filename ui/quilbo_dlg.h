@@ -84,7 +84,7 @@ class QuilboDlg : public QuilboDialogLink {
 
   // Layers rollout handlers.
   void InitLayersPanel(HWND hwnd);
-  void OnLayersCommand(int id);
+  void OnLayersCommand(int id, int code);
   void OnLayersScroll(int code, int thumb);
   void OnOpacity(int row);
   void OnColor(int row, bool final, host::IColorSwatch* swatch);

@@ -219,9 +219,14 @@ int GetObjectA(HGDIOBJ object, int size, LPVOID out) {
   return static_cast<int>(sizeof(BITMAP));
 }
 
+namespace tessary::headless {
+bool ForgetBrush(HGDIOBJ object);  // gdi.cpp
+}  // namespace tessary::headless
+
 BOOL DeleteObject(HGDIOBJ object) {
   using namespace tessary::headless;
-  return Bitmaps().erase(reinterpret_cast<std::uintptr_t>(object)) ? TRUE : FALSE;
+  if (Bitmaps().erase(reinterpret_cast<std::uintptr_t>(object))) return TRUE;
+  return ForgetBrush(object) ? TRUE : FALSE;
 }
 
 HIMAGELIST ImageList_Create(int width, int height, UINT flags, int initial, int grow) {
@@ -240,12 +245,15 @@ int ImageList_Add(HIMAGELIST handle, HBITMAP image, HBITMAP /*mask*/) {
   using namespace tessary::headless;
   ImageList* list = FindImageList(handle);
   Bitmap* bmp = FindBitmap(image);
-  if (!list || !bmp || bmp->width < list->width || bmp->height < list->height) return -1;
+  if (!list || !bmp) return -1;
   int first = static_cast<int>(list->images.size());
+  // As many whole images as the bitmap is wide (none when it is narrower
+  // than one); rows below a lower bitmap stay black.
   int count = bmp->width / list->width;
+  const int rows = std::min(bmp->height, list->height);
   for (int i = 0; i < count; ++i) {
     std::vector<BYTE> img(static_cast<std::size_t>(list->width) * static_cast<std::size_t>(list->height) * 3u);
-    for (int y = 0; y < list->height; ++y) {
+    for (int y = 0; y < rows; ++y) {
       const BYTE* src = bmp->bgr.data() + (static_cast<std::size_t>(y) * static_cast<std::size_t>(bmp->width) +
                                            static_cast<std::size_t>(i) * static_cast<std::size_t>(list->width)) * 3u;
       std::memcpy(img.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(list->width) * 3u, src,
@@ -272,6 +280,23 @@ HINSTANCE GetModuleHandleA(LPCSTR name) {
   void* h = dlopen(name, RTLD_LAZY | RTLD_NOLOAD);
   if (h) dlclose(h);  // NOLOAD took a reference; the module stays loaded by its owner
   return static_cast<HINSTANCE>(h);
+}
+
+BOOL GetModuleHandleExA(DWORD flags, LPCSTR name, HMODULE* module) {
+  if (!module) return FALSE;
+  *module = nullptr;
+  if (!(flags & GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS)) {
+    *module = GetModuleHandleA(name);
+    return *module ? TRUE : FALSE;
+  }
+  Dl_info info{};
+  if (!dladdr(name, &info) || !info.dli_fname) return FALSE;
+  // A shared library by its loader handle; the address is in the program
+  // itself when its file cannot be opened as a library.
+  void* h = dlopen(info.dli_fname, RTLD_LAZY | RTLD_NOLOAD);
+  if (h) dlclose(h);  // NOLOAD took a reference; the owner keeps it loaded
+  *module = static_cast<HMODULE>(h ? h : tessary::headless::ProgramHandle());
+  return TRUE;
 }
 
 namespace tessary::headless::test {

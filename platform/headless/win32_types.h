@@ -28,10 +28,17 @@ using LPVOID = void*;
 #ifndef FALSE
 #define FALSE 0
 #endif
-// The calling convention of window and dialog procedures (__stdcall on
-// 32-bit Windows); nothing here.
-#ifndef CALLBACK
+// The calling conventions of window, dialog, timer and hook procedures
+// (CALLBACK) and of system entry points such as DllMain (WINAPI): __stdcall
+// on 32-bit Windows, where a procedure without it does not compile. On x86-64
+// the subset gives them the Windows calling convention, so that a procedure
+// declared without CALLBACK fails to compile here too.
+#if defined(__x86_64__)
+#define CALLBACK __attribute__((ms_abi))
+#define WINAPI __attribute__((ms_abi))
+#else
 #define CALLBACK
+#define WINAPI
 #endif
 
 // Opaque handles. A module handle is the loader's handle of the shared

@@ -2,12 +2,14 @@
 
 #include <algorithm>
 #include <cctype>
+#include <chrono>
 #include <cstdint>
 #include <cstring>
 #include <deque>
 #include <map>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/headless/module_resources.h"
@@ -26,7 +28,8 @@ struct ScrollInfo {
 
 struct Window {
   std::uintptr_t handle = 0;
-  std::string cls;  // upper-cased class name
+  std::string cls;      // upper-cased class name, for lookups
+  std::string clsName;  // the class name as registered
   WNDPROC proc = nullptr;
   bool isDialog = false;
   DLGPROC dlgProc = nullptr;
@@ -58,10 +61,20 @@ struct Window {
 };
 
 struct ClassInfo {
+  std::string name;  // as registered
   WNDPROC proc = nullptr;
   int cbWndExtra = 0;
-  HINSTANCE instance = nullptr;
+  HINSTANCE instance = nullptr;  // the module that registered it
+  bool global = false;           // CS_GLOBALCLASS: found by every module
   bool builtIn = false;
+};
+
+struct Timer {
+  HWND hwnd;
+  UINT_PTR id;
+  UINT elapse;
+  TIMERPROC proc;
+  std::chrono::steady_clock::time_point due;
 };
 
 struct Posted {
@@ -73,11 +86,14 @@ struct Posted {
 
 struct State {
   std::map<std::uintptr_t, std::unique_ptr<Window>> windows;
-  std::map<std::string, ClassInfo> classes;
+  // Upper-cased name -> the classes of that name (one per module, or global).
+  std::map<std::string, std::vector<ClassInfo>> classes;
   std::deque<Posted> queue;
-  std::map<int, bool> keys;
-  std::deque<test::DialogAnswer> answers;
-  std::vector<int> shownModal;
+  BYTE keys[256] = {};
+  std::vector<Timer> timers;
+  UINT_PTR nextThreadTimer = 0x7000;
+  HWND focus = nullptr;
+  HWND capture = nullptr;
   std::uintptr_t nextHandle = 0x10000;
   int sendDepth = 0;
 };
@@ -116,7 +132,30 @@ void ClampScroll(ScrollInfo& s) {
 
 // ---- Built-in classes ----
 
-LRESULT ButtonProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+HINSTANCE Program() { return GetModuleHandleA(nullptr); }
+HINSTANCE Module(HINSTANCE instance) { return instance ? instance : Program(); }
+
+// The class a window of `instance` gets for `name`: the module's own class,
+// else a global class, else a built-in one.
+const ClassInfo* FindClass(const char* name, HINSTANCE instance) {
+  auto it = S().classes.find(Upper(name));
+  if (it == S().classes.end()) return nullptr;
+  const HINSTANCE module = Module(instance);
+  for (const ClassInfo& c : it->second)
+    if (!c.builtIn && !c.global && c.instance == module) return &c;
+  for (const ClassInfo& c : it->second)
+    if (c.global) return &c;
+  for (const ClassInfo& c : it->second)
+    if (c.builtIn) return &c;
+  return nullptr;
+}
+
+bool IsDefaultButton(HWND hwnd) {
+  Window* w = W(hwnd);
+  return w && w->cls == "BUTTON" && (w->style & BS_TYPEMASK) == BS_DEFPUSHBUTTON;
+}
+
+LRESULT CALLBACK ButtonProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   Window* w = W(hwnd);
   if (!w) return 0;
   DWORD type = w->style & BS_TYPEMASK;
@@ -132,8 +171,16 @@ LRESULT ButtonProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         w->check = state == BST_CHECKED ? BST_CHECKED : (state == BST_INDETERMINATE && three ? BST_INDETERMINATE : BST_UNCHECKED);
       }
       return 0;
+    case WM_GETDLGCODE:
+      if (type == BS_GROUPBOX) return DLGC_STATIC;
+      if (type == BS_DEFPUSHBUTTON) return DLGC_BUTTON | DLGC_DEFPUSHBUTTON;
+      if (type == BS_PUSHBUTTON) return DLGC_BUTTON | DLGC_UNDEFPUSHBUTTON;
+      return DLGC_BUTTON;
     case BM_CLICK: {
       if (!IsWindowEnabled(hwnd) || type == BS_GROUPBOX) return 0;
+      // A click is a press of the mouse over the button: it takes the focus.
+      SetFocus(hwnd);
+      if (!IsWindow(hwnd)) return 0;
       if (type == BS_AUTOCHECKBOX) {
         w->check = w->check == BST_CHECKED ? BST_UNCHECKED : BST_CHECKED;
       } else if (type == BS_AUTO3STATE) {
@@ -155,7 +202,8 @@ LRESULT ButtonProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   }
 }
 
-LRESULT EditProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+LRESULT CALLBACK EditProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == WM_GETDLGCODE) return DLGC_WANTCHARS | DLGC_HASSETSEL | DLGC_WANTARROWS;
   if (msg == WM_SETTEXT) {
     LRESULT r = DefWindowProcA(hwnd, msg, wParam, lParam);
     NotifyParent(hwnd, EN_CHANGE);
@@ -164,12 +212,21 @@ LRESULT EditProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   return DefWindowProcA(hwnd, msg, wParam, lParam);
 }
 
-LRESULT ComboProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+LRESULT CALLBACK ComboProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   Window* w = W(hwnd);
   if (!w) return 0;
   auto count = static_cast<int>(w->items.size());
   auto index = static_cast<int>(static_cast<INT_PTR>(wParam));
   switch (msg) {
+    // A combo box tells its parent when it gains or loses the focus.
+    case WM_SETFOCUS:
+      NotifyParent(hwnd, CBN_SETFOCUS);
+      return 0;
+    case WM_KILLFOCUS:
+      NotifyParent(hwnd, CBN_KILLFOCUS);
+      return 0;
+    case WM_GETDLGCODE:
+      return DLGC_WANTARROWS | DLGC_WANTCHARS;
     case CB_ADDSTRING:
     case CB_INSERTSTRING: {
       if (!lParam) return CB_ERR;
@@ -201,8 +258,9 @@ LRESULT ComboProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     case CB_GETCURSEL:
       return w->cursel;
     case CB_SETCURSEL:
+      // -1 clears the selection; another index out of range keeps it.
       if (index < 0 || index >= count) {
-        w->cursel = -1;
+        if (index == -1) w->cursel = -1;
         return CB_ERR;
       }
       w->cursel = index;
@@ -225,7 +283,7 @@ LRESULT ComboProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   }
 }
 
-LRESULT DialogProcShell(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+LRESULT CALLBACK DialogProcShell(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   Window* w = W(hwnd);
   if (!w) return 0;
   DLGPROC proc = w->dlgProc;
@@ -235,9 +293,14 @@ LRESULT DialogProcShell(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     Window* again = W(hwnd);
     return again ? again->msgResult : 0;
   }
+  if (msg == DM_GETDEFID) {
+    for (HWND c : w->children)
+      if (IsDefaultButton(c)) return static_cast<LRESULT>(MAKELPARAM(static_cast<WORD>(GetDlgCtrlID(c)), DC_HASDEFID));
+    return 0;
+  }
   if (msg == WM_CLOSE) {
-    // Closing a dialog is pressing Cancel.
-    SendMessageA(hwnd, WM_COMMAND, MAKEWPARAM(static_cast<WORD>(IDCANCEL), BN_CLICKED),
+    // Closing a dialog is pressing Cancel (posted, as the dialog manager does).
+    PostMessageA(hwnd, WM_COMMAND, MAKEWPARAM(static_cast<WORD>(IDCANCEL), BN_CLICKED),
                  reinterpret_cast<LPARAM>(GetDlgItem(hwnd, IDCANCEL)));
     return 0;
   }
@@ -248,12 +311,15 @@ LRESULT DialogProcShell(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 void EnsureBuiltins() {
   State& s = S();
   if (!s.classes.empty()) return;
-  s.classes["BUTTON"] = {ButtonProc, 0, nullptr, true};
-  s.classes["STATIC"] = {DefWindowProcA, 0, nullptr, true};
-  s.classes["EDIT"] = {EditProc, 0, nullptr, true};
-  s.classes["COMBOBOX"] = {ComboProc, 0, nullptr, true};
-  s.classes["SCROLLBAR"] = {DefWindowProcA, 0, nullptr, true};
-  s.classes[WC_DIALOG] = {DialogProcShell, DLGWINDOWEXTRA, nullptr, true};
+  auto add = [&s](const char* name, WNDPROC proc, int extra) {
+    s.classes[Upper(name)].push_back(ClassInfo{name, proc, extra, nullptr, true, true});
+  };
+  add("Button", ButtonProc, 0);
+  add("Static", DefWindowProcA, 0);
+  add("Edit", EditProc, 0);
+  add("ComboBox", ComboProc, 0);
+  add("ScrollBar", DefWindowProcA, 0);
+  add(WC_DIALOG, DialogProcShell, DLGWINDOWEXTRA);
 }
 
 State& S() {
@@ -265,25 +331,29 @@ HWND Create(DWORD exStyle, const char* className, const char* name, DWORD style,
             HINSTANCE instance, LPVOID param, DLGPROC dlgProc) {
   EnsureBuiltins();
   State& s = S();
-  auto cls = s.classes.find(Upper(className));
-  if (cls == s.classes.end()) return nullptr;
+  const ClassInfo* cls = FindClass(className, instance);
+  if (!cls) return nullptr;
   if (parent && !W(parent)) return nullptr;
   auto w = std::make_unique<Window>();
   w->handle = s.nextHandle += 0x10;
-  w->cls = cls->first;
-  w->proc = cls->second.proc;
-  w->isDialog = cls->first == WC_DIALOG;
+  w->cls = Upper(cls->name.c_str());
+  w->clsName = cls->name;
+  w->proc = cls->proc;
+  w->isDialog = w->cls == WC_DIALOG;
   w->dlgProc = dlgProc;
-  w->extra.assign(static_cast<std::size_t>(std::max(0, cls->second.cbWndExtra)), 0);
+  w->extra.assign(static_cast<std::size_t>(std::max(0, cls->cbWndExtra)), 0);
   w->style = style;
   w->exStyle = exStyle;
   w->text = name ? name : "";
   w->rect = rect;
   w->instance = instance;
+  w->needsPaint = (style & WS_VISIBLE) != 0;  // a window that appears is painted
   if (style & WS_CHILD) {
     w->parent = parent;
     w->id = id;
   } else {
+    // A pop-up's owner is always a top-level window: the given window's root.
+    while (parent && W(parent) && W(parent)->parent) parent = W(parent)->parent;
     w->owner = parent;
   }
   HWND h = reinterpret_cast<HWND>(w->handle);
@@ -308,6 +378,7 @@ HWND CreateFromTemplate(HINSTANCE instance, LPCSTR name, HWND parent, DLGPROC pr
   if (templateId) *templateId = rn.name.empty() ? rn.id : -1;
   const DialogTemplate* t = res->script->FindDialog(rn);
   if (!t) return nullptr;
+  if ((t->style & WS_CHILD) && !parent) return nullptr;  // a child needs its parent
   DWORD style = t->style & ~WS_VISIBLE;  // shown once every control exists
   HWND dlg = Create(t->exStyle, WC_DIALOG, t->caption.c_str(), style, RECT{t->x, t->y, t->x + t->cx, t->y + t->cy},
                     parent, 0, instance, nullptr, proc);
@@ -322,23 +393,29 @@ HWND CreateFromTemplate(HINSTANCE instance, LPCSTR name, HWND parent, DLGPROC pr
   }
   const Window* made = W(dlg);
   if (!made) return nullptr;
-  HWND firstChild = made->children.empty() ? nullptr : made->children.front();
-  SendMessageA(dlg, WM_INITDIALOG, reinterpret_cast<WPARAM>(firstChild), param);
-  if (Window* d = W(dlg)) {
-    if (t->style & WS_VISIBLE) d->style |= WS_VISIBLE;
-    return dlg;
+  if (t->style & DS_SETFONT) {
+    const std::vector<HWND> controls = made->children;
+    for (HWND c : controls) SendMessageA(c, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), FALSE);
   }
-  return nullptr;
+  HWND firstTab = GetNextDlgTabItem(dlg, nullptr, FALSE);
+  const LRESULT setFocus = SendMessageA(dlg, WM_INITDIALOG, reinterpret_cast<WPARAM>(firstTab), param);
+  Window* d = W(dlg);
+  if (!d) return nullptr;
+  if (t->style & WS_VISIBLE) {
+    d->style |= WS_VISIBLE;
+    d->needsPaint = true;
+  }
+  // As the dialog manager does: TRUE from WM_INITDIALOG gives the focus to the
+  // first control that takes Tab (an edit gets its text selected).
+  if (setFocus && (!(t->style & DS_CONTROL) || (t->style & WS_VISIBLE))) {
+    if (HWND focus = GetNextDlgTabItem(dlg, nullptr, FALSE)) {
+      SetFocus(focus);
+      if (SendMessageA(focus, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL) SendMessageA(focus, EM_SETSEL, 0, -1);
+    }
+  }
+  return W(dlg) ? dlg : nullptr;
 }
 
-bool Usable(HWND hwnd) {
-  for (HWND h = hwnd; h; h = GetParent(h)) {
-    Window* w = W(h);
-    if (!w || !(w->style & WS_VISIBLE) || (w->style & WS_DISABLED)) return false;
-    if (!(w->style & WS_CHILD)) break;
-  }
-  return true;
-}
 
 }  // namespace
 }  // namespace tessary::headless
@@ -350,21 +427,32 @@ using namespace tessary::headless;
 ATOM RegisterClassA(const WNDCLASSA* wc) {
   EnsureBuiltins();
   if (!wc || !wc->lpszClassName || !wc->lpfnWndProc || wc->cbWndExtra < 0 || wc->cbWndExtra > 1024) return 0;
-  std::string name = Upper(wc->lpszClassName);
-  auto& classes = S().classes;
-  if (classes.count(name)) return 0;  // already registered
-  classes[name] = {wc->lpfnWndProc, wc->cbWndExtra, wc->hInstance, false};
-  return static_cast<ATOM>(0xC000u + classes.size());
+  std::vector<ClassInfo>& named = S().classes[Upper(wc->lpszClassName)];
+  const HINSTANCE module = Module(wc->hInstance);
+  const bool global = (wc->style & CS_GLOBALCLASS) != 0;
+  for (const ClassInfo& c : named) {
+    if (c.builtIn) continue;
+    // A module cannot register a name twice, nor take a global name.
+    if (c.instance == module || (global && c.global)) return 0;
+  }
+  named.push_back(ClassInfo{wc->lpszClassName, wc->lpfnWndProc, wc->cbWndExtra, module, global, false});
+  static ATOM nextAtom = 0xC000;
+  return ++nextAtom;
 }
 
-BOOL UnregisterClassA(LPCSTR className, HINSTANCE /*instance*/) {
+BOOL UnregisterClassA(LPCSTR className, HINSTANCE instance) {
   EnsureBuiltins();
+  if (!className) return FALSE;
   std::string name = Upper(className);
   auto it = S().classes.find(name);
-  if (it == S().classes.end() || it->second.builtIn) return FALSE;
+  if (it == S().classes.end()) return FALSE;
+  const HINSTANCE module = Module(instance);
+  auto c = std::find_if(it->second.begin(), it->second.end(),
+                        [module](const ClassInfo& k) { return !k.builtIn && k.instance == module; });
+  if (c == it->second.end()) return FALSE;
   for (const auto& [h, w] : S().windows)
-    if (w->cls == name) return FALSE;  // windows of the class still exist
-  S().classes.erase(it);
+    if (w->cls == name && w->proc == c->proc) return FALSE;  // windows of the class still exist
+  it->second.erase(c);
   return TRUE;
 }
 
@@ -381,6 +469,10 @@ BOOL DestroyWindow(HWND hwnd) {
   Window* w = W(hwnd);
   if (!w || w->destroying) return FALSE;
   w->destroying = true;
+  State& s = S();
+  // The focus and the mouse leave the window first, as they do on Windows.
+  if (s.focus && (s.focus == hwnd || IsChild(hwnd, s.focus))) SetFocus(w->parent);
+  if (s.capture && (s.capture == hwnd || IsChild(hwnd, s.capture))) ReleaseCapture();
   SendMessageA(hwnd, WM_DESTROY, 0, 0);
   if (Window* again = W(hwnd)) {
     std::vector<HWND> kids = again->children;
@@ -390,15 +482,18 @@ BOOL DestroyWindow(HWND hwnd) {
   w = W(hwnd);
   if (!w) return TRUE;
   if (Window* p = W(w->parent)) std::erase(p->children, hwnd);
-  for (auto& [h, other] : S().windows)
+  for (auto& [h, other] : s.windows)
     if (other->owner == hwnd) other->owner = nullptr;
-  S().windows.erase(w->handle);
+  std::erase_if(s.timers, [hwnd](const Timer& t) { return t.hwnd == hwnd; });
+  if (s.focus == hwnd) s.focus = nullptr;
+  if (s.capture == hwnd) s.capture = nullptr;
+  s.windows.erase(w->handle);
   return TRUE;
 }
 
 BOOL IsWindow(HWND hwnd) { return W(hwnd) ? TRUE : FALSE; }
 
-LRESULT DefWindowProcA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+LRESULT WINAPI DefWindowProcA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   Window* w = W(hwnd);
   if (!w) return 0;
   switch (msg) {
@@ -418,12 +513,15 @@ LRESULT DefWindowProcA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_CLOSE:
       DestroyWindow(hwnd);
       return 0;
+    case WM_PAINT:
+      ValidateRect(hwnd, nullptr);
+      return 0;
     default:
       return 0;
   }
 }
 
-LRESULT CallWindowProcA(WNDPROC proc, HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+LRESULT WINAPI CallWindowProcA(WNDPROC proc, HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   return proc ? proc(hwnd, msg, wParam, lParam) : 0;
 }
 
@@ -451,10 +549,47 @@ int GetDlgCtrlID(HWND hwnd) {
 int GetClassNameA(HWND hwnd, LPSTR buffer, int size) {
   Window* w = W(hwnd);
   if (!w || !buffer || size <= 0) return 0;
-  std::size_t n = std::min(w->cls.size(), static_cast<std::size_t>(size - 1));
-  std::memcpy(buffer, w->cls.data(), n);
+  std::size_t n = std::min(w->clsName.size(), static_cast<std::size_t>(size - 1));
+  std::memcpy(buffer, w->clsName.data(), n);
   buffer[n] = '\0';
   return static_cast<int>(n);
+}
+
+BOOL IsChild(HWND parent, HWND hwnd) {
+  if (!W(parent)) return FALSE;
+  for (Window* w = W(hwnd); w && w->parent; w = W(w->parent))
+    if (w->parent == parent) return TRUE;
+  return FALSE;
+}
+
+HWND GetWindow(HWND hwnd, UINT relation) {
+  Window* w = W(hwnd);
+  if (!w) return nullptr;
+  if (relation == GW_CHILD) return w->children.empty() ? nullptr : w->children.front();
+  if (relation != GW_HWNDNEXT) return nullptr;
+  Window* p = W(w->parent);
+  if (!p) {
+    // Top-level windows: the next in creation order.
+    auto it = S().windows.upper_bound(w->handle);
+    for (; it != S().windows.end(); ++it)
+      if (!it->second->parent) return H(it->second.get());
+    return nullptr;
+  }
+  auto it = std::find(p->children.begin(), p->children.end(), hwnd);
+  if (it == p->children.end() || ++it == p->children.end()) return nullptr;
+  return *it;
+}
+
+DWORD GetCurrentThreadId() { return 1; }
+
+BOOL EnumThreadWindows(DWORD threadId, WNDENUMPROC proc, LPARAM lParam) {
+  if (threadId != GetCurrentThreadId() || !proc) return FALSE;
+  std::vector<HWND> tops;
+  for (const auto& [h, w] : S().windows)
+    if (!w->parent) tops.push_back(H(w.get()));
+  for (HWND h : tops)
+    if (W(h) && !proc(h, lParam)) break;
+  return TRUE;
 }
 
 BOOL ShowWindow(HWND hwnd, int command) {
@@ -463,8 +598,12 @@ BOOL ShowWindow(HWND hwnd, int command) {
   BOOL was = (w->style & WS_VISIBLE) ? TRUE : FALSE;
   if (command == SW_HIDE) {
     w->style &= ~WS_VISIBLE;
+    HWND focus = S().focus;
+    if (was && focus && (focus == hwnd || IsChild(hwnd, focus))) SetFocus(w->parent);
   } else {
     w->style |= WS_VISIBLE;
+    // A window that appears is painted.
+    if (!was) w->needsPaint = true;
   }
   return was;
 }
@@ -486,8 +625,61 @@ BOOL EnableWindow(HWND hwnd, BOOL enable) {
   } else {
     w->style |= WS_DISABLED;
   }
+  if ((wasDisabled != FALSE) == (enable != FALSE)) {
+    if (!enable && S().focus == hwnd) SetFocus(nullptr);
+    SendMessageA(hwnd, WM_ENABLE, enable ? TRUE : FALSE, 0);
+  }
   return wasDisabled;
 }
+
+HWND SetFocus(HWND hwnd) {
+  State& s = S();
+  if (hwnd && !W(hwnd)) return nullptr;
+  HWND old = s.focus;
+  if (old == hwnd) return old;
+  s.focus = hwnd;
+  if (W(old)) SendMessageA(old, WM_KILLFOCUS, reinterpret_cast<WPARAM>(hwnd), 0);
+  if (hwnd && s.focus == hwnd && W(hwnd)) SendMessageA(hwnd, WM_SETFOCUS, reinterpret_cast<WPARAM>(old), 0);
+  return old;
+}
+
+HWND GetFocus() { return S().focus; }
+
+HWND GetNextDlgTabItem(HWND dialog, HWND control, BOOL previous) {
+  Window* d = W(dialog);
+  if (!d) return nullptr;
+  std::vector<HWND> items;
+  for (HWND c : d->children) {
+    Window* k = W(c);
+    if (k && (k->style & WS_TABSTOP) && (k->style & WS_VISIBLE) && !(k->style & WS_DISABLED)) items.push_back(c);
+  }
+  if (items.empty()) return nullptr;
+  auto it = std::find(items.begin(), items.end(), control);
+  if (it == items.end()) return previous ? items.back() : items.front();
+  const auto n = static_cast<std::ptrdiff_t>(items.size());
+  std::ptrdiff_t i = it - items.begin();
+  i = previous ? (i + n - 1) % n : (i + 1) % n;
+  return items[static_cast<std::size_t>(i)];
+}
+
+HWND SetCapture(HWND hwnd) {
+  State& s = S();
+  if (!W(hwnd)) return nullptr;
+  HWND old = s.capture;
+  s.capture = hwnd;
+  if (old && old != hwnd && W(old)) SendMessageA(old, WM_CAPTURECHANGED, 0, reinterpret_cast<LPARAM>(hwnd));
+  return old;
+}
+
+BOOL ReleaseCapture() {
+  State& s = S();
+  HWND old = s.capture;
+  s.capture = nullptr;
+  if (old && W(old)) SendMessageA(old, WM_CAPTURECHANGED, 0, 0);
+  return TRUE;
+}
+
+HWND GetCapture() { return S().capture; }
 
 BOOL IsWindowEnabled(HWND hwnd) {
   Window* w = W(hwnd);
@@ -598,6 +790,19 @@ BOOL MoveWindow(HWND hwnd, int x, int y, int width, int height, BOOL repaint) {
   return TRUE;
 }
 
+BOOL PtInRect(const RECT* rect, POINT p) {
+  return rect && p.x >= rect->left && p.x < rect->right && p.y >= rect->top && p.y < rect->bottom ? TRUE : FALSE;
+}
+
+BOOL InflateRect(LPRECT rect, int dx, int dy) {
+  if (!rect) return FALSE;
+  rect->left -= dx;
+  rect->right += dx;
+  rect->top -= dy;
+  rect->bottom += dy;
+  return TRUE;
+}
+
 // ---- Messages ----
 
 LRESULT SendMessageA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -645,38 +850,207 @@ BOOL UpdateWindow(HWND hwnd) {
   return TRUE;
 }
 
-int PumpMessages() {
-  constexpr int kLimit = 1000000;  // a paint handler that always invalidates itself stops here
+BOOL GetUpdateRect(HWND hwnd, LPRECT rect, BOOL /*erase*/) {
+  Window* w = W(hwnd);
+  if (!w) return FALSE;
+  if (rect) *rect = w->needsPaint ? RECT{0, 0, w->rect.right - w->rect.left, w->rect.bottom - w->rect.top} : RECT{};
+  return w->needsPaint ? TRUE : FALSE;
+}
+
+namespace tessary::headless {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// The next message of the thread, without waiting: posted messages first,
+// then a paint of a visible window marked for it, then a due timer.
+bool NextMessage(MSG* out, bool remove) {
   State& s = S();
-  int delivered = 0;
-  while (delivered < kLimit) {
-    if (!s.queue.empty()) {
-      Posted m = s.queue.front();
+  while (!s.queue.empty()) {
+    Posted m = s.queue.front();
+    if (!W(m.hwnd)) {
       s.queue.pop_front();
-      if (W(m.hwnd)) {
-        SendMessageA(m.hwnd, m.msg, m.wParam, m.lParam);
-        ++delivered;
-      }
       continue;
     }
-    std::vector<HWND> dirty;
-    for (const auto& [h, w] : s.windows)
-      if (w->needsPaint) dirty.push_back(H(w.get()));
-    if (dirty.empty()) break;
-    for (HWND h : dirty) {
-      Window* w = W(h);
-      if (!w || !w->needsPaint) continue;
-      w->needsPaint = false;
-      SendMessageA(h, WM_PAINT, 0, 0);
-      ++delivered;
+    if (remove) s.queue.pop_front();
+    *out = MSG{m.hwnd, m.msg, m.wParam, m.lParam, GetTickCount(), POINT{0, 0}};
+    return true;
+  }
+  for (const auto& [h, w] : s.windows) {
+    if (w->needsPaint && IsWindowVisible(H(w.get()))) {
+      *out = MSG{H(w.get()), WM_PAINT, 0, 0, GetTickCount(), POINT{0, 0}};
+      return true;
     }
+  }
+  const Clock::time_point now = Clock::now();
+  for (Timer& t : s.timers) {
+    if (t.due <= now) {
+      *out = MSG{t.hwnd, WM_TIMER, t.id, reinterpret_cast<LPARAM>(t.proc), GetTickCount(), POINT{0, 0}};
+      if (remove) t.due = now + std::chrono::milliseconds(t.elapse);
+      return true;
+    }
+  }
+  return false;
+}
+
+// Sleeps until the earliest timer is due; false when there is none.
+bool WaitForTimer() {
+  State& s = S();
+  if (s.timers.empty()) return false;
+  Clock::time_point due = s.timers.front().due;
+  for (const Timer& t : s.timers) due = std::min(due, t.due);
+  std::this_thread::sleep_until(due);
+  return true;
+}
+
+// The character a key types, for TranslateMessage; 0 for none.
+char KeyChar(WPARAM vk) {
+  const bool shift = GetKeyState(VK_SHIFT) < 0;
+  if (vk >= '0' && vk <= '9') return static_cast<char>(vk);
+  if (vk >= 'A' && vk <= 'Z') return static_cast<char>(shift ? vk : vk - 'A' + 'a');
+  switch (vk) {
+    case VK_RETURN: return '\r';
+    case VK_TAB: return '\t';
+    case VK_BACK: return '\b';
+    case VK_ESCAPE: return 27;
+    case VK_SPACE: return ' ';
+    case VK_OEM_MINUS: return shift ? '_' : '-';
+    case VK_OEM_PERIOD: return shift ? '>' : '.';
+    default: return 0;
+  }
+}
+
+}  // namespace
+}  // namespace tessary::headless
+
+BOOL PeekMessageA(LPMSG msg, HWND hwnd, UINT filterMin, UINT filterMax, UINT removeMsg) {
+  if (!msg || hwnd || filterMin || filterMax) return FALSE;
+  return NextMessage(msg, (removeMsg & PM_REMOVE) != 0) ? TRUE : FALSE;
+}
+
+BOOL GetMessageA(LPMSG msg, HWND hwnd, UINT filterMin, UINT filterMax) {
+  if (!msg || hwnd || filterMin || filterMax) return FALSE;
+  for (;;) {
+    if (NextMessage(msg, true)) return msg->message == WM_QUIT ? FALSE : TRUE;
+    if (!WaitForTimer()) return FALSE;
+  }
+}
+
+BOOL TranslateMessage(const MSG* msg) {
+  if (!msg || msg->message != WM_KEYDOWN) return FALSE;
+  const char c = KeyChar(msg->wParam);
+  if (!c) return FALSE;
+  return PostMessageA(msg->hwnd, WM_CHAR, static_cast<WPARAM>(static_cast<unsigned char>(c)), msg->lParam);
+}
+
+LRESULT DispatchMessageA(const MSG* msg) {
+  if (!msg) return 0;
+  if (msg->message == WM_TIMER && msg->lParam) {
+    reinterpret_cast<TIMERPROC>(msg->lParam)(msg->hwnd, WM_TIMER, msg->wParam, GetTickCount());
+    return 0;
+  }
+  Window* w = W(msg->hwnd);
+  if (!w) return 0;
+  if (msg->message == WM_PAINT) {
+    // A window that does not validate itself is not painted again and again.
+    w->needsPaint = false;
+  }
+  return SendMessageA(msg->hwnd, msg->message, msg->wParam, msg->lParam);
+}
+
+BOOL IsDialogMessageA(HWND dialog, LPMSG msg) {
+  if (!msg || !W(dialog) || (msg->hwnd != dialog && !IsChild(dialog, msg->hwnd))) return FALSE;
+  if (msg->message == WM_KEYDOWN) {
+    const LRESULT code = SendMessageA(msg->hwnd, WM_GETDLGCODE, msg->wParam, reinterpret_cast<LPARAM>(msg));
+    if (!(code & DLGC_WANTMESSAGE)) {
+      switch (msg->wParam) {
+        case VK_TAB:
+          if (code & DLGC_WANTTAB) break;
+          if (HWND next = GetNextDlgTabItem(dialog, GetFocus(), GetKeyState(VK_SHIFT) < 0 ? TRUE : FALSE)) {
+            SetFocus(next);
+            if (SendMessageA(next, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL) SendMessageA(next, EM_SETSEL, 0, -1);
+          }
+          return TRUE;
+        case VK_ESCAPE:
+          SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(static_cast<WORD>(IDCANCEL), BN_CLICKED),
+                       reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDCANCEL)));
+          return TRUE;
+        case VK_RETURN: {
+          HWND focus = GetFocus();
+          int id = IDOK;
+          if (IsChild(dialog, focus) && (SendMessageA(focus, WM_GETDLGCODE, 0, 0) & DLGC_DEFPUSHBUTTON)) {
+            id = GetDlgCtrlID(focus);
+          } else {
+            const auto def = static_cast<DWORD>(SendMessageA(dialog, DM_GETDEFID, 0, 0));
+            if (HIWORD(def) == DC_HASDEFID) id = LOWORD(def);
+          }
+          SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(static_cast<WORD>(id), BN_CLICKED),
+                       reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+          return TRUE;
+        }
+        default:
+          break;
+      }
+    }
+  }
+  TranslateMessage(msg);
+  DispatchMessageA(msg);
+  return TRUE;
+}
+
+int PumpMessages() {
+  constexpr int kLimit = 1000000;  // a paint handler that always invalidates itself stops here
+  int delivered = 0;
+  MSG m;
+  while (delivered < kLimit && NextMessage(&m, true)) {
+    TranslateMessage(&m);
+    DispatchMessageA(&m);
+    ++delivered;
   }
   return delivered;
 }
 
+UINT_PTR SetTimer(HWND hwnd, UINT_PTR id, UINT elapse, TIMERPROC proc) {
+  State& s = S();
+  if (hwnd && !W(hwnd)) return 0;
+  if (!hwnd) id = ++s.nextThreadTimer;
+  elapse = std::max(elapse, 10u);
+  const Clock::time_point due = Clock::now() + std::chrono::milliseconds(elapse);
+  for (Timer& t : s.timers) {
+    if (t.hwnd == hwnd && t.id == id) {
+      t = Timer{hwnd, id, elapse, proc, due};
+      return hwnd ? 1 : id;
+    }
+  }
+  s.timers.push_back(Timer{hwnd, id, elapse, proc, due});
+  return hwnd ? 1 : id;
+}
+
+BOOL KillTimer(HWND hwnd, UINT_PTR id) {
+  return std::erase_if(S().timers, [hwnd, id](const Timer& t) { return t.hwnd == hwnd && t.id == id; }) ? TRUE
+                                                                                                          : FALSE;
+}
+
+DWORD GetTickCount() {
+  return static_cast<DWORD>(
+      std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now().time_since_epoch()).count());
+}
+
 SHORT GetKeyState(int virtualKey) {
-  auto it = S().keys.find(virtualKey);
-  return (it != S().keys.end() && it->second) ? static_cast<SHORT>(-32768) : static_cast<SHORT>(0);
+  if (virtualKey < 0 || virtualKey > 255) return 0;
+  return (S().keys[virtualKey] & 0x80) ? static_cast<SHORT>(-32768) : static_cast<SHORT>(0);
+}
+
+BOOL GetKeyboardState(BYTE* keys) {
+  if (!keys) return FALSE;
+  std::memcpy(keys, S().keys, sizeof S().keys);
+  return TRUE;
+}
+
+BOOL SetKeyboardState(BYTE* keys) {
+  if (!keys) return FALSE;
+  std::memcpy(S().keys, keys, sizeof S().keys);
+  return TRUE;
 }
 
 BOOL CheckDlgButton(HWND dialog, int id, UINT check) {
@@ -696,8 +1070,10 @@ int SetScrollRange(HWND hwnd, int bar, int minPos, int maxPos, BOOL redraw) {
   Window* w = W(hwnd);
   if (!w) return FALSE;
   ScrollInfo& s = w->scroll[ScrollIndex(bar)];
-  s.min = minPos;
-  s.max = maxPos;
+  // Windows does not keep a reversed range: it becomes 0 .. 0.
+  const bool reversed = maxPos < minPos;
+  s.min = reversed ? 0 : minPos;
+  s.max = reversed ? 0 : maxPos;
   ClampScroll(s);
   if (redraw) w->needsPaint = true;
   return TRUE;
@@ -741,28 +1117,34 @@ HWND CreateDialogParamA(HINSTANCE instance, LPCSTR name, HWND parent, DLGPROC pr
 }
 
 INT_PTR DialogBoxParamA(HINSTANCE instance, LPCSTR name, HWND parent, DLGPROC proc, LPARAM param) {
-  int templateId = -1;
-  HWND dlg = CreateFromTemplate(instance, name, parent, proc, param, &templateId);
+  HWND dlg = CreateFromTemplate(instance, name, parent, proc, param, nullptr);
   if (!dlg) return -1;
-  State& s = S();
-  s.shownModal.push_back(templateId);
+  // The owner is the top-level window of the given one; it is disabled while
+  // the dialog runs.
+  parent = GetParent(dlg);
   BOOL ownerWasDisabled = parent ? EnableWindow(parent, FALSE) : TRUE;
   ShowWindow(dlg, SW_SHOW);
   auto ended = [dlg]() {
     Window* w = W(dlg);
     return !w || w->ended;
   };
-  PumpMessages();
-  if (!ended() && !s.answers.empty()) {
-    test::DialogAnswer answer = std::move(s.answers.front());
-    s.answers.pop_front();
-    if (answer) answer(dlg);
-    PumpMessages();
-  }
-  if (!ended()) {
+  bool cancelled = false;
+  while (!ended()) {
+    MSG m;
+    if (NextMessage(&m, true)) {
+      if (!IsDialogMessageA(dlg, &m)) {
+        TranslateMessage(&m);
+        DispatchMessageA(&m);
+      }
+      continue;
+    }
+    if (WaitForTimer()) continue;
+    // Nothing can reach the dialog any more; on Windows it would wait for
+    // its user for ever.
+    if (cancelled) break;
+    cancelled = true;
     SendMessageA(dlg, WM_COMMAND, MAKEWPARAM(static_cast<WORD>(IDCANCEL), BN_CLICKED),
                  reinterpret_cast<LPARAM>(GetDlgItem(dlg, IDCANCEL)));
-    PumpMessages();
   }
   INT_PTR result = -1;
   if (Window* w = W(dlg); w && w->ended) result = w->endResult;
@@ -785,47 +1167,6 @@ BOOL EndDialog(HWND dialog, INT_PTR result) {
 namespace tessary::headless::test {
 
 void ResetGdiObjects();  // resources.cpp
-
-void SetKeyDown(int virtualKey, bool down) { S().keys[virtualKey] = down; }
-
-void QueueDialogAnswer(DialogAnswer answer) { S().answers.push_back(std::move(answer)); }
-
-std::size_t PendingDialogAnswers() { return S().answers.size(); }
-
-const std::vector<int>& ShownModalDialogs() { return S().shownModal; }
-
-bool ClickButton(HWND button) {
-  Window* w = W(button);
-  if (!w || !Usable(button)) return false;
-  if (w->cls == "BUTTON") {
-    SendMessageA(button, BM_CLICK, 0, 0);
-  } else {
-    // A custom button class: a press and release of the mouse over it.
-    SendMessageA(button, WM_LBUTTONDOWN, 0, 0);
-    SendMessageA(button, WM_LBUTTONUP, 0, 0);
-  }
-  return true;
-}
-
-bool ClickDlgButton(HWND dialog, int id) { return ClickButton(GetDlgItem(dialog, id)); }
-
-bool PickComboItem(HWND combo, int index) {
-  Window* w = W(combo);
-  if (!w || w->cls != "COMBOBOX" || !Usable(combo)) return false;
-  if (index < 0 || index >= static_cast<int>(w->items.size())) return false;
-  SendMessageA(combo, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
-  NotifyParent(combo, CBN_SELCHANGE);
-  return true;
-}
-
-bool ScrollAction(HWND scrollBar, int code, int thumbPos) {
-  Window* w = W(scrollBar);
-  if (!w || w->cls != "SCROLLBAR" || !Usable(scrollBar) || !w->parent) return false;
-  UINT msg = (w->style & SBS_VERT) ? WM_VSCROLL : WM_HSCROLL;
-  SendMessageA(w->parent, msg, MAKEWPARAM(static_cast<WORD>(code), static_cast<WORD>(thumbPos)),
-               reinterpret_cast<LPARAM>(scrollBar));
-  return true;
-}
 
 std::vector<HWND> TopLevelWindows() {
   std::vector<HWND> out;
@@ -855,25 +1196,11 @@ HWND FindByText(HWND root, const std::string& text) {
   return nullptr;
 }
 
-HWND FindById(HWND root, int id) {
-  Window* w = W(root);
-  if (!w) return nullptr;
-  for (HWND c : w->children) {
-    Window* k = W(c);
-    if (k && k->id == id) return c;
-    if (HWND found = FindById(c, id)) return found;
-  }
-  return nullptr;
-}
-
 std::size_t LiveWindowCount() { return S().windows.size(); }
 
 std::size_t PostedMessageCount() { return S().queue.size(); }
 
-bool NeedsPaint(HWND hwnd) {
-  Window* w = W(hwnd);
-  return w && w->needsPaint;
-}
+std::size_t TimerCount() { return S().timers.size(); }
 
 void ResetAll() {
   State& s = S();
@@ -886,9 +1213,10 @@ void ResetAll() {
   }
   s.windows.clear();
   s.queue.clear();
-  s.keys.clear();
-  s.answers.clear();
-  s.shownModal.clear();
+  std::memset(s.keys, 0, sizeof s.keys);
+  s.timers.clear();
+  s.focus = nullptr;
+  s.capture = nullptr;
   ResetGdiObjects();
 }
 

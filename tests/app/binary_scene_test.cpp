@@ -67,7 +67,7 @@ SceneDesc ConvertToJson(const ScratchDir& dir, const std::string& tsy) {
   return scene;
 }
 
-host::Color MapColor(const std::unique_ptr<MapDesc>& m) {
+host::Color MapColor(const std::shared_ptr<MapDesc>& m) {
   if (!m || m->type != MapType::Constant) return host::Color(-1.0f, -1.0f, -1.0f);
   return host::Color(m->constant.color.r, m->constant.color.g, m->constant.color.b);
 }
@@ -243,6 +243,19 @@ struct BadTsyCase {
 
 void PrintTo(const BadTsyCase& c, std::ostream* os) { *os << c.label; }
 
+// The root's base layer holds a chain of 40 maps; its second layer a chain
+// of 30 that ends in the first chain's head: 71 maps deep that way, though
+// each chain alone is short.
+std::vector<std::uint8_t> DeepThroughSharing() {
+  std::vector<TsyObject> objects{LayeredObject(LayerChunk(4, std::vector<LayerRecord>(2), Bytes()), {-1, 1, -1, 41, -1})};
+  for (int i = 1; i <= 70; ++i) {
+    const std::int32_t next = i == 40 ? 71 : i == 70 ? 1 : i + 1;
+    objects.push_back(LayeredObject(LayerChunk(4, std::vector<LayerRecord>(1), Bytes()), {-1, next, -1}));
+  }
+  objects.push_back(ConstantObject(1, 0, 0));
+  return TsyFile(objects);
+}
+
 std::vector<BadTsyCase> BadTsyCases() {
   const std::vector<std::uint8_t> good =
       TsyFile({LayeredObject(LayerChunk(4, std::vector<LayerRecord>(2), Bytes().U8(0).U8(0).U8(0)), {-1, 1}),
@@ -274,6 +287,7 @@ std::vector<BadTsyCase> BadTsyCases() {
       {"map_as_block",
        TsyFile({LayeredObject(LayerChunk(4, std::vector<LayerRecord>(1), Bytes()), {1}), ConstantObject(1, 0, 0)}),
        "object 0 (Tessary) refused object 1 (Constant) in reference slot 0"},
+      {"deepshared", DeepThroughSharing(), "maps nested more than 64 deep"},
   };
 }
 
@@ -297,6 +311,27 @@ TEST_P(BadTsy, OneErrorLineNamingTheFileAndNothingWritten) {
 
 INSTANTIATE_TEST_SUITE_P(Program, BadTsy, ::testing::ValuesIn(BadTsyCases()),
                          [](const ::testing::TestParamInfo<BadTsyCase>& p) { return std::string(p.param.label); });
+
+// What a file holds is read from its first bytes, not from its name; only
+// the name of a file being written picks its format.
+TEST(BinaryScene, TheFormatIsReadFromTheFile) {
+  ScratchDir dir("sniff");
+  WriteFile(dir / "scene.tsy", Scene(R"({"type": "checker", "checks": 3})"));
+  const RunResult json = RunProgram(dir, "info scene.tsy");
+  ASSERT_EQ(json.exitCode, 0) << json.err;
+  EXPECT_EQ(json.out.rfind("scene.tsy: JSON scene, version 1\n", 0), 0u) << json.out;
+  ASSERT_EQ(RunProgram(dir, "convert scene.tsy real.tsy").exitCode, 0);
+  std::filesystem::copy_file(dir / "real.tsy", dir / "binary.json");
+  const RunResult binary = RunProgram(dir, "info binary.json");
+  ASSERT_EQ(binary.exitCode, 0) << binary.err;
+  EXPECT_EQ(binary.out.rfind("binary.json: binary scene file\n", 0), 0u) << binary.out;
+  const RunResult a = RunProgram(dir, "eval scene.tsy --uv 0.4 0.7");
+  const RunResult b = RunProgram(dir, "eval binary.json --uv 0.4 0.7");
+  ASSERT_EQ(a.exitCode, 0) << a.err;
+  EXPECT_EQ(a.out, b.out);
+  ASSERT_EQ(RunProgram(dir, "convert binary.json back.JSON").exitCode, 0);
+  EXPECT_EQ(ReadFile(dir / "back.JSON").rfind("{\n  \"format\": \"tessary-scene\"", 0), 0u);
+}
 
 // The editor's percentage comes back from the map's factor as written.
 TEST(BinaryScene, PercentagesComeBackFromTheirFactors) {

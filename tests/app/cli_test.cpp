@@ -49,8 +49,11 @@ const std::string kWrongType = Scene("{\"type\": \"tessary\",\n \"layers\": [{\"
 const std::string kUnknownType = Scene("{\"type\": \"marble\"}");
 const std::string kUnknownMode = Scene("{\"type\": \"tessary\", \"layers\": [{}, {\"mode\": \"multiply\"}]}");
 const std::string kMissingImage = Scene("{\"type\": \"bitmap\", \"file\": \"nowhere.png\"}");
-const std::string kBadVersion = "{\"format\": \"tessary-scene\", \"version\": 2, \"root\": {\"type\": \"constant\"}}";
+const std::string kBadVersion = "{\"format\": \"tessary-scene\", \"version\": 3, \"root\": {\"type\": \"constant\"}}";
 const std::string kHugeNumber = Scene("{\"type\": \"constant\", \"color\": [1e39, 0, 0, 1]}");
+const std::string kBeyondDouble = Scene("{\"type\": \"constant\", \"color\": [1e400, 0, 0, 1]}");
+const std::string kBeyondDoubleNegative = Scene("{\"type\": \"constant\", \"color\": [-1e400, 0, 0, 1]}");
+const std::string kNulInString = Scene("{\"type\": \"bitmap\", \"file\": \"stone.png\\u0000junk\"}");
 const std::string kUnknownField = Scene("{\"type\": \"tessary\", \"output\": {\"brightness\": 50}}");
 const std::string kNotImage = Scene("{\"type\": \"bitmap\", \"file\": \"scene.json\"}");
 
@@ -67,8 +70,14 @@ INSTANTIATE_TEST_SUITE_P(
         BadInputCase{"image", kMissingImage.c_str(), "render scene.json -o out.png", 1,
                      "scene.json:1:51: \"nowhere.png\": no such image file"},
         BadInputCase{"notimage", kNotImage.c_str(), "eval scene.json", 1, "\"scene.json\": cannot read image"},
-        BadInputCase{"version", kBadVersion.c_str(), "eval scene.json", 1, "scene.json:1:40: unsupported version 2"},
+        BadInputCase{"version", kBadVersion.c_str(), "eval scene.json", 1, "scene.json:1:40: unsupported version 3"},
         BadInputCase{"range", kHugeNumber.c_str(), "eval scene.json", 1, "scene.json:1:82: \"color\"[0]: 1e39 is out"},
+        BadInputCase{"double", kBeyondDouble.c_str(), "render scene.json -o out.png", 1,
+                     "scene.json:1:82: \"color\"[0]: 1e400 is out of single-precision range"},
+        BadInputCase{"negdouble", kBeyondDoubleNegative.c_str(), "info scene.json", 1,
+                     "scene.json:1:82: \"color\"[0]: -1e400 is out of single-precision range"},
+        BadInputCase{"nul", kNulInString.c_str(), "eval scene.json", 1,
+                     "scene.json:1:78: \"file\" must not contain \\u0000"},
         BadInputCase{"field", kUnknownField.c_str(), "eval scene.json", 1,
                      "scene.json:1:82: unknown field \"brightness\" in \"output\""},
         BadInputCase{"noscene", nullptr, "eval missing.json", 1, "missing.json: cannot read"},
@@ -80,6 +89,9 @@ INSTANTIATE_TEST_SUITE_P(
                      "no/such/dir/out.png: cannot write"},
         BadInputCase{"extension", kGood.c_str(), "render scene.json -o out.bmpx", 1, "unknown output format"},
         BadInputCase{"convertout", kGood.c_str(), "convert scene.json no/dir/x.json", 1, "cannot write"},
+        BadInputCase{"convertpng", kGood.c_str(), "convert scene.json out.png", 1,
+                     "out.png: unknown scene format \".png\" (a scene is written as .json or .tsy)"},
+        BadInputCase{"convertbare", kGood.c_str(), "convert scene.json out", 1, "out: no extension"},
         BadInputCase{"uv", kGood.c_str(), "eval scene.json --uv 0.5 abc", 2, "--uv"},
         BadInputCase{"nocommand", nullptr, "", 2, "tessary: error:"},
         BadInputCase{"unknowncommand", nullptr, "paint x", 2, "tessary: error:"}),

@@ -59,10 +59,7 @@ TEST(SceneJson, NumbersAreRoundedToSinglePrecisionOnceFromTheirText) {
 }
 
 TEST(SceneJson, ErrorsNameTheFileLineAndColumn) {
-  const struct {
-    std::string text;
-    const char* error;
-  } cases[] = {
+  ExpectParseErrors({
       {"", "s.json:1:1: invalid JSON"},
       {"{\"format\": \"tessary-scene\", \"version\": 1}", "s.json:1:1: missing field \"root\""},
       {"{\"format\": \"other\", \"version\": 1, \"root\": null}", "s.json:1:12: \"format\" must be \"tessary-scene\""},
@@ -77,13 +74,47 @@ TEST(SceneJson, ErrorsNameTheFileLineAndColumn) {
       {Scene("{\"type\": \"bitmap\"}"), "s.json:1:51: a bitmap map needs a \"file\""},
       {Scene("{\"type\": \"constant\", \"colour\": [1, 1, 1]}"),
        "s.json:1:72: unknown field \"colour\" in a constant map"},
-  };
-  for (const auto& c : cases) {
-    SceneDesc scene;
-    std::string error;
-    EXPECT_FALSE(Parse(c.text, scene, error)) << c.text;
-    EXPECT_EQ(error.rfind(c.error, 0), 0u) << "got: " << error << "\nwant: " << c.error;
-  }
+      {Scene("{\"type\": \"tessary\", \"layers\": [{}, {\"mode\": \"Hard\\nLight\"}]}"),
+       "s.json:1:95: unknown mode name \"Hard\\nLight\" (names"},
+  });
+}
+
+TEST(SceneJson, NumbersBeyondDoubleRangeAreRefusedWhereTheyStand) {
+  // The same one-line message as a number beyond single precision, wherever
+  // a number may stand, with or without other faults further on.
+  ExpectParseErrors({
+      {Scene(R"({"type": "tessary", "layers": [{"opacity": 1e400}]})"),
+       "s.json:1:94: \"opacity\": 1e400 is out of single-precision range"},
+      {Scene(R"({"type": "tessary", "layers": [{"opacity": -1e400}]})"),
+       "s.json:1:94: \"opacity\": -1e400 is out of single-precision range"},
+      {Scene(R"({"type": "tessary", "layers": [{"opacity": 1e39}]})"),
+       "s.json:1:94: \"opacity\": 1e39 is out of single-precision range"},
+      {Scene(R"({"type": "constant", "color": [0, 1.5E+999, 0]})"),
+       "s.json:1:85: \"color\"[1]: 1.5E+999 is out of single-precision range"},
+      {Scene(R"({"type": "noise", "octaves": 1e400})"), "s.json:1:80: \"octaves\" must be an integer"},
+      {"{\"format\": \"tessary-scene\", \"version\": 1e400, \"root\": {}}",
+       "s.json:1:40: \"version\" must be an integer"},
+      {Scene(R"({"type": "tessary", "layers": [{"opacity": 1e400}, ]})"), "s.json:1:102: invalid JSON: syntax error"},
+      {Scene(R"({"type": "tessary", "layers": [{"opacity": 01e400}]})"), "s.json:1:99: invalid JSON: syntax error"},
+  });
+  // In a string it is only text.
+  SceneDesc scene;
+  std::string error;
+  ASSERT_TRUE(Parse(Scene(R"({"type": "tessary", "name": "1e400"})"), scene, error)) << error;
+  EXPECT_EQ(scene.root->name, "1e400");
+}
+
+TEST(SceneJson, StringsWithANulAreRefused) {
+  // A NUL would silently end the file name (or name) where it stands.
+  ExpectParseErrors({
+      {Scene(R"({"type": "bitmap", "file": "stone.png\u0000junk"})"),
+       "s.json:1:78: \"file\" must not contain \\u0000"},
+      {Scene(R"({"type": "tessary", "name": "a\u0000"})"), "s.json:1:79: \"name\" must not contain \\u0000"},
+      {Scene(R"({"type": "tessary", "layers": [{}, {"mode": "Normal\u0000x"}]})"),
+       "s.json:1:95: a string must not contain \\u0000"},
+      {Scene(R"({"type": "tessary", "layers": [{"opacity\u0000": 1}]})"),
+       "s.json:1:83: a field name must not contain \\u0000"},
+  });
 }
 
 TEST(SceneJson, DeepNestingIsRefusedNotOverflowed) {
@@ -126,6 +157,8 @@ TEST(SceneJson, WriteThenReadReproducesEverythingBitForBit) {
   EXPECT_NE(written.find("\"mode\": \"Exact Difference\""), std::string::npos) << "valid modes are written by name";
   EXPECT_NE(written.find("\"mode\": -7"), std::string::npos) << "other values stay numbers";
   EXPECT_NE(written.find("\"opacity\": 33.3,"), std::string::npos) << "shortest float text";
+  EXPECT_NE(written.find("\"version\": 1,"), std::string::npos) << "without shared maps the file stays version 1";
+  EXPECT_EQ(written.find("\"id\""), std::string::npos);
 }
 
 }  // namespace

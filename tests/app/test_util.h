@@ -17,6 +17,10 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
+#include "app/scene_json.h"
+
 namespace tessary::app::testing {
 
 struct RunResult {
@@ -133,6 +137,22 @@ inline RunResult RunProgramLimited(const ScratchDir& dir, const std::string& arg
   std::filesystem::remove(outFile);
   std::filesystem::remove(errFile);
   return r;
+}
+
+// A JSON scene text and the start of the error reading it must give.
+struct ParseErrorCase {
+  std::string text;
+  const char* error;
+};
+
+// Reads each text as "s.json": each must fail with its error.
+inline void ExpectParseErrors(const std::vector<ParseErrorCase>& cases) {
+  for (const ParseErrorCase& c : cases) {
+    SceneDesc scene;
+    std::string error;
+    EXPECT_FALSE(ParseSceneJson(c.text, "s.json", "", scene, error)) << c.text;
+    EXPECT_EQ(error.rfind(c.error, 0), 0u) << "got: " << error << "\nwant: " << c.error;
+  }
 }
 
 inline std::string Scene(const std::string& root) {

@@ -52,7 +52,7 @@ ClassDesc* LibClassDesc(int i) { return i == 0 ? &classDesc : nullptr; }
 #endif
 unsigned long LibVersion() { return TEST_MODULE_VERSION; }
 
-BOOL DllMain(HINSTANCE h, DWORD reason, LPVOID) {
+BOOL WINAPI DllMain(HINSTANCE h, DWORD reason, LPVOID) {
   moduleInstance = h;
   events += reason == DLL_PROCESS_ATTACH ? "attach;" : reason == DLL_PROCESS_DETACH ? "detach;" : "other;";
   if (!controlsInit) {

@@ -2,19 +2,18 @@
 // loader does, so that GetString finds the resource script embedded in this
 // program.
 
-#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include "platform/win32.h"
 
-extern "C" BOOL DllMain(HINSTANCE hinstDLL, DWORD fdwReason, LPVOID lpvReserved);
+extern "C" BOOL WINAPI DllMain(HINSTANCE hinstDLL, DWORD fdwReason, LPVOID lpvReserved);
 
 namespace {
 
 class ModuleEnvironment : public ::testing::Environment {
  public:
   void SetUp() override {
-    DllMain(reinterpret_cast<HINSTANCE>(dlopen(nullptr, RTLD_NOW)), DLL_PROCESS_ATTACH, nullptr);
+    DllMain(GetModuleHandleA(nullptr), DLL_PROCESS_ATTACH, nullptr);
   }
 };
 

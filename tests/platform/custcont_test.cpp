@@ -1,5 +1,5 @@
-// The host's custom controls, driven as a user would drive them, inside the
-// product's own dialog templates.
+// The host's custom controls, driven as a person would drive them (mouse and
+// keyboard messages), inside the product's own dialog templates.
 
 #include "host/custcont.h"
 
@@ -9,13 +9,13 @@
 #include <vector>
 
 #include "host/custcont_test_hooks.h"
-#include "platform/headless/test_hooks.h"
 #include "resources/resource.h"
+#include "tests/support/win32_user.h"
 
 namespace tessary::host {
 namespace {
 
-namespace ht = tessary::headless::test;
+namespace ht = tessary::testsupport;
 
 struct Msg {
   UINT msg;
@@ -24,24 +24,41 @@ struct Msg {
 };
 std::vector<Msg> received;
 
-INT_PTR RecordingPanel(HWND, UINT m, WPARAM w, LPARAM l) {
-  if (m >= WM_USER || m == WM_COMMAND) received.push_back({m, w, l});
+// What the controls send their parent (the dialog manager's own DM_GETDEFID
+// and DM_SETDEFID are left out).
+INT_PTR CALLBACK RecordingPanel(HWND, UINT m, WPARAM w, LPARAM l) {
+  if ((m >= WM_USER + 2 && m < 0x8000) || m == WM_COMMAND) received.push_back({m, w, l});
   return m == WM_INITDIALOG ? TRUE : FALSE;
 }
+
+HINSTANCE Program() { return GetModuleHandleA(nullptr); }
+
+LRESULT CALLBACK OwnerProc(HWND h, UINT m, WPARAM w, LPARAM l) { return DefWindowProcA(h, m, w, l); }
 
 class CustomControls : public ::testing::Test {
  protected:
   void SetUp() override {
-    ht::ResetAll();
+    ht::ResetUserInterface();
     received.clear();
-    panel = CreateDialogParamA(nullptr, MAKEINTRESOURCEA(IDD_OUTPUT), nullptr, RecordingPanel, 0);
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = OwnerProc;
+    wc.hInstance = Program();
+    wc.lpszClassName = "ControlsOwner";
+    RegisterClassA(&wc);
+    owner = CreateWindowExA(0, "ControlsOwner", "owner", WS_OVERLAPPED | WS_VISIBLE, 0, 0, 500, 600, nullptr, nullptr,
+                            Program(), nullptr);
+    ASSERT_NE(owner, nullptr);
+    panel = Page(IDD_OUTPUT);
     ASSERT_NE(panel, nullptr);
   }
   void TearDown() override {
-    ht::ResetAll();
+    ht::ResetUserInterface();
     EXPECT_EQ(test::LiveControlObjects(), 0);
   }
+  // A page of the product's templates (a child window: it needs a parent).
+  HWND Page(int id) const { return CreateDialogParamA(Program(), MAKEINTRESOURCEA(id), owner, RecordingPanel, 0); }
   HWND Item(int id) const { return GetDlgItem(panel, id); }
+  HWND owner = nullptr;
   HWND panel = nullptr;
 };
 
@@ -91,8 +108,50 @@ TEST_F(CustomControls, EditNumbersAndEnter) {
   EXPECT_EQ(received[0].msg, WM_CUSTEDIT_ENTER);
   EXPECT_EQ(received[0].msg, 1709u);
   EXPECT_EQ(received[0].wParam, static_cast<WPARAM>(IDC_ALPHA_EDIT));
+  // Typed but not entered: leaving the field commits it, once.
+  received.clear();
+  ASSERT_TRUE(test::TypeInEdit(Item(IDC_ALPHA_EDIT), "12", false));
+  EXPECT_TRUE(received.empty());
+  ht::Focus(Item(IDC_BRIGHT_EDIT));
+  ASSERT_EQ(received.size(), 1u);
+  EXPECT_EQ(received[0].msg, WM_CUSTEDIT_ENTER);
+  ht::Focus(Item(IDC_ALPHA_EDIT));
+  ht::Focus(Item(IDC_BRIGHT_EDIT));
+  EXPECT_EQ(received.size(), 1u);  // nothing typed this time
   edit->Disable();
   EXPECT_FALSE(test::TypeInEdit(Item(IDC_ALPHA_EDIT), "10"));
+  ReleaseICustEdit(edit);
+}
+
+TEST_F(CustomControls, EditKeysAndDialogCode) {
+  HWND w = Item(IDC_ALPHA_EDIT);
+  ICustEdit* edit = GetICustEdit(w);
+  edit->SetText("123");
+  ht::Focus(w);
+  const auto sel = static_cast<DWORD>(SendMessageA(w, EM_GETSEL, 0, 0));
+  EXPECT_EQ(LOWORD(sel), 0);  // the focus selects the whole text
+  EXPECT_EQ(HIWORD(sel), 3);
+  struct Step {
+    WPARAM key;
+    bool isChar;
+    const char* after;
+  };
+  const Step steps[] = {{VK_END, false, "123"}, {'\b', true, "12"},   {VK_HOME, false, "12"},
+                        {'9', true, "912"},      {VK_DELETE, false, "92"}, {VK_RIGHT, false, "92"},
+                        {'.', true, "92."},      {'5', true, "92.5"}};
+  for (const Step& st : steps) {
+    SendMessageA(w, st.isChar ? WM_CHAR : WM_KEYDOWN, st.key, 1);
+    char text[16];
+    edit->GetText(text, sizeof text);
+    EXPECT_STREQ(text, st.after) << st.key;
+  }
+  // It wants characters and arrows; Return only where no default button
+  // would take it (this panel has none).
+  MSG ret{w, WM_KEYDOWN, VK_RETURN, 1, 0, POINT{0, 0}};
+  const LRESULT code = SendMessageA(w, WM_GETDLGCODE, VK_RETURN, reinterpret_cast<LPARAM>(&ret));
+  EXPECT_TRUE(code & DLGC_WANTCHARS);
+  EXPECT_TRUE(code & DLGC_WANTMESSAGE);
+  EXPECT_FALSE(SendMessageA(w, WM_GETDLGCODE, 0, 0) & DLGC_WANTMESSAGE);
   ReleaseICustEdit(edit);
 }
 
@@ -149,6 +208,7 @@ TEST_F(CustomControls, SpinnerDragSendsButtonUpOnRelease) {
     EXPECT_EQ(HIWORD(received[i].wParam), TRUE);
   }
   ASSERT_TRUE(test::ReleaseSpinner(Item(IDC_BRIGHT_SPIN)));
+  EXPECT_EQ(received.size(), 5u);  // no click step after a drag
   EXPECT_EQ(received.back().msg, 1626u);
   EXPECT_EQ(LOWORD(received.back().wParam), IDC_BRIGHT_SPIN);
   EXPECT_EQ(HIWORD(received.back().wParam), TRUE);
@@ -163,10 +223,26 @@ TEST_F(CustomControls, SpinnerDragSendsButtonUpOnRelease) {
   ASSERT_TRUE(test::ResetSpinner(Item(IDC_BRIGHT_SPIN)));
   EXPECT_EQ(spin->GetFVal(), 100.0f);
   EXPECT_EQ(received.back().msg, CC_SPINNER_BUTTONUP);
+  // A click on an arrow: one step, then the button-up message.
+  struct Click {
+    bool up;
+    float after;
+  };
+  for (const Click& c : {Click{true, 100.0f}, Click{false, 99.0f}, Click{false, 98.0f}, Click{true, 99.0f}}) {
+    received.clear();
+    ASSERT_TRUE(test::ClickSpinnerArrow(Item(IDC_BRIGHT_SPIN), c.up));
+    EXPECT_EQ(spin->GetFVal(), c.after) << c.up;
+    ASSERT_EQ(received.size(), 3u);
+    EXPECT_EQ(received[1].msg, CC_SPINNER_CHANGE);
+    EXPECT_EQ(received[2].msg, CC_SPINNER_BUTTONUP);
+    EXPECT_EQ(ht::Text(Item(IDC_BRIGHT_EDIT)), c.after == 100.0f ? "100.0" : (c.after == 99.0f ? "99.0" : "98.0"));
+  }
+  spin->Disable();
+  EXPECT_FALSE(test::ClickSpinnerArrow(Item(IDC_BRIGHT_SPIN), true));
   ReleaseISpinner(spin);
 }
 
-INT_PTR LayerCountProc(HWND h, UINT m, WPARAM w, LPARAM l) {
+INT_PTR CALLBACK LayerCountProc(HWND h, UINT m, WPARAM w, LPARAM l) {
   if (m == WM_INITDIALOG) {
     ReleaseISpinner(SetupIntSpinner(h, IDC_COUNT_SPIN, IDC_COUNT_EDIT, 2, 1000, static_cast<int>(l)));
     CenterWindow(h, GetParent(h));
@@ -192,18 +268,20 @@ TEST_F(CustomControls, IntegerSpinnerInAModalDialog) {
   };
   const Case cases[] = {{"5", 5}, {"4.6", 5}, {"1", 2}, {"5000", 1000}, {"x", 7}, {nullptr, -1}};
   for (const Case& c : cases) {
-    ht::QueueDialogAnswer([&](HWND dlg) {
-      char shown[16];
-      GetWindowTextA(GetDlgItem(dlg, IDC_COUNT_EDIT), shown, sizeof shown);
-      EXPECT_STREQ(shown, "7");  // the initial value, as an integer
+    ht::AnswerNextDialog([&](HWND dlg) {
+      EXPECT_EQ(ht::Text(GetDlgItem(dlg, IDC_COUNT_EDIT)), "7");  // the initial value, as an integer
+      // The field has the focus from the start.
+      EXPECT_EQ(GetFocus(), GetDlgItem(dlg, IDC_COUNT_EDIT));
       if (!c.typed) {
         ht::ClickDlgButton(dlg, IDCANCEL);
         return;
       }
-      test::TypeInEdit(GetDlgItem(dlg, IDC_COUNT_EDIT), c.typed);
+      // Typed, then OK clicked: the field loses the focus to the button and
+      // commits before the click arrives.
+      test::TypeInEdit(GetDlgItem(dlg, IDC_COUNT_EDIT), c.typed, false);
       ht::ClickDlgButton(dlg, IDOK);
     });
-    EXPECT_EQ(DialogBoxParamA(nullptr, MAKEINTRESOURCEA(IDD_SET_NUMBER), panel, LayerCountProc, 7), c.result)
+    EXPECT_EQ(DialogBoxParamA(Program(), MAKEINTRESOURCEA(IDD_SET_NUMBER), panel, LayerCountProc, 7), c.result)
         << (c.typed ? c.typed : "cancel");
   }
   // Limits the wrong way round (the Delete dialog with one layer): the minimum wins.
@@ -213,8 +291,8 @@ TEST_F(CustomControls, IntegerSpinnerInAModalDialog) {
 }
 
 TEST_F(CustomControls, ColourSwatchMessagesCarryTheFinalFlag) {
-  HWND owner = CreateDialogParamA(nullptr, MAKEINTRESOURCEA(IDD_LAYERS), nullptr, RecordingPanel, 0);
-  HWND swatchWnd = GetDlgItem(owner, IDC_LAYER_COLOR2);
+  HWND layers = Page(IDD_LAYERS);
+  HWND swatchWnd = GetDlgItem(layers, IDC_LAYER_COLOR2);
   IColorSwatch* swatch = GetIColorSwatch(swatchWnd);
   ASSERT_NE(swatch, nullptr);
   struct Case {
@@ -236,9 +314,9 @@ TEST_F(CustomControls, ColourSwatchMessagesCarryTheFinalFlag) {
     }
   }
   EXPECT_EQ(swatch->GetColorValue(), Color(2.0f / 255.0f, 0.0f, 0.0f));
+  // A click opens the picker: colours tried on the way, then the one taken.
   received.clear();
-  ASSERT_TRUE(test::PickColor(swatchWnd, RGB(10, 20, 30), false));
-  ASSERT_TRUE(test::PickColor(swatchWnd, RGB(40, 50, 60), true));
+  ASSERT_TRUE(test::PickColors(swatchWnd, {RGB(10, 20, 30)}, RGB(40, 50, 60)));
   ASSERT_EQ(received.size(), 2u);
   for (std::size_t i = 0; i < 2; ++i) {
     EXPECT_EQ(received[i].msg, 1627u);
@@ -247,8 +325,18 @@ TEST_F(CustomControls, ColourSwatchMessagesCarryTheFinalFlag) {
     EXPECT_EQ(received[i].lParam, reinterpret_cast<LPARAM>(swatch));
   }
   EXPECT_EQ(swatch->GetColor(), RGB(40, 50, 60));
+  // Cancelled after trying a colour: the first colour comes back, not final.
+  received.clear();
+  ASSERT_TRUE(test::PickColors(swatchWnd, {RGB(1, 2, 3)}, std::nullopt));
+  ASSERT_EQ(received.size(), 2u);
+  EXPECT_EQ(HIWORD(received[1].wParam), 0);
+  EXPECT_EQ(swatch->GetColor(), RGB(40, 50, 60));
+  // Cancelled at once: nothing.
+  received.clear();
+  ASSERT_TRUE(test::PickColors(swatchWnd, {}, std::nullopt));
+  EXPECT_TRUE(received.empty());
   swatch->Disable();
-  EXPECT_FALSE(test::PickColor(swatchWnd, RGB(1, 1, 1), true));
+  EXPECT_FALSE(test::PickColors(swatchWnd, {}, RGB(1, 1, 1)));
   ReleaseIColorSwatch(swatch);
 }
 
@@ -261,7 +349,7 @@ class CountingDad : public DADMgr {
 };
 
 TEST_F(CustomControls, ButtonsAndImages) {
-  HWND layers = CreateDialogParamA(nullptr, MAKEINTRESOURCEA(IDD_LAYERS), nullptr, RecordingPanel, 0);
+  HWND layers = Page(IDD_LAYERS);
   ICustButton* button = GetICustButton(GetDlgItem(layers, IDC_MASK_BUTTON1));
   ASSERT_NE(button, nullptr);
   button->SetText("Mask: None");
@@ -276,11 +364,21 @@ TEST_F(CustomControls, ButtonsAndImages) {
   ASSERT_EQ(received.size(), 1u);
   EXPECT_EQ(received[0].msg, static_cast<UINT>(WM_COMMAND));
   EXPECT_EQ(LOWORD(received[0].wParam), IDC_MASK_BUTTON1);
+  EXPECT_EQ(GetFocus(), button->GetHwnd());
+  // A check button stays in until pressed again; Space presses it too.
+  button->SetType(CBT_CHECK);
+  ASSERT_TRUE(ht::ClickButton(button->GetHwnd()));
+  EXPECT_TRUE(button->IsChecked());
+  received.clear();
+  SendMessageA(button->GetHwnd(), WM_KEYDOWN, VK_SPACE, 1);
+  SendMessageA(button->GetHwnd(), WM_KEYUP, VK_SPACE, static_cast<LPARAM>(0xC0000001u));
+  EXPECT_FALSE(button->IsChecked());
+  EXPECT_EQ(received.size(), 1u);
   button->Disable();
   EXPECT_FALSE(ht::ClickButton(button->GetHwnd()));
   ReleaseICustButton(button);
 
-  HWND about = CreateDialogParamA(nullptr, MAKEINTRESOURCEA(IDD_ABOUT), nullptr, RecordingPanel, 0);
+  HWND about = Page(IDD_ABOUT);
   ICustImage* image = GetICustImage(GetDlgItem(about, IDC_BANNER));
   ASSERT_NE(image, nullptr);
   HIMAGELIST list = ImageList_Create(160, 56, ILC_COLORDDB, 1, 0);
@@ -300,11 +398,12 @@ TEST_F(CustomControls, CheckBoxAndCentring) {
   EXPECT_EQ(IsDlgButtonChecked(panel, IDC_MONO), BST_CHECKED);
   SetCheckBox(panel, IDC_MONO, FALSE);
   EXPECT_EQ(IsDlgButtonChecked(panel, IDC_MONO), BST_UNCHECKED);
-  HWND inner = GetDlgItem(panel, IDC_RESET);
-  CenterWindow(inner, panel);
+  // A pop-up centred over its owner (what the count dialogs do).
+  HWND popup = CreateWindowExA(0, "ControlsOwner", "popup", WS_POPUP, 3, 4, 50, 31, owner, nullptr, Program(), nullptr);
+  CenterWindow(popup, owner);
   RECT r{}, p{};
-  GetWindowRect(inner, &r);
-  GetWindowRect(panel, &p);
+  GetWindowRect(popup, &r);
+  GetWindowRect(owner, &p);
   EXPECT_EQ(r.right - r.left, 50);
   // Centres agree to within the half unit an odd size leaves.
   EXPECT_LE(std::abs((r.left + r.right) - (p.left + p.right)), 1);

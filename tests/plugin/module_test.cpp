@@ -1,29 +1,58 @@
 // The plug-in module as the host sees it: its exports, its entry point, its
 // class descriptor and block schema, and a map made through the descriptor.
 
-#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "host/classdesc.h"
 #include "host/iparamb2.h"
 #include "host/module_loader.h"
 #include "host/mtl.h"
+#include "host/mtl_edit.h"
 #include "host/plugapi.h"
 #include "host/shade_context.h"
+#include "resources/resource.h"
+#include "tests/support/win32_user.h"
+#ifndef _WIN32
+#include <dlfcn.h>
+#endif
 
 namespace tessary::host {
 namespace {
 
 const Class_ID kClassID(0x9B340D4D, 0xA443AC6A);
 
+// The system's own handle of a module the loader holds (another reference,
+// given back with CloseModule).
+void* OpenModule(const char* path) {
+#ifdef _WIN32
+  return reinterpret_cast<void*>(LoadLibraryA(path));
+#else
+  return dlopen(path, RTLD_NOW | RTLD_NOLOAD);
+#endif
+}
+
+void CloseModule(void* lib) {
+#ifdef _WIN32
+  FreeLibrary(reinterpret_cast<HMODULE>(lib));
+#else
+  dlclose(lib);
+#endif
+}
+
 template <class Fn>
 Fn Export(void* lib, const char* name) {
+#ifdef _WIN32
+  FARPROC sym = GetProcAddress(reinterpret_cast<HMODULE>(lib), name);
+#else
   void* sym = dlsym(lib, name);
+#endif
   Fn fn = nullptr;
+  static_assert(sizeof fn == sizeof sym);
   std::memcpy(&fn, &sym, sizeof fn);
   return fn;
 }
@@ -34,13 +63,13 @@ class ModuleTest : public ::testing::Test {
     std::string error;
     module = PluginModule::Load(TESSARY_QUILBO_MODULE, directory, &error);
     ASSERT_NE(module, nullptr) << error;
-    lib = dlopen(TESSARY_QUILBO_MODULE, RTLD_NOW | RTLD_NOLOAD);
+    lib = OpenModule(TESSARY_QUILBO_MODULE);
     ASSERT_NE(lib, nullptr);
     desc = dynamic_cast<ClassDesc2*>(module->GetClassDesc(0));
     ASSERT_NE(desc, nullptr);
   }
   void TearDown() override {
-    if (lib) dlclose(lib);
+    if (lib) CloseModule(lib);
     SetAppID(0);
   }
   ClassDirectory directory;
@@ -70,6 +99,15 @@ TEST_F(ModuleTest, Exports) {
   EXPECT_EQ(directory.Find(TEXMAP_CLASS_ID, kClassID), desc);
 }
 
+#ifdef _WIN32
+TEST_F(ModuleTest, TheSystemRanTheEntryPointWhichIsNotExported) {
+  // The system calls DllMain as the module's entry; only the four functions
+  // are exported, under their plain names.
+  EXPECT_EQ(Export<DllMainFn>(lib, "DllMain"), nullptr);
+  EXPECT_GE(InitCustomControlsCount(), 1);
+  EXPECT_EQ(desc->HInstance(), reinterpret_cast<HINSTANCE>(lib));
+}
+#else
 TEST_F(ModuleTest, EntryPointInitialisesTheControlsOnce) {
   auto dllMain = Export<DllMainFn>(lib, "DllMain");
   ASSERT_NE(dllMain, nullptr);
@@ -81,6 +119,7 @@ TEST_F(ModuleTest, EntryPointInitialisesTheControlsOnce) {
   EXPECT_EQ(InitCommonControlsCount(), common);
   EXPECT_STREQ(Export<LibDescriptionFn>(lib, "LibDescription")(), "Tessary");
 }
+#endif
 
 TEST_F(ModuleTest, Descriptor) {
   struct Case {
@@ -198,6 +237,82 @@ TEST_F(ModuleTest, MapMadeThroughTheDescriptor) {
   ASSERT_NE(map->GetParamBlockByID(0), nullptr);
   EXPECT_STREQ(map->GetParamBlockByID(0)->GetStr(6, 0, 0), "0");
   map->DeleteThis();
+}
+
+// The material editor, as far as the About caption needs it: pages made as
+// children of the editor's window.
+class PageMaker : public IMtlParams {
+ public:
+  explicit PageMaker(HWND editor) : editor_(editor) {}
+  HWND AddRollupPage(HINSTANCE hInst, int dlgId, RollupDlgProc proc, const char* /*title*/, LPARAM param, DWORD,
+                     int) override {
+    HWND w = CreateDialogParamA(hInst, MAKEINTRESOURCEA(dlgId), editor_, proc, param);
+    pages.push_back(w);
+    return w;
+  }
+  void DeleteRollupPage(HWND page) override { DestroyWindow(page); }
+  TimeValue GetTime() override { return 0; }
+  void MtlChanged() override {}
+  std::vector<HWND> pages;
+
+ private:
+  HWND editor_;
+};
+
+LRESULT CALLBACK EditorProc(HWND h, UINT m, WPARAM w, LPARAM l) { return DefWindowProcA(h, m, w, l); }
+
+// Both configurations of this architecture: each module loads through the
+// host's loader, exports the four functions, and shows its own About caption
+// in its own dialog.
+TEST(Configurations, EachModuleShowsItsOwnAboutCaption) {
+  testsupport::ResetUserInterface();
+  WNDCLASSA wc{};
+  wc.lpfnWndProc = EditorProc;
+  wc.hInstance = GetModuleHandleA(nullptr);
+  wc.lpszClassName = "PluginTestEditor";
+  const ATOM atom = RegisterClassA(&wc);
+  HWND editor = CreateWindowExA(0, "PluginTestEditor", "editor", WS_OVERLAPPED | WS_VISIBLE, 0, 0, 400, 600, nullptr,
+                                nullptr, wc.hInstance, nullptr);
+#ifdef _WIN32
+  ASSERT_NE(editor, nullptr) << "class " << atom << " error " << GetLastError();
+#else
+  ASSERT_NE(editor, nullptr) << "class " << atom;
+#endif
+  struct Case {
+    const char* path;
+    const char* caption;
+  };
+  const Case cases[] = {{TESSARY_QUILBO_MODULE, "Version:  1.6.5 "},
+                        {TESSARY_NETRENDER_MODULE, "Network Rendering Version:  1.6.5 "}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    ClassDirectory directory;
+    std::string error;
+    auto module = PluginModule::Load(c.path, directory, &error);
+    ASSERT_NE(module, nullptr) << error;
+    void* lib = OpenModule(c.path);
+    ASSERT_NE(lib, nullptr);
+    for (const char* name : {"LibDescription", "LibNumberClasses", "LibClassDesc", "LibVersion"})
+      EXPECT_NE(Export<void (*)()>(lib, name), nullptr) << name;
+    EXPECT_EQ(Export<LibVersionFn>(lib, "LibVersion")(), 0x2AF81900u);
+    {
+      PageMaker params(editor);
+      auto* map = dynamic_cast<Texmap*>(module->GetClassDesc(0)->Create(false));
+      ASSERT_NE(map, nullptr);
+      ParamDlg* dlg = map->CreateParamDlg(editor, &params);
+      ASSERT_NE(dlg, nullptr);
+      ASSERT_EQ(params.pages.size(), 3u);
+      ASSERT_NE(params.pages[2], nullptr);
+      EXPECT_EQ(testsupport::Text(GetDlgItem(params.pages[2], IDC_VERSION_TEXT)), c.caption);
+      // Every control of the pages exists: the host's classes were found.
+      EXPECT_NE(GetDlgItem(params.pages[0], IDC_MAP_BUTTON0), nullptr);
+      dlg->DeleteThis();
+      map->DeleteThis();
+      for (HWND page : params.pages) DestroyWindow(page);
+    }
+    CloseModule(lib);
+  }
+  testsupport::ResetUserInterface();
 }
 
 }  // namespace

@@ -3,7 +3,7 @@
 namespace tessary::uitest {
 
 namespace {
-LRESULT EditorProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+LRESULT CALLBACK EditorProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   if (msg >= WM_USER) EditorMessages().push_back({msg, wParam, lParam});
   return DefWindowProcA(hwnd, msg, wParam, lParam);
 }
@@ -17,16 +17,14 @@ std::vector<PostedMessage>& EditorMessages() {
 HWND MakeEditorWindow() {
   WNDCLASSA wc{};
   wc.lpfnWndProc = EditorProc;
+  wc.hInstance = GetModuleHandleA(nullptr);
   wc.lpszClassName = "TestMaterialEditor";
-  RegisterClassA(&wc);
+  RegisterClassA(&wc);  // once per program
   EditorMessages().clear();
-  return CreateWindowExA(0, "TestMaterialEditor", "Material Editor", WS_OVERLAPPED, 0, 0, 400, 600, nullptr,
-                         nullptr, nullptr, nullptr);
+  return CreateWindowExA(0, "TestMaterialEditor", "Material Editor", WS_OVERLAPPED | WS_VISIBLE, 0, 0, 400, 600,
+                         nullptr, nullptr, wc.hInstance, nullptr);
 }
 
-void AttachModule() {
-  static void* self = dlopen(nullptr, RTLD_NOW);
-  DllMain(static_cast<HINSTANCE>(self), DLL_PROCESS_ATTACH, nullptr);
-}
+void AttachModule() { DllMain(GetModuleHandleA(nullptr), DLL_PROCESS_ATTACH, nullptr); }
 
 }  // namespace tessary::uitest

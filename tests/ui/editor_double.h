@@ -4,17 +4,14 @@
 // dialog asks of it, a window standing for the editor that records the
 // messages posted to it, and a small texture map to put into layer slots.
 
-#include <dlfcn.h>
-
 #include <string>
 #include <vector>
 
 #include "host/mtl.h"
 #include "host/mtl_edit.h"
-#include "platform/headless/test_hooks.h"
 #include "platform/win32.h"
 
-extern "C" BOOL DllMain(HINSTANCE hinstDLL, DWORD fdwReason, LPVOID lpvReserved);
+extern "C" BOOL WINAPI DllMain(HINSTANCE hinstDLL, DWORD fdwReason, LPVOID lpvReserved);
 
 namespace tessary::uitest {
 
@@ -30,15 +27,15 @@ struct RollupPage {
 
 class TestMtlParams : public host::IMtlParams {
  public:
+  // Pages are child windows of the editor's window, as rollups are.
+  explicit TestMtlParams(HWND editorWindow) : container(editorWindow) {}
   ~TestMtlParams() override {
     for (const RollupPage& p : pages)
       if (p.window) DestroyWindow(p.window);
   }
   HWND AddRollupPage(HINSTANCE hInst, int dlgId, host::RollupDlgProc proc, const char* title, LPARAM param,
                      DWORD flags, int category) override {
-    HWND w = CreateDialogParamA(hInst, MAKEINTRESOURCEA(dlgId), nullptr, proc, param);
-    // A page that appears gets its first paint.
-    if (w) InvalidateRect(w, nullptr, FALSE);
+    HWND w = CreateDialogParamA(hInst, MAKEINTRESOURCEA(dlgId), container, proc, param);
     pages.push_back({hInst, dlgId, title ? title : "", param, flags, category, w});
     return w;
   }
@@ -56,6 +53,7 @@ class TestMtlParams : public host::IMtlParams {
   }
   void MtlChanged() override { ++mtlChanged; }
 
+  HWND container;
   std::vector<RollupPage> pages;
   host::TimeValue time = 0;
   int timeQueries = 0;
@@ -69,7 +67,8 @@ struct PostedMessage {
   LPARAM lParam;
 };
 
-// The editor's own window; what reaches it is kept in EditorMessages().
+// The editor's own window, shown (its pages get painted); what reaches it is
+// kept in EditorMessages().
 HWND MakeEditorWindow();
 std::vector<PostedMessage>& EditorMessages();
 

@@ -10,21 +10,21 @@
 #include "host/dad_test_hooks.h"
 #include "host/hold.h"
 #include "map/quilbo.h"
-#include "platform/headless/test_hooks.h"
 #include "plugin/quilbo_class_desc.h"
 #include "resources/resource.h"
+#include "tests/support/win32_user.h"
 #include "tests/ui/editor_double.h"
 #include "ui/quilbo_dlg.h"
 
 namespace tessary::uitest {
 
-namespace hl = tessary::headless::test;
+namespace hl = tessary::testsupport;
 namespace ht = tessary::host::test;
 
 class EditorTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    hl::ResetAll();
+    hl::ResetUserInterface();
     AttachModule();
     host::theHold.Reset();
     editor = MakeEditorWindow();
@@ -35,17 +35,17 @@ class EditorTest : public ::testing::Test {
     delete params;
     params = nullptr;
     if (map) map->DeleteThis();
-    hl::ResetAll();
+    hl::ResetUserInterface();
   }
 
   // Opens the editor on the map; the first paint has been delivered.
   void Open(int layers = 1, int first = 0) {
     map->SetNumLayers(layers);
     map->firstVisibleLayer = first;
-    params = new TestMtlParams;
+    params = new TestMtlParams(editor);
     dlg = static_cast<QuilboDlg*>(map->CreateParamDlg(editor, params));
     ASSERT_NE(dlg, nullptr);
-    PumpMessages();
+    hl::Pump();
   }
   void Close() {
     if (dlg) dlg->DeleteThis();

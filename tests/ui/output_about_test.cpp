@@ -164,14 +164,14 @@ TEST_F(AboutRollout, CaptionAndBanner) {
 
 #ifdef TESSARY_NETRENDER_MODULE
 TEST(NetworkRendering, AboutCaptionOfTheLoadedModule) {
-  hl::ResetAll();
+  hl::ResetUserInterface();
   HWND editor = MakeEditorWindow();
   host::ClassDirectory directory;
   std::string error;
   auto module = host::PluginModule::Load(TESSARY_NETRENDER_MODULE, directory, &error);
   ASSERT_NE(module, nullptr) << error;
   {
-    TestMtlParams params;
+    TestMtlParams params(editor);
     ASSERT_EQ(module->NumClasses(), 1);
     auto* map = dynamic_cast<host::Texmap*>(module->GetClassDesc(0)->Create());
     ASSERT_NE(map, nullptr);
@@ -186,7 +186,7 @@ TEST(NetworkRendering, AboutCaptionOfTheLoadedModule) {
   }
   // The pages went with the editor, before the module.
   module.reset();
-  hl::ResetAll();
+  hl::ResetUserInterface();
   // This program's own configuration is the workstation one.
   AttachModule();
 }

@@ -50,7 +50,7 @@ TEST_F(ParamDialog, BaseNumberReachesTheBlockOnceShown) {
   EXPECT_STREQ(map->pblock->GetStr(params::kEditIds, 0, 2), "2");
   EXPECT_EQ(host::macroRecorder->RecordCount(), 0);
   // Writing the texts does not keep the dialog reloading.
-  EXPECT_EQ(PumpMessages(), 0);
+  EXPECT_EQ(hl::Pump(), 0);
   EXPECT_EQ(dlg->valid, 1);
 }
 
@@ -60,9 +60,9 @@ TEST_F(ParamDialog, MapChangesReloadAtTheNextPaint) {
   map->opacity[2] = 30.0f;  // written behind the dialog's back
   map->pblock->SetValue(params::kOpasityList, 0, 30.0f, 2);
   EXPECT_EQ(dlg->valid, 0);
-  EXPECT_TRUE(hl::NeedsPaint(Layers()));
+  EXPECT_TRUE(GetUpdateRect(Layers(), nullptr, FALSE));
   EXPECT_FLOAT_EQ(SpinnerValue(Layers(), IDC_OPACITY_SPIN0 + 2), 100.0f);
-  PumpMessages();
+  hl::Pump();
   EXPECT_EQ(dlg->valid, 1);
   EXPECT_GT(params->timeQueries, queries);
   EXPECT_FLOAT_EQ(SpinnerValue(Layers(), IDC_OPACITY_SPIN0 + 2), 30.0f);
@@ -74,7 +74,7 @@ TEST_F(ParamDialog, SetTimeAndReloadFollowTheMap) {
   params->time = 160;
   dlg->SetTime(9999);
   EXPECT_EQ(SendMessageA(Row(IDC_MODE_LIST0, 1), CB_GETCURSEL, 0, 0), 5);
-  EXPECT_TRUE(hl::NeedsPaint(Layers()));
+  EXPECT_TRUE(GetUpdateRect(Layers(), nullptr, FALSE));
   EXPECT_TRUE(map->validity.InInterval(160));
   map->layerUsed[1] = 0;
   dlg->ReloadDialog();
@@ -123,7 +123,7 @@ TEST_F(ParamDialog, DeleteThisDetachesFromMapAndPanels) {
   // Later changes of the map and messages to the pages reach nothing.
   map->SetNumLayers(5);
   map->pblock->SetValue(params::kOpasityList, 0, 20.0f, 1);
-  PumpMessages();
+  hl::Pump();
   EXPECT_EQ(Text(Item(IDC_NUM_LAYERS)), "3");
   EXPECT_TRUE(hl::ClickDlgButton(layers, IDC_ADD_LAYER));
   EXPECT_TRUE(hl::ClickDlgButton(Output(), IDC_OUTPUT_ON));

@@ -1,2 +1,7 @@
 // A module that carries only resources.
-extern "C" __attribute__((visibility("default"))) int PlatformTestModuleMarker() { return 42; }
+#ifdef _WIN32
+#define MODULE_EXPORT __declspec(dllexport)
+#else
+#define MODULE_EXPORT __attribute__((visibility("default")))
+#endif
+extern "C" MODULE_EXPORT int PlatformTestModuleMarker() { return 42; }
