@@ -104,7 +104,7 @@ compositing() {
     local all off
     eval "all=\$t_${label//[^a-z]/_}_${ext}_$t; off=\$off_${label//[^a-z]/_}_${ext}_$t"
     printf "  %s compositing, %s threads: %.2f s, %.1f ns per pixel per layer\n" "$label" "$t" \
-      "$(echo "$all - $off" | bc -l)" "$(echo "($all - $off) * 1e9 / (2048 * 2048 * 7)" | bc -l)"
+      "$(echo "$all - $off" | bc -l)" "$(echo "($all - $off) * 1000000000 / (2048 * 2048 * 7)" | bc -l)"
   done
 }
 
