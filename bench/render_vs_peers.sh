@@ -83,7 +83,7 @@ layer_scene() {
   esac
 }
 
-# time_tessary CASE EXT OUT: the program's rows of one case.
+# time_tessary EXT OUT LABEL BINARY: the rows of one build of the program for one case.
 time_tessary() {
   local ext="$1" out="$2" label="$3" bin="$4"
   for t in $threads_list; do
