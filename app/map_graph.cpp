@@ -9,9 +9,9 @@
 #include <algorithm>
 
 #include "app/scene_json.h"
-#include "host/classdesc.h"
-#include "host/scene_file.h"
-#include "host/stdmap_classes.h"
+#include "host/sdk/classdesc.h"
+#include "host/runtime/scene_file.h"
+#include "host/runtime/stdmap_classes.h"
 #include "map/quilbo.h"
 #include "plugin/quilbo_class_desc.h"
 

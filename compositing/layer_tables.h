@@ -5,8 +5,8 @@
 
 #include <algorithm>
 
-#include "host/color.h"
-#include "host/tab.h"
+#include "host/sdk/color.h"
+#include "host/sdk/tab.h"
 
 namespace tessary {
 

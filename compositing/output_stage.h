@@ -2,7 +2,7 @@
 // The output stage that follows the layer composite when `outputOn` is set.
 
 #include "compositing/output_settings.h"
-#include "host/color.h"
+#include "host/sdk/color.h"
 
 namespace tessary {
 

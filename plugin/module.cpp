@@ -2,8 +2,8 @@
 
 #include "plugin/module.h"
 
-#include "host/classdesc.h"
-#include "host/plugapi.h"
+#include "host/sdk/classdesc.h"
+#include "host/sdk/plugapi.h"
 #include "plugin/quilbo_class_desc.h"
 
 namespace tessary {

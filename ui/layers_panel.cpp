@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "host/hold.h"
+#include "host/sdk/hold.h"
 #include "map/quilbo.h"
 #include "map/recorder_off.h"
 #include "plugin/module.h"

@@ -4,7 +4,7 @@
 
 #include "ui/quilbo_dlg.h"
 
-#include "host/hold.h"
+#include "host/sdk/hold.h"
 #include "map/quilbo.h"
 #include "plugin/module.h"
 #include "resources/resource.h"

@@ -1,4 +1,4 @@
-#include "host/module_loader.h"
+#include "host/runtime/module_loader.h"
 
 #include <gtest/gtest.h>
 
@@ -8,8 +8,8 @@
 #include <fstream>
 #include <string>
 
-#include "host/classdesc.h"
-#include "host/mtl.h"
+#include "host/sdk/classdesc.h"
+#include "host/sdk/mtl.h"
 
 #ifndef _WIN32
 #include <dlfcn.h>

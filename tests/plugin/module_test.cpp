@@ -8,13 +8,13 @@
 #include <string>
 #include <vector>
 
-#include "host/classdesc.h"
-#include "host/iparamb2.h"
-#include "host/module_loader.h"
-#include "host/mtl.h"
-#include "host/mtl_edit.h"
-#include "host/plugapi.h"
-#include "host/shade_context.h"
+#include "host/sdk/classdesc.h"
+#include "host/sdk/iparamb2.h"
+#include "host/runtime/module_loader.h"
+#include "host/sdk/mtl.h"
+#include "host/sdk/mtl_edit.h"
+#include "host/sdk/plugapi.h"
+#include "host/sdk/shade_context.h"
 #include "resources/resource.h"
 #include "tests/support/win32_user.h"
 #ifndef _WIN32

@@ -3,7 +3,7 @@
 #include <deque>
 #include <vector>
 
-#include "host/custcont.h"
+#include "host/sdk/custcont.h"
 #ifndef _WIN32
 #include "platform/headless/test_hooks.h"
 #endif
