@@ -7,7 +7,7 @@
 
 #include "app/bitmap_tex.h"
 #include "app/mode_names.h"
-#include "host/sdk/classdesc.h"
+#include "host/runtime/class_directory.h"
 #include "host/runtime/stdmap_classes.h"
 
 namespace tessary::app {

@@ -9,7 +9,7 @@
 #include <algorithm>
 
 #include "app/scene_json.h"
-#include "host/sdk/classdesc.h"
+#include "host/runtime/class_directory.h"
 #include "host/runtime/scene_file.h"
 #include "host/runtime/stdmap_classes.h"
 #include "map/quilbo.h"

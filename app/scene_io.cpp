@@ -11,7 +11,7 @@
 #include "app/bitmap_tex.h"
 #include "app/output_file.h"
 #include "app/scene_json.h"
-#include "host/sdk/classdesc.h"
+#include "host/runtime/class_directory.h"
 #include "host/sdk/iosave.h"
 #include "host/sdk/iparamb2.h"
 #include "host/runtime/scene_file.h"

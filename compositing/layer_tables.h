@@ -38,8 +38,6 @@ struct LayerTables {
 
   // A flag of a table, read as 0 when the table has no entry i.
   static bool Flag(const host::Tab<int>& table, int i) { return i < table.Count() && table[i] != 0; }
-
-  MapPtr SubMap(int index) const { return index < subMaps.Count() ? subMaps[index] : MapPtr{}; }
 };
 
 }  // namespace tessary

@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "host/sdk/classdesc.h"
+#include "host/runtime/class_directory.h"
 #include "host/sdk/iosave.h"
 #include "host/runtime/module_loader.h"
 #include "host/sdk/ref.h"

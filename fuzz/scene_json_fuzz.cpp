@@ -27,7 +27,7 @@
 #include "app/map_graph.h"
 #include "app/mode_names.h"
 #include "app/scene_json.h"
-#include "host/sdk/classdesc.h"
+#include "host/runtime/class_directory.h"
 #include "host/runtime/stdmap_classes.h"
 #include "plugin/module.h"
 #include "plugin/quilbo_class_desc.h"

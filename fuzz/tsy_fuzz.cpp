@@ -27,7 +27,7 @@
 #include <vector>
 
 #include "fuzz/tsy_structure.h"
-#include "host/sdk/classdesc.h"
+#include "host/runtime/class_directory.h"
 #include "host/sdk/iparamb2.h"
 #include "host/sdk/mtl.h"
 #include "host/sdk/ref.h"

@@ -80,18 +80,6 @@ OutputSettings Quilbo::Output() const {
   return s;
 }
 
-void Quilbo::SetOutput(const OutputSettings& s) {
-  outputOn = s.outputOn;
-  clampOn = s.clampOn;
-  alphaShift = s.alphaShift;
-  monoOn = s.monoOn;
-  brightness = s.brightness;
-  contrast = s.contrast;
-  gamma = s.gamma;
-  hsvShift = s.hsvShift;
-  rgbShift = s.rgbShift;
-}
-
 void Quilbo::Init() {
   RecorderOff recorderOff;
   validity.SetEmpty();

@@ -116,7 +116,6 @@ class Quilbo : public host::MultiTex {
     return {subMaps, mapOn, maskOn, layerUsed, opacity, layerColor, blendMode};
   }
   OutputSettings Output() const;
-  void SetOutput(const OutputSettings& s);
 
   // --- Fields, in this order ---
   host::Tab<host::Texmap*> subMaps;  // 2i layer i's map, 2i + 1 its mask

@@ -31,11 +31,7 @@ extern "C" QUILBO_ENTRY_EXPORT BOOL WINAPI DllMain(HINSTANCE hinstDLL, DWORD /*f
   if (!tessary::controlsInit) {
     tessary::controlsInit = true;
     tessary::host::InitCustomControls(tessary::hInstance);
-#ifdef _WIN32
     InitCommonControls();
-#else
-    tessary::host::InitCommonControls();
-#endif
   }
   return TRUE;
 }

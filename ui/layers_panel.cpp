@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "compositing/blend_modes.h"
 #include "host/sdk/hold.h"
 #include "map/quilbo.h"
 #include "map/recorder_off.h"

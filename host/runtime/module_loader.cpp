@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "host/sdk/classdesc.h"
+#include "host/runtime/class_directory.h"
 
 #ifndef _WIN32
 #include <dlfcn.h>

@@ -8,10 +8,11 @@
 #include <vector>
 
 #include "host/sdk/plugapi.h"
+#include "host/runtime/runtime_only.h"
+#include "host/runtime/class_directory.h"
 
 namespace tessary::host {
 
-class ClassDirectory;
 
 class PluginModule {
  public:

@@ -4,6 +4,7 @@
 
 #include "host/sdk/iosave.h"
 #include "host/sdk/shade_context.h"
+#include "host/runtime/class_directory.h"
 
 namespace tessary::host {
 

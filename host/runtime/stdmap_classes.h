@@ -8,10 +8,11 @@
 
 #include <string>
 
-#include "host/sdk/classdesc.h"
+#include "host/runtime/class_directory.h"
 #include "host/sdk/iosave.h"
 #include "host/sdk/mtl.h"
 #include "host/runtime/stdmaps.h"
+#include "host/runtime/runtime_only.h"
 
 namespace tessary::host {
 

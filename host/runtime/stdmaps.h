@@ -9,6 +9,7 @@
 
 #include "host/sdk/color.h"
 #include "host/sdk/point3.h"
+#include "host/runtime/runtime_only.h"
 
 namespace tessary::host {
 

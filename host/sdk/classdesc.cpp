@@ -40,45 +40,12 @@ void ClassDesc2::MakeAutoParamBlocks(ReferenceMaker* owner) {
   }
 }
 
-ClassDirectory& ClassDirectory::Instance() {
-  // The host's own classes are there from the start.
-  static ClassDirectory directory = [] {
-    ClassDirectory d;
-    d.Register(GetParamBlock2Desc());
-    return d;
-  }();
-  return directory;
-}
+namespace {
+ClassLookupFn classLookup = nullptr;
+}  // namespace
 
-bool ClassDirectory::Register(ClassDesc* cd) {
-  if (!cd || Find(cd->SuperClassID(), cd->ClassID())) return false;
-  classes_.push_back(cd);
-  return true;
-}
+void SetClassLookup(ClassLookupFn lookup) { classLookup = lookup; }
 
-void ClassDirectory::Unregister(ClassDesc* cd) {
-  classes_.erase(std::remove(classes_.begin(), classes_.end(), cd), classes_.end());
-}
-
-ClassDesc* ClassDirectory::Find(SClass_ID sclass, Class_ID cid) const {
-  for (ClassDesc* cd : classes_) {
-    if (cd->SuperClassID() == sclass && cd->ClassID() == cid) return cd;
-  }
-  return nullptr;
-}
-
-Animatable* ClassDirectory::Create(SClass_ID sclass, Class_ID cid, bool loading) const {
-  ClassDesc* cd = Find(sclass, cid);
-  return cd ? cd->Create(loading) : nullptr;
-}
-
-ClassDesc* ClassDirectory::Get(int i) const {
-  if (i < 0 || i >= Count()) return nullptr;
-  return classes_[static_cast<std::size_t>(i)];
-}
-
-Animatable* CreateInstance(SClass_ID sclass, Class_ID cid) {
-  return ClassDirectory::Instance().Create(sclass, cid);
-}
+ClassDesc* FindClassDesc(SClass_ID sclass, Class_ID cid) { return classLookup ? classLookup(sclass, cid) : nullptr; }
 
 }  // namespace tessary::host

@@ -1,6 +1,5 @@
 #pragma once
-// Class descriptors (how the host lists and creates a plug-in's classes) and
-// the host's class directory (every registered descriptor, by identity).
+// Class descriptors: how the host lists and creates a plug-in's classes.
 
 #include <vector>
 
@@ -52,29 +51,11 @@ class ClassDesc2 : public ClassDesc {
   std::vector<ParamBlockDesc2*> pbDescs_;
 };
 
-// The host's directory of classes. The scene loader and the programs find
-// descriptors here; the module loader fills it.
-class ClassDirectory {
- public:
-  // The one directory of the running host.
-  static ClassDirectory& Instance();
-
-  // Adds cd. False (not added) for null or when a class with the same super
-  // class and class ID is already registered.
-  bool Register(ClassDesc* cd);
-  // Removes cd when present.
-  void Unregister(ClassDesc* cd);
-  ClassDesc* Find(SClass_ID sclass, Class_ID cid) const;
-  // A new object of the class, or null when it is unknown or not made.
-  Animatable* Create(SClass_ID sclass, Class_ID cid, bool loading = false) const;
-  int Count() const { return static_cast<int>(classes_.size()); }
-  ClassDesc* Get(int i) const;
-
- private:
-  std::vector<ClassDesc*> classes_;
-};
-
-// Shorthand for ClassDirectory::Instance().Create.
-Animatable* CreateInstance(SClass_ID sclass, Class_ID cid);
+// How the host finds a registered class by identity. Parameter blocks use it
+// when they load, to find their schema in the class that owns it. The host
+// installs its class directory here at start-up; until then nothing is found.
+using ClassLookupFn = ClassDesc* (*)(SClass_ID sclass, Class_ID cid);
+void SetClassLookup(ClassLookupFn lookup);
+ClassDesc* FindClassDesc(SClass_ID sclass, Class_ID cid);
 
 }  // namespace tessary::host

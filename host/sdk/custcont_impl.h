@@ -1,7 +1,9 @@
 #pragma once
 // Inside the host's custom controls: the object behind each control window
 // and its interface. Shared by the interface functions (custcont.cpp), the
-// window procedures (custcont_windows.cpp) and the test hooks.
+// objects' methods (custcont_objects.cpp), the
+// window procedures (custcont_windows.cpp, custcont_edit.cpp) and the
+// tests' hooks.
 
 #include <string>
 
@@ -47,15 +49,25 @@ class ControlBase {
 // Number of control objects alive.
 int LiveControls();
 
-class SpinnerImpl;
-
-class EditImpl final : public ControlBase, public ICustEdit {
+// What every control object answers the same way through its interface:
+// its window, and enabling it (the window is enabled or disabled).
+template <class Interface>
+class Control : public ControlBase, public Interface {
  public:
   using ControlBase::ControlBase;
   HWND GetHwnd() override { return hwnd_; }
-  void Enable(BOOL onOff) override;
+  void Enable(BOOL onOff) override {
+    if (hwnd_) EnableWindow(hwnd_, onOff);
+  }
   void Disable() override { Enable(FALSE); }
   BOOL IsEnabled() override { return hwnd_ ? IsWindowEnabled(hwnd_) : FALSE; }
+};
+
+class SpinnerImpl;
+
+class EditImpl final : public Control<ICustEdit> {
+ public:
+  using Control::Control;
   void GetText(char* buffer, int size) override;
   void SetText(const char* text) override;
   void SetText(int value) override;
@@ -77,13 +89,11 @@ class EditImpl final : public ControlBase, public ICustEdit {
   bool dirty = false;
 };
 
-class SpinnerImpl final : public ControlBase, public ISpinnerControl {
+class SpinnerImpl final : public Control<ISpinnerControl> {
  public:
-  using ControlBase::ControlBase;
-  HWND GetHwnd() override { return hwnd_; }
+  using Control::Control;
+  // Also enables or disables the linked edit.
   void Enable(BOOL onOff) override;
-  void Disable() override { Enable(FALSE); }
-  BOOL IsEnabled() override { return hwnd_ ? IsWindowEnabled(hwnd_) : FALSE; }
   float GetFVal() override { return value_; }
   int GetIVal() override;
   void SetLimits(float min, float max, BOOL limitCurValue) override;
@@ -132,13 +142,9 @@ class SpinnerImpl final : public ControlBase, public ISpinnerControl {
   EditImpl* edit_ = nullptr;
 };
 
-class ButtonImpl final : public ControlBase, public ICustButton {
+class ButtonImpl final : public Control<ICustButton> {
  public:
-  using ControlBase::ControlBase;
-  HWND GetHwnd() override { return hwnd_; }
-  void Enable(BOOL onOff) override;
-  void Disable() override { Enable(FALSE); }
-  BOOL IsEnabled() override { return hwnd_ ? IsWindowEnabled(hwnd_) : FALSE; }
+  using Control::Control;
   void SetText(const char* text) override;
   void GetText(char* buffer, int size) override;
   void SetType(int type) override { checkType_ = type == CBT_CHECK; }
@@ -159,13 +165,9 @@ class ButtonImpl final : public ControlBase, public ICustButton {
   bool checked_ = false;
 };
 
-class SwatchImpl final : public ControlBase, public IColorSwatch {
+class SwatchImpl final : public Control<IColorSwatch> {
  public:
-  using ControlBase::ControlBase;
-  HWND GetHwnd() override { return hwnd_; }
-  void Enable(BOOL onOff) override;
-  void Disable() override { Enable(FALSE); }
-  BOOL IsEnabled() override { return hwnd_ ? IsWindowEnabled(hwnd_) : FALSE; }
+  using Control::Control;
   COLORREF SetColor(COLORREF color, int notify) override;
   COLORREF SetColor(const Color& color, int notify) override;
   COLORREF GetColor() override { return color_; }
@@ -180,13 +182,9 @@ class SwatchImpl final : public ControlBase, public IColorSwatch {
   COLORREF color_ = 0;
 };
 
-class ImageImpl final : public ControlBase, public ICustImage {
+class ImageImpl final : public Control<ICustImage> {
  public:
-  using ControlBase::ControlBase;
-  HWND GetHwnd() override { return hwnd_; }
-  void Enable(BOOL onOff) override;
-  void Disable() override { Enable(FALSE); }
-  BOOL IsEnabled() override { return hwnd_ ? IsWindowEnabled(hwnd_) : FALSE; }
+  using Control::Control;
   void SetImage(HIMAGELIST list, int index, int width, int height) override;
 
   HIMAGELIST list = nullptr;
@@ -198,6 +196,16 @@ class ImageImpl final : public ControlBase, public ICustImage {
 // Class names compare as Windows compares them: without regard to case.
 bool SameName(const char* a, const char* b);
 
+// The window's text ("" for null).
+std::string WindowText(HWND hwnd);
+// Copies at most size - 1 characters of s and a NUL into buffer.
+void CopyOut(const std::string& s, char* buffer, int size);
+// "100.0", "1.5", "0.001": at most `precision` decimals, trailing zeros
+// dropped but one kept.
+std::string FormatFloat(float v, int precision);
+// A colour channel (0 to 1) as a byte, rounded.
+BYTE ChannelByte(float c);
+
 // The control object of one of our windows; null for any other window.
 ControlBase* Impl(HWND hwnd);
 template <class T>
@@ -206,7 +214,8 @@ T* ImplAs(HWND hwnd) {
 }
 ControlBase* Make(Kind kind, HWND hwnd);
 
-// The window procedure of each kind (custcont_windows.cpp).
+// The window procedure of each kind (custcont_windows.cpp, the edit's in
+// custcont_edit.cpp).
 LRESULT CALLBACK EditWndProc(HWND, UINT, WPARAM, LPARAM);
 LRESULT CALLBACK SpinnerWndProc(HWND, UINT, WPARAM, LPARAM);
 LRESULT CALLBACK ButtonWndProc(HWND, UINT, WPARAM, LPARAM);

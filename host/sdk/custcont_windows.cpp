@@ -1,17 +1,14 @@
-// The window procedures of the host's custom controls: how each one paints
-// and what it does with the mouse and the keyboard.
+// The window procedures of the host's custom controls (the edit's is in
+// custcont_edit.cpp): how each one paints and what it does with the mouse
+// and the keyboard, and the handling they share.
 
 #include <algorithm>
 #include <string>
 
-#include "host/sdk/custcont_impl.h"
+#include "host/sdk/custcont_wnd.h"
 
 namespace tessary::host::detail {
 
-namespace {
-
-// Client coordinates of a mouse message (signed: a captured mouse may be
-// outside the window).
 int MouseX(LPARAM lParam) { return static_cast<short>(LOWORD(static_cast<DWORD_PTR>(lParam))); }
 int MouseY(LPARAM lParam) { return static_cast<short>(HIWORD(static_cast<DWORD_PTR>(lParam))); }
 
@@ -26,9 +23,6 @@ bool Inside(HWND hwnd, LPARAM lParam) {
   return PtInRect(&r, POINT{MouseX(lParam), MouseY(lParam)}) != FALSE;
 }
 
-// The handling every control shares: its object is made at WM_CREATE and
-// let go at WM_NCDESTROY; it keeps the dialog's font and repaints when it is
-// enabled or disabled. Returns true when the message was handled.
 bool Common(Kind kind, HWND hwnd, UINT msg, WPARAM wParam, LRESULT& result) {
   switch (msg) {
     case WM_CREATE:
@@ -64,47 +58,6 @@ bool Common(Kind kind, HWND hwnd, UINT msg, WPARAM wParam, LRESULT& result) {
   }
 }
 
-// A device context ready for the control's text: its font, no background.
-class Painter {
- public:
-  Painter(HWND hwnd, const ControlBase& c, WPARAM printDc) : hwnd_(hwnd) {
-    dc_ = printDc ? reinterpret_cast<HDC>(printDc) : BeginPaint(hwnd, &ps_);
-    owned_ = printDc == 0;
-    HGDIOBJ font = c.font ? static_cast<HGDIOBJ>(c.font) : GetStockObject(DEFAULT_GUI_FONT);
-    oldFont_ = SelectObject(dc_, font);
-    SetBkMode(dc_, TRANSPARENT);
-  }
-  ~Painter() {
-    if (oldFont_) SelectObject(dc_, oldFont_);
-    if (owned_) EndPaint(hwnd_, &ps_);
-  }
-  Painter(const Painter&) = delete;
-  Painter& operator=(const Painter&) = delete;
-  HDC dc() const { return dc_; }
-
-  void Fill(const RECT& r, COLORREF color) const {
-    HBRUSH b = CreateSolidBrush(color);
-    FillRect(dc_, &r, b);
-    DeleteObject(b);
-  }
-  void Text(const std::string& text, RECT r, UINT format, COLORREF color) const {
-    SetTextColor(dc_, color);
-    DrawTextA(dc_, text.c_str(), static_cast<int>(text.size()), &r, format | DT_SINGLELINE | DT_NOPREFIX);
-  }
-  int TextWidth(const std::string& text) const {
-    SIZE size{};
-    GetTextExtentPoint32A(dc_, text.c_str(), static_cast<int>(text.size()), &size);
-    return size.cx;
-  }
-
- private:
-  HWND hwnd_;
-  PAINTSTRUCT ps_{};
-  HDC dc_ = nullptr;
-  bool owned_ = true;
-  HGDIOBJ oldFont_ = nullptr;
-};
-
 // Measures text outside painting.
 int TextWidthIn(HWND hwnd, const ControlBase& c, const std::string& text) {
   HDC dc = GetDC(hwnd);
@@ -117,115 +70,7 @@ int TextWidthIn(HWND hwnd, const ControlBase& c, const std::string& text) {
   return size.cx;
 }
 
-// --- Edit --------------------------------------------------------------------
-
-constexpr int kEditMargin = 2;
-
-bool ParentHasDefaultButton(HWND edit) {
-  HWND parent = GetParent(edit);
-  for (HWND c = GetWindow(parent, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
-    char cls[16] = {};
-    GetClassNameA(c, cls, sizeof cls);
-    const auto style = static_cast<DWORD>(GetWindowLongPtrA(c, GWL_STYLE));
-    if (SameName(cls, "Button") && (style & BS_TYPEMASK) == BS_DEFPUSHBUTTON) return true;
-  }
-  return false;
-}
-
-void PlaceCaret(HWND hwnd, EditImpl& e) {
-  if (GetFocus() != hwnd) return;
-  const std::string text = e.Text();
-  const int x = kEditMargin + TextWidthIn(hwnd, e, text.substr(0, static_cast<std::size_t>(e.caret)));
-  const RECT r = ClientRect(hwnd);
-  SetCaretPos(std::min(x, static_cast<int>(r.right) - 2), 2);
-}
-
-void ReplaceSelection(HWND hwnd, EditImpl& e, const std::string& with) {
-  std::string text = e.Text();
-  const auto n = static_cast<int>(text.size());
-  const int from = std::clamp(std::min(e.caret, e.anchor), 0, n);
-  const int to = std::clamp(std::max(e.caret, e.anchor), 0, n);
-  text.replace(static_cast<std::size_t>(from), static_cast<std::size_t>(to - from), with);
-  DefWindowProcA(hwnd, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
-  e.caret = e.anchor = from + static_cast<int>(with.size());
-  e.dirty = true;
-  InvalidateRect(hwnd, nullptr, TRUE);
-  PlaceCaret(hwnd, e);
-}
-
-void PaintEdit(HWND hwnd, EditImpl& e, WPARAM printDc) {
-  Painter p(hwnd, e, printDc);
-  RECT r = ClientRect(hwnd);
-  const bool enabled = IsWindowEnabled(hwnd) != FALSE;
-  p.Fill(r, GetSysColor(enabled ? COLOR_WINDOW : COLOR_BTNFACE));
-  DrawEdge(p.dc(), &r, BDR_SUNKENOUTER, BF_RECT | BF_ADJUST);
-  const std::string text = e.Text();
-  const auto n = static_cast<int>(text.size());
-  const int from = std::clamp(std::min(e.caret, e.anchor), 0, n);
-  const int to = std::clamp(std::max(e.caret, e.anchor), 0, n);
-  RECT t = r;
-  t.left += kEditMargin - 1;
-  const COLORREF ink = GetSysColor(enabled ? COLOR_WINDOWTEXT : COLOR_GRAYTEXT);
-  if (GetFocus() != hwnd || from == to) {
-    p.Text(text, t, DT_LEFT | DT_VCENTER, ink);
-    return;
-  }
-  // Before, inside and after the selection.
-  const std::string parts[3] = {text.substr(0, static_cast<std::size_t>(from)),
-                                text.substr(static_cast<std::size_t>(from), static_cast<std::size_t>(to - from)),
-                                text.substr(static_cast<std::size_t>(to))};
-  for (int i = 0; i < 3; ++i) {
-    RECT part = t;
-    part.right = std::min(t.right, static_cast<LONG>(t.left + p.TextWidth(parts[i])));
-    if (i == 1) p.Fill(part, GetSysColor(COLOR_HIGHLIGHT));
-    p.Text(parts[i], part, DT_LEFT | DT_VCENTER, i == 1 ? GetSysColor(COLOR_HIGHLIGHTTEXT) : ink);
-    t.left = part.right;
-  }
-}
-
-bool EditKey(HWND hwnd, EditImpl& e, WPARAM key) {
-  const int n = static_cast<int>(e.Text().size());
-  const bool shift = GetKeyState(VK_SHIFT) < 0;
-  int caret = e.caret;
-  switch (key) {
-    case VK_LEFT: caret = std::max(0, caret - 1); break;
-    case VK_RIGHT: caret = std::min(n, caret + 1); break;
-    case VK_HOME: caret = 0; break;
-    case VK_END: caret = n; break;
-    case VK_DELETE:
-      if (e.caret == e.anchor && e.caret < n) e.anchor = e.caret + 1;
-      ReplaceSelection(hwnd, e, "");
-      return true;
-    default: return false;
-  }
-  e.caret = caret;
-  if (!shift) e.anchor = caret;
-  InvalidateRect(hwnd, nullptr, TRUE);
-  PlaceCaret(hwnd, e);
-  return true;
-}
-
-void EditChar(HWND hwnd, EditImpl& e, WPARAM ch) {
-  switch (ch) {
-    case '\r':
-      e.Commit();
-      return;
-    case '\t': {
-      // Without a dialog manager in front (a rollup page), Tab moves on here;
-      // losing the focus commits what was typed.
-      HWND next = GetNextDlgTabItem(GetParent(hwnd), hwnd, GetKeyState(VK_SHIFT) < 0 ? TRUE : FALSE);
-      if (next && next != hwnd) SetFocus(next);
-      return;
-    }
-    case '\b':
-      if (e.caret == e.anchor && e.caret > 0) e.anchor = e.caret - 1;
-      ReplaceSelection(hwnd, e, "");
-      return;
-    default:
-      if (ch >= 32 && ch < 127) ReplaceSelection(hwnd, e, std::string(1, static_cast<char>(ch)));
-      return;
-  }
-}
+namespace {
 
 // --- Spinner -----------------------------------------------------------------
 
@@ -315,88 +160,6 @@ void PaintImage(HWND hwnd, ImageImpl& i, WPARAM printDc) {
 }
 
 }  // namespace
-
-LRESULT CALLBACK EditWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-  LRESULT result = 0;
-  if (Common(Kind::Edit, hwnd, msg, wParam, result)) return result;
-  auto* e = ImplAs<EditImpl>(hwnd);
-  if (!e) return DefWindowProcA(hwnd, msg, wParam, lParam);
-  switch (msg) {
-    case WM_GETDLGCODE: {
-      LRESULT code = DLGC_WANTCHARS | DLGC_WANTARROWS | DLGC_HASSETSEL;
-      // Return commits the field, unless the dialog has a default button:
-      // then it is the dialog's, which reads the field when it closes.
-      const auto* m = reinterpret_cast<const MSG*>(lParam);
-      if (m && ((m->message == WM_KEYDOWN && m->wParam == static_cast<WPARAM>(VK_RETURN)) ||
-                (m->message == WM_CHAR && m->wParam == '\r')) &&
-          !ParentHasDefaultButton(hwnd))
-        code |= DLGC_WANTMESSAGE;
-      return code;
-    }
-    case WM_SETTEXT:
-      DefWindowProcA(hwnd, msg, wParam, lParam);
-      e->caret = e->anchor = GetWindowTextLengthA(hwnd);
-      e->dirty = false;
-      InvalidateRect(hwnd, nullptr, TRUE);
-      PlaceCaret(hwnd, *e);
-      return TRUE;
-    case EM_SETSEL: {
-      const int n = GetWindowTextLengthA(hwnd);
-      const auto from = static_cast<int>(static_cast<INT_PTR>(wParam));
-      const auto to = static_cast<int>(lParam);
-      e->anchor = from < 0 ? n : std::min(from, n);
-      e->caret = to < 0 ? n : std::min(to, n);
-      InvalidateRect(hwnd, nullptr, TRUE);
-      PlaceCaret(hwnd, *e);
-      return 0;
-    }
-    case EM_GETSEL:
-      return MAKELPARAM(static_cast<WORD>(std::min(e->caret, e->anchor)),
-                        static_cast<WORD>(std::max(e->caret, e->anchor)));
-    case WM_SETFOCUS:
-      CreateCaret(hwnd, nullptr, 1, std::max(1, static_cast<int>(ClientRect(hwnd).bottom) - 4));
-      e->anchor = 0;
-      e->caret = GetWindowTextLengthA(hwnd);
-      PlaceCaret(hwnd, *e);
-      ShowCaret(hwnd);
-      InvalidateRect(hwnd, nullptr, TRUE);
-      return 0;
-    case WM_KILLFOCUS:
-      DestroyCaret();
-      InvalidateRect(hwnd, nullptr, TRUE);
-      if (e->dirty) e->Commit();
-      return 0;
-    case WM_LBUTTONDOWN:
-      if (GetFocus() != hwnd) {
-        SetFocus(hwnd);  // selects the whole text
-      } else {
-        // A click in the focused field puts the caret at the nearest character.
-        const std::string text = e->Text();
-        int at = 0;
-        while (at < static_cast<int>(text.size()) &&
-               kEditMargin + TextWidthIn(hwnd, *e, text.substr(0, static_cast<std::size_t>(at) + 1)) <=
-                   MouseX(lParam))
-          ++at;
-        e->caret = e->anchor = at;
-        InvalidateRect(hwnd, nullptr, TRUE);
-        PlaceCaret(hwnd, *e);
-      }
-      return 0;
-    case WM_KEYDOWN:
-      if (EditKey(hwnd, *e, wParam)) return 0;
-      break;
-    case WM_CHAR:
-      EditChar(hwnd, *e, wParam);
-      return 0;
-    case WM_PAINT:
-    case WM_PRINTCLIENT:
-      PaintEdit(hwnd, *e, msg == WM_PRINTCLIENT ? wParam : 0);
-      return 0;
-    default:
-      break;
-  }
-  return DefWindowProcA(hwnd, msg, wParam, lParam);
-}
 
 LRESULT CALLBACK SpinnerWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   LRESULT result = 0;

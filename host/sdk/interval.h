@@ -24,19 +24,11 @@ class Interval {
 
   constexpr TimeValue Start() const { return start_; }
   constexpr TimeValue End() const { return end_; }
-  constexpr void Set(TimeValue start, TimeValue end) {
-    start_ = start;
-    end_ = end;
-  }
-  constexpr void SetStart(TimeValue start) { start_ = start; }
-  constexpr void SetEnd(TimeValue end) { end_ = end; }
-
   constexpr void SetEmpty() { start_ = end_ = TIME_NegInfinity; }
   constexpr void SetInfinite() {
     start_ = TIME_NegInfinity;
     end_ = TIME_PosInfinity;
   }
-  constexpr void SetInstant(TimeValue t) { start_ = end_ = t; }
 
   // True for NEVER and for any interval that holds no time.
   constexpr bool Empty() const {
@@ -63,7 +55,8 @@ class Interval {
     if (e < s) {
       SetEmpty();
     } else {
-      Set(s, e);
+      start_ = s;
+      end_ = e;
     }
     return *this;
   }

@@ -31,12 +31,6 @@
 
 #include "host/sdk/maxtypes.h"
 
-#ifndef _WIN32
-// Win32 integer names the stream interface uses: 16 and 32 bits, as on Windows.
-using USHORT = unsigned short;
-using ULONG = unsigned int;
-#endif
-
 namespace tessary::host {
 
 class ILoad;

@@ -97,7 +97,7 @@ IOResult IParamBlock2::Load(ILoad* iload) {
             ReadI32(iload, blockId) != IO_OK || ReadU32(iload, count) != IO_OK) {
           return fail("short header");
         }
-        auto* cd = dynamic_cast<ClassDesc2*>(ClassDirectory::Instance().Find(sclass, Class_ID(a, b)));
+        auto* cd = dynamic_cast<ClassDesc2*>(FindClassDesc(sclass, Class_ID(a, b)));
         ParamBlockDesc2* pbd = cd ? cd->GetParamBlockDescByID(static_cast<BlockID>(blockId)) : nullptr;
         if (!pbd || blockId < -32768 || blockId > 32767) {
           return fail("no block " + std::to_string(blockId) + " in class (" + std::to_string(a) + ", " +

@@ -36,12 +36,7 @@ void SetAppID(int id);
 // Initialises the host's custom controls for a module (counted).
 void InitCustomControls(HINSTANCE hInst);
 int InitCustomControlsCount();
-#ifndef _WIN32
-// The common controls (on Windows, comctl32's own function is used).
-void InitCommonControls();
-#endif
-int InitCommonControlsCount();
-// Sets both counters back to 0.
+// Sets the counter back to 0.
 void ResetControlInitCounts();
 
 }  // namespace tessary::host

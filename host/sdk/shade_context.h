@@ -25,9 +25,6 @@ class ShadeContext {
   virtual Point3 UVW(int /*channel*/ = 1) { return uvw_; }
   void SetUVW(const Point3& uvw) { uvw_ = uvw; }
 
-  virtual TimeValue CurTime() { return time_; }
-  void SetTime(TimeValue t) { time_ = t; }
-
   // Starts a new sample: the colour cache is emptied.
   void NewSample();
   // Moves the sample: new UVW and an empty cache.
@@ -63,7 +60,6 @@ class ShadeContext {
   int used_ = 0;  // entries in use
   int next_ = 0;  // slot replaced when full
   Point3 uvw_;
-  TimeValue time_ = 0;
   int gbufferID_ = 0;
   std::uint64_t lookups_ = 0;
   std::uint64_t hits_ = 0;

@@ -48,7 +48,6 @@ class Tab {
 
   // Number of entries; 0 for a table that was never allocated.
   int Count() const noexcept { return hdr_ ? hdr_->count : 0; }
-  bool IsAllocated() const noexcept { return hdr_ != nullptr; }
 
   // Sets the number of entries to n (n < 0 counts as 0), keeping the first
   // min(n, Count()) entries. Returns false, leaving the table unchanged, when
@@ -69,17 +68,6 @@ class Tab {
   }
   bool Resize(int n) { return SetCount(n); }
 
-  // Appends one entry; returns its index, or -1 when memory cannot be had.
-  int Append(const T& value) {
-    const int n = Count();
-    if (!SetCount(n + 1)) return -1;
-    Data()[n] = value;
-    return n;
-  }
-
-  void ZeroCount() noexcept {
-    if (hdr_) hdr_->count = 0;
-  }
   // Frees the storage: the table counts 0 and is no longer allocated.
   void Free() noexcept {
     std::free(hdr_);

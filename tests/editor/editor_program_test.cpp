@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "host/sdk/classdesc.h"
+#include "host/runtime/class_directory.h"
 #include "host/runtime/editor/material_editor.h"
 #include "host/runtime/module_loader.h"
 #include "host/runtime/scene_file.h"

@@ -7,6 +7,7 @@
 
 #include "host/sdk/hold.h"
 #include "tests/host/test_objects.h"
+#include "host/runtime/class_directory.h"
 
 namespace tessary::host {
 namespace {

@@ -7,6 +7,7 @@
 #include "host/sdk/iosave.h"
 #include "host/sdk/iparamm2.h"
 #include "host/runtime/scene_file.h"
+#include "host/runtime/class_directory.h"
 
 namespace tessary::host {
 namespace {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "host/sdk/classdesc.h"
+#include "host/runtime/class_directory.h"
 #include "host/sdk/iparamb2.h"
 #include "host/sdk/iosave.h"
 #include "host/sdk/ref.h"

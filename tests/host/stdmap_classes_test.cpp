@@ -13,6 +13,7 @@
 #include "host/sdk/iosave.h"
 #include "host/runtime/scene_file.h"
 #include "host/sdk/shade_context.h"
+#include "host/runtime/class_directory.h"
 
 namespace tessary::host {
 namespace {

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "host/sdk/classdesc.h"
+#include "host/runtime/class_directory.h"
 #include "host/runtime/scene_file.h"
 #include "host/sdk/shade_context.h"
 #include "host/runtime/stdmap_classes.h"

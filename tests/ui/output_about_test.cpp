@@ -3,7 +3,7 @@
 
 #include <cmath>
 
-#include "host/sdk/classdesc.h"
+#include "host/runtime/class_directory.h"
 #include "host/runtime/module_loader.h"
 #include "tests/ui/editor_fixture.h"
 

@@ -6,6 +6,7 @@
 
 #include <string>
 #include <vector>
+#include "host/runtime/runtime_only.h"
 
 namespace tessary::host::editor {
 

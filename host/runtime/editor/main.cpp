@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "host/sdk/classdesc.h"
+#include "host/runtime/class_directory.h"
 #include "host/runtime/editor/editor_options.h"
 #include "host/runtime/editor/material_editor.h"
 #include "host/runtime/module_loader.h"

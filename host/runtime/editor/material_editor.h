@@ -16,6 +16,7 @@
 #include "host/runtime/editor/rollup_panel.h"
 #include "host/sdk/mtl.h"
 #include "host/sdk/mtl_edit.h"
+#include "host/runtime/runtime_only.h"
 
 namespace tessary::host::editor {
 

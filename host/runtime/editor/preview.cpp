@@ -35,7 +35,6 @@ PreviewImage RenderPreview(Texmap& map, TimeValue t, int width, int height) {
   const int stride = PreviewImage::Stride(width);
   image.bgr.assign(static_cast<std::size_t>(stride) * static_cast<std::size_t>(height), 0);
   ShadeContext sc;
-  sc.SetTime(t);
   for (int y = 0; y < height; ++y) {
     const float v = 1.0f - (static_cast<float>(y) + 0.5f) / static_cast<float>(height);
     std::uint8_t* row = image.bgr.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(stride);

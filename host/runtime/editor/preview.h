@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "host/sdk/maxtypes.h"
+#include "host/runtime/runtime_only.h"
 
 namespace tessary::host {
 class Texmap;

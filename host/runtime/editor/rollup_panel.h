@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/win32.h"
+#include "host/runtime/runtime_only.h"
 
 namespace tessary::host::editor {
 

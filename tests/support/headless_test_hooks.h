@@ -1,7 +1,7 @@
 #pragma once
 // Hooks for tests of the headless subset only: they look inside it (every
-// window, the queue, the timers) and reset it. Product code never includes
-// this header. Tests that act as a user do it through Win32 messages
+// window, the queue, the timers) and reset it. Test-only code
+// (tessary_test_support, built where the subset is). Tests that act as a user do it through Win32 messages
 // (tests/support/win32_user.h), the same on Windows and here.
 
 #include <cstddef>
@@ -24,5 +24,8 @@ std::size_t TimerCount();
 // message queue, timers, keys, focus and capture: a fresh user interface per
 // test.
 void ResetAll();
+
+// How often InitCommonControls was called.
+int InitCommonControlsCount();
 
 }  // namespace tessary::headless::test
