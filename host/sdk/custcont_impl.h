@@ -1,9 +1,8 @@
 #pragma once
 // Inside the host's custom controls: the object behind each control window
 // and its interface. Shared by the interface functions (custcont.cpp), the
-// objects' methods (custcont_objects.cpp), the
-// window procedures (custcont_windows.cpp, custcont_edit.cpp) and the
-// tests' hooks.
+// objects' methods (custcont_objects.cpp), the window procedures
+// (custcont_windows.cpp, custcont_edit.cpp) and the tests' hooks.
 
 #include <string>
 

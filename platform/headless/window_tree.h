@@ -138,9 +138,10 @@ inline HINSTANCE Module(HINSTANCE instance) { return instance ? instance : Progr
 const ClassInfo* FindClass(const char* name, HINSTANCE instance);
 // Registers the built-in classes once (controls.cpp).
 void EnsureBuiltins();
-// Makes a window of a registered class and sends it WM_CREATE (not a
-// dialog: its procedure is dlgProc, called through the dialog class's
-// shell); null when the class is unknown or the creation fails (window.cpp).
+// Makes a window of a registered class; every window but a dialog gets
+// WM_CREATE. A dialog's own procedure is dlgProc, which the dialog class's
+// shell calls. Null when the class is unknown or the creation fails
+// (window.cpp).
 HWND Create(DWORD exStyle, const char* className, const char* name, DWORD style, RECT rect, HWND parent, int id,
             HINSTANCE instance, LPVOID param, DLGPROC dlgProc);
 // The next message of the thread, without waiting: posted messages first,
