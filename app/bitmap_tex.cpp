@@ -3,9 +3,9 @@
 #include <cmath>
 #include <new>
 
-#include "host/iosave.h"
-#include "host/shade_context.h"
-#include "host/stdmaps.h"
+#include "host/sdk/iosave.h"
+#include "host/sdk/shade_context.h"
+#include "host/runtime/stdmaps.h"
 
 namespace tessary::app {
 

@@ -12,9 +12,9 @@
 #include <string>
 
 #include "app/image_io.h"
-#include "host/classdesc.h"
-#include "host/iosave.h"
-#include "host/mtl.h"
+#include "host/sdk/classdesc.h"
+#include "host/sdk/iosave.h"
+#include "host/sdk/mtl.h"
 
 namespace tessary::app {
 

@@ -23,7 +23,7 @@
 #include "app/render.h"
 #include "app/scene_io.h"
 #include "app/scene_json.h"
-#include "host/shade_context.h"
+#include "host/sdk/shade_context.h"
 
 namespace tessary::app {
 

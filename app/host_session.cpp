@@ -7,8 +7,8 @@
 
 #include "app/bitmap_tex.h"
 #include "app/mode_names.h"
-#include "host/classdesc.h"
-#include "host/stdmap_classes.h"
+#include "host/runtime/class_directory.h"
+#include "host/runtime/stdmap_classes.h"
 
 namespace tessary::app {
 

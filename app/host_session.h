@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "host/module_loader.h"
+#include "host/runtime/module_loader.h"
 
 namespace tessary::app {
 

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "host/color.h"
+#include "host/sdk/color.h"
 
 namespace tessary::app {
 

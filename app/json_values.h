@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "app/scene_desc.h"
-#include "host/color.h"
+#include "host/sdk/color.h"
 
 namespace tessary::app::json {
 

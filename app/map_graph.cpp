@@ -9,9 +9,10 @@
 #include <algorithm>
 
 #include "app/scene_json.h"
-#include "host/classdesc.h"
-#include "host/scene_file.h"
-#include "host/stdmap_classes.h"
+#include "host/runtime/class_directory.h"
+#include "host/runtime/scene_file.h"
+#include "host/runtime/stdmap_classes.h"
+#include "host/sdk/classdesc.h"
 #include "plugin_api/layered_map.h"
 
 namespace tessary::app {

@@ -16,7 +16,7 @@
 #include "app/bitmap_tex.h"
 #include "app/image_io.h"
 #include "app/scene_desc.h"
-#include "host/mtl.h"
+#include "host/sdk/mtl.h"
 
 namespace tessary::app {
 

@@ -8,7 +8,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "host/shade_context.h"
+#include "host/sdk/shade_context.h"
 
 namespace tessary::app {
 

@@ -12,7 +12,7 @@
 #include <string>
 
 #include "app/image_io.h"
-#include "host/mtl.h"
+#include "host/sdk/mtl.h"
 
 namespace tessary::app {
 

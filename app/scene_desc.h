@@ -19,9 +19,9 @@
 #include <vector>
 
 #include "app/image_io.h"
-#include "host/color.h"
-#include "host/point3.h"
-#include "host/stdmaps.h"
+#include "host/sdk/color.h"
+#include "host/sdk/point3.h"
+#include "host/runtime/stdmaps.h"
 #include "plugin_api/layered_map.h"
 
 namespace tessary::app {

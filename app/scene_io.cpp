@@ -11,10 +11,10 @@
 #include "app/bitmap_tex.h"
 #include "app/output_file.h"
 #include "app/scene_json.h"
-#include "host/classdesc.h"
-#include "host/iosave.h"
-#include "host/iparamb2.h"
-#include "host/scene_file.h"
+#include "host/runtime/class_directory.h"
+#include "host/runtime/scene_file.h"
+#include "host/sdk/classdesc.h"
+#include "host/sdk/iosave.h"
 
 namespace tessary::app {
 

@@ -16,7 +16,7 @@
 #include "bump/bump_walk.h"
 #include "compositing/layer_walk.h"
 #include "compositing/span_walk.h"
-#include "host/tab.h"
+#include "host/sdk/tab.h"
 
 namespace tessary {
 namespace {

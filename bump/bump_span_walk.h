@@ -16,7 +16,7 @@
 
 #include "compositing/layer_tables.h"
 #include "compositing/span_walk.h"
-#include "host/point3.h"
+#include "host/sdk/point3.h"
 
 namespace tessary {
 

@@ -8,7 +8,7 @@
 #include "bump/bump_modes.h"
 #include "compositing/color_helpers.h"
 #include "compositing/layer_tables.h"
-#include "host/point3.h"
+#include "host/sdk/point3.h"
 
 namespace tessary {
 

@@ -10,4 +10,7 @@ function(tessary_module_objects name)
   add_library(${name} OBJECT ${ARG_SOURCES})
   set_target_properties(${name} PROPERTIES CXX_VISIBILITY_PRESET hidden VISIBILITY_INLINES_HIDDEN ON)
   target_link_libraries(${name} PUBLIC ${ARG_LIBS} PRIVATE tessary_warnings)
+  # Plug-in code: a header of the host's runtime refuses to compile here
+  # (host/runtime/runtime_only.h).
+  target_compile_definitions(${name} PRIVATE TESSARY_PLUGIN_CODE)
 endfunction()

@@ -7,7 +7,7 @@
 #include <cmath>
 #include <limits>
 
-#include "host/color.h"
+#include "host/sdk/color.h"
 
 namespace tessary {
 

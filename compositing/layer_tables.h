@@ -5,8 +5,8 @@
 
 #include <algorithm>
 
-#include "host/color.h"
-#include "host/tab.h"
+#include "host/sdk/color.h"
+#include "host/sdk/tab.h"
 
 namespace tessary {
 
@@ -44,8 +44,6 @@ struct LayerTables {
 
   // A flag of a table, read as 0 when the table has no entry i.
   static bool Flag(const host::Tab<int>& table, int i) { return TableEntry(table, i, 0) != 0; }
-
-  MapPtr SubMap(int index) const { return index < subMaps.Count() ? subMaps[index] : MapPtr{}; }
 };
 
 }  // namespace tessary

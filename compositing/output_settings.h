@@ -1,7 +1,7 @@
 #pragma once
 // The map's output settings, as the output stage reads them.
 
-#include "host/color.h"
+#include "host/sdk/color.h"
 
 namespace tessary {
 

@@ -3,7 +3,7 @@
 
 #include "compositing/color_helpers.h"
 #include "compositing/output_settings.h"
-#include "host/color.h"
+#include "host/sdk/color.h"
 
 namespace tessary {
 

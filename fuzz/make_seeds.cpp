@@ -15,12 +15,12 @@
 #include <string>
 #include <vector>
 
-#include "host/iosave.h"
-#include "host/iparamb2.h"
-#include "host/scene_file.h"
+#include "host/sdk/iosave.h"
+#include "host/sdk/iparamb2.h"
+#include "host/runtime/scene_file.h"
 #include "tests/host/scene_test_classes.h"
 #ifdef TESSARY_MAP_LINKED
-#include "host/stdmap_classes.h"
+#include "host/runtime/stdmap_classes.h"
 #include "map/quilbo.h"
 #include "tests/app/tsy_builder.h"
 #endif

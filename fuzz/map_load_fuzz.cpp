@@ -19,11 +19,11 @@
 #include <string>
 #include <vector>
 
-#include "host/classdesc.h"
-#include "host/iosave.h"
-#include "host/module_loader.h"
-#include "host/ref.h"
-#include "host/scene_file.h"
+#include "host/runtime/class_directory.h"
+#include "host/sdk/iosave.h"
+#include "host/runtime/module_loader.h"
+#include "host/sdk/ref.h"
+#include "host/runtime/scene_file.h"
 #ifdef TESSARY_MAP_LINKED
 #include "map/quilbo_class_desc.h"
 #endif

@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "host/iosave.h"
-#include "host/ref.h"
-#include "host/scene_file.h"
+#include "host/sdk/iosave.h"
+#include "host/sdk/ref.h"
+#include "host/runtime/scene_file.h"
 #include "tests/host/scene_test_classes.h"
 
 namespace {

@@ -27,10 +27,11 @@
 #include "app/map_graph.h"
 #include "app/mode_names.h"
 #include "app/scene_json.h"
-#include "host/classdesc.h"
-#include "host/stdmap_classes.h"
-#include "module_text/module_text.h"
+#include "host/runtime/class_directory.h"
+#include "host/runtime/stdmap_classes.h"
+#include "host/sdk/classdesc.h"
 #include "map/quilbo_class_desc.h"
+#include "module_text/module_text.h"
 #include "platform/win32.h"
 
 extern "C" BOOL DllMain(HINSTANCE hinstDLL, DWORD fdwReason, LPVOID lpvReserved);

@@ -27,13 +27,13 @@
 #include <vector>
 
 #include "fuzz/tsy_structure.h"
-#include "host/classdesc.h"
-#include "host/iparamb2.h"
-#include "host/mtl.h"
-#include "host/ref.h"
-#include "host/scene_file.h"
-#include "host/shade_context.h"
-#include "host/stdmap_classes.h"
+#include "host/runtime/class_directory.h"
+#include "host/sdk/iparamb2.h"
+#include "host/sdk/mtl.h"
+#include "host/sdk/ref.h"
+#include "host/runtime/scene_file.h"
+#include "host/sdk/shade_context.h"
+#include "host/runtime/stdmap_classes.h"
 #include "map/quilbo.h"
 #include "map/quilbo_class_desc.h"
 

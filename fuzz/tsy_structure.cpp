@@ -4,8 +4,8 @@
 #include <cstring>
 #include <utility>
 
-#include "host/iosave.h"
-#include "host/scene_file.h"
+#include "host/sdk/iosave.h"
+#include "host/runtime/scene_file.h"
 
 namespace tessary::fuzz {
 

@@ -2,7 +2,7 @@
 // What the map needs of its open parameter dialog. The editor's dialog
 // implements it; the map knows nothing else of the editor.
 
-#include "host/mtl_edit.h"
+#include "host/sdk/mtl_edit.h"
 
 namespace tessary {
 

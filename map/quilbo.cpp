@@ -9,9 +9,9 @@
 
 #include "bump/bump_walk.h"
 #include "compositing/layer_walk.h"
-#include "host/classdesc.h"
-#include "host/hold.h"
-#include "host/shade_context.h"
+#include "host/sdk/classdesc.h"
+#include "host/sdk/hold.h"
+#include "host/sdk/shade_context.h"
 #include "map/dialog_link.h"
 #include "module_text/module_text.h"
 #include "map/quilbo_class_desc.h"

@@ -11,10 +11,10 @@
 
 #include "compositing/layer_tables.h"
 #include "compositing/output_settings.h"
-#include "host/gfx.h"
-#include "host/iparamb2.h"
-#include "host/mtl.h"
-#include "host/tab.h"
+#include "host/sdk/gfx.h"
+#include "host/sdk/iparamb2.h"
+#include "host/sdk/mtl.h"
+#include "host/sdk/tab.h"
 #include "plugin_api/layered_map.h"
 
 namespace tessary {

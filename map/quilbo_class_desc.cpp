@@ -7,8 +7,8 @@
 
 #include <new>
 
-#include "host/classdesc.h"
-#include "host/plugapi.h"
+#include "host/sdk/classdesc.h"
+#include "host/sdk/plugapi.h"
 #include "map/quilbo.h"
 #include "module_text/module_text.h"
 #include "resources/resource.h"

@@ -2,7 +2,7 @@
 // The class descriptor through which the host lists and creates the map, and
 // the parameter IDs of the map's block (its schema is in the .cpp).
 
-#include "host/iparamb2.h"
+#include "host/sdk/iparamb2.h"
 
 namespace tessary {
 

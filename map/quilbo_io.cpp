@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <string>
 
-#include "host/hold.h"
-#include "host/iosave.h"
+#include "host/sdk/hold.h"
+#include "host/sdk/iosave.h"
 #include "map/quilbo.h"
 #include "map/recorder_off.h"
 #include "map/quilbo_class_desc.h"

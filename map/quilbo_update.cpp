@@ -1,6 +1,6 @@
 // Update, validity, change notification and cloning of the map.
 
-#include "host/shade_context.h"
+#include "host/sdk/shade_context.h"
 #include "map/dialog_link.h"
 #include "map/quilbo.h"
 #include "map/recorder_off.h"

@@ -2,7 +2,7 @@
 // Changes the map makes to its own parameter block happen with the host's
 // macro recorder switched off: it is off while a RecorderOff lives.
 
-#include "host/hold.h"
+#include "host/sdk/hold.h"
 
 namespace tessary {
 

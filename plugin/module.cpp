@@ -4,8 +4,8 @@
 
 #include "plugin/module.h"
 
-#include "host/classdesc.h"
-#include "host/plugapi.h"
+#include "host/sdk/classdesc.h"
+#include "host/sdk/plugapi.h"
 #include "map/dialog_link.h"
 #include "map/quilbo_class_desc.h"
 #include "module_text/module_text.h"
@@ -24,11 +24,7 @@ extern "C" QUILBO_ENTRY_EXPORT BOOL WINAPI DllMain(HINSTANCE hinstDLL, DWORD /*f
     moduleInit = true;
     tessary::SetQuilboDialogFactory(&tessary::CreateQuilboDlg);
     tessary::host::InitCustomControls(tessary::hInstance);
-#ifdef _WIN32
     InitCommonControls();
-#else
-    tessary::host::InitCommonControls();
-#endif
   }
   return TRUE;
 }

@@ -10,9 +10,9 @@
 // query by ID (GetProperty): GetLayeredMap below.
 
 #include "compositing/output_settings.h"
-#include "host/color.h"
-#include "host/iparamb2.h"
-#include "host/mtl.h"
+#include "host/sdk/color.h"
+#include "host/sdk/iparamb2.h"
+#include "host/sdk/mtl.h"
 
 namespace tessary {
 

@@ -4,7 +4,8 @@
 
 #include <string>
 
-#include "host/hold.h"
+#include "compositing/blend_modes.h"
+#include "host/sdk/hold.h"
 #include "map/quilbo.h"
 #include "map/recorder_off.h"
 #include "module_text/module_text.h"

@@ -4,7 +4,7 @@
 
 #include "ui/quilbo_dlg.h"
 
-#include "host/hold.h"
+#include "host/sdk/hold.h"
 #include "map/quilbo.h"
 #include "module_text/module_text.h"
 #include "resources/resource.h"

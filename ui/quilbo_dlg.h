@@ -7,8 +7,8 @@
 
 #include <array>
 
-#include "host/custcont.h"
-#include "host/tex_dad_mgr.h"
+#include "host/sdk/custcont.h"
+#include "host/sdk/tex_dad_mgr.h"
 #include "map/dialog_link.h"
 #include "platform/win32.h"
 

@@ -1,12 +1,11 @@
 #pragma once
 // The control IDs of the Layers rollout's six rows, in one table shared by
 // every handler: the twelve buttons (map and mask interleaved, row order),
-// then one column of six per kind of control, then the mode names.
+// then one column of six per kind of control.
 
 #include <array>
 #include <cstddef>
 
-#include "compositing/blend_modes.h"
 #include "resources/resource.h"
 #include "ui/quilbo_dlg.h"
 
@@ -27,8 +26,8 @@ enum class RowColumn : int {
 inline constexpr int kRowColumns = 9;
 inline constexpr int kRowButtons = 2 * kVisibleRows;
 
-inline constexpr std::array<int, kRowButtons + kRowColumns * kVisibleRows + kNumBlendModes> rowControlIds = [] {
-  std::array<int, kRowButtons + kRowColumns * kVisibleRows + kNumBlendModes> t{};
+inline constexpr std::array<int, kRowButtons + kRowColumns * kVisibleRows> rowControlIds = [] {
+  std::array<int, kRowButtons + kRowColumns * kVisibleRows> t{};
   std::size_t k = 0;
   for (int b = 0; b < kRowButtons; ++b) t[k++] = IDC_MAP_BUTTON0 + b;
   const int firsts[kRowColumns] = {IDC_LAYER_NUMBER0, IDC_MAP_ON0,       IDC_MASK_ON0,
@@ -36,7 +35,6 @@ inline constexpr std::array<int, kRowButtons + kRowColumns * kVisibleRows + kNum
                                    IDC_OPACITY_SPIN0, IDC_LAYER_COLOR0,  IDC_MODE_LIST0};
   for (int first : firsts)
     for (int r = 0; r < kVisibleRows; ++r) t[k++] = first + r;
-  for (int id : blendModeNameIds) t[k++] = id;
   return t;
 }();
 

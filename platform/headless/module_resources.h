@@ -25,4 +25,9 @@ struct ModuleResources {
 // standard error and yields an entry without a script.
 const ModuleResources* ResourcesOf(HINSTANCE instance);
 
+// How often InitCommonControls was called (resources.cpp).
+int CommonControlsInits();
+// Frees every bitmap and image list (resources.cpp).
+void ForgetGdiObjects();
+
 }  // namespace tessary::headless

@@ -1,3 +1,9 @@
+// The reader of resource scripts: a lexer with the script's preprocessor
+// (#define, #include, #if) and a parser of the dialog and string-table
+// statements. One file, longer than most, because the two are tied both
+// ways (the lexer evaluates #define values with the parser's expression
+// reader) and share the private token and failure types.
+
 #include "platform/headless/rc_script.h"
 
 #include <algorithm>

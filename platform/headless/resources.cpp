@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "platform/headless/module_resources.h"
-#include "platform/headless/test_hooks.h"
 
 namespace tessary::headless {
 
@@ -229,6 +228,12 @@ BOOL DeleteObject(HGDIOBJ object) {
   return ForgetBrush(object) ? TRUE : FALSE;
 }
 
+namespace {
+int commonControlsInits = 0;
+}  // namespace
+
+void InitCommonControls() { ++commonControlsInits; }
+
 HIMAGELIST ImageList_Create(int width, int height, UINT flags, int initial, int grow) {
   using namespace tessary::headless;
   if (width <= 0 || height <= 0 || width > 16384 || height > 16384 || initial < 0 || grow < 0) return nullptr;
@@ -299,11 +304,13 @@ BOOL GetModuleHandleExA(DWORD flags, LPCSTR name, HMODULE* module) {
   return TRUE;
 }
 
-namespace tessary::headless::test {
+namespace tessary::headless {
 
-void ResetGdiObjects() {
+int CommonControlsInits() { return commonControlsInits; }
+
+void ForgetGdiObjects() {
   Bitmaps().clear();
   ImageLists().clear();
 }
 
-}  // namespace tessary::headless::test
+}  // namespace tessary::headless

@@ -9,6 +9,9 @@
 // Everything runs on one user-interface thread, as on Windows. Handles of
 // destroyed windows become invalid: every function given one fails the way
 // Win32 does (returns 0, FALSE or null) and touches nothing.
+//
+// One header, as <windows.h> is one: the declarations of the whole subset
+// with what each guarantees, which is why it is longer than most.
 
 #include <cstddef>
 
@@ -516,6 +519,11 @@ int LoadStringA(HINSTANCE instance, UINT id, LPSTR buffer, int size);
 HBITMAP LoadBitmapA(HINSTANCE instance, LPCSTR name);
 int GetObjectA(HGDIOBJ object, int size, LPVOID out);  // fills a BITMAP
 BOOL DeleteObject(HGDIOBJ object);
+
+// ---- Common controls ----
+// Registers the common control classes; the headless subset has them built
+// in, so it only counts the call (the tests can read the count).
+void InitCommonControls();
 
 // ---- Image lists ----
 HIMAGELIST ImageList_Create(int width, int height, UINT flags, int initial, int grow);

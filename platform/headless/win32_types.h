@@ -7,8 +7,10 @@
 using BOOL = int;
 using BYTE = unsigned char;
 using WORD = unsigned short;
+using USHORT = unsigned short;
 using DWORD = unsigned int;  // 32 bits, as on Windows
 using LONG = int;            // 32 bits, as on Windows
+using ULONG = unsigned int;  // 32 bits, as on Windows
 using UINT = unsigned int;
 using INT_PTR = std::intptr_t;
 using UINT_PTR = std::uintptr_t;

@@ -9,7 +9,7 @@
 
 #include "app/map_graph.h"
 #include "app/scene_json.h"
-#include "host/scene_file.h"
+#include "host/runtime/scene_file.h"
 #include "tests/app/test_util.h"
 #include "tests/app/tsy_builder.h"
 

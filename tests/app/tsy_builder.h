@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "host/scene_file.h"
+#include "host/runtime/scene_file.h"
 
 namespace tessary::app::testing {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "host/editor/editor_options.h"
+#include "host/runtime/editor/editor_options.h"
 
 namespace tessary::host::editor {
 namespace {

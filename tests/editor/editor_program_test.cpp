@@ -12,11 +12,11 @@
 #include <string>
 #include <vector>
 
-#include "host/classdesc.h"
-#include "host/editor/material_editor.h"
-#include "host/module_loader.h"
-#include "host/scene_file.h"
-#include "host/stdmap_classes.h"
+#include "host/runtime/class_directory.h"
+#include "host/runtime/editor/material_editor.h"
+#include "host/runtime/module_loader.h"
+#include "host/runtime/scene_file.h"
+#include "host/runtime/stdmap_classes.h"
 #include "resources/resource.h"
 
 namespace tessary::host::editor {

@@ -6,9 +6,9 @@
 #include <cmath>
 #include <limits>
 
-#include "host/editor/preview.h"
-#include "host/mtl.h"
-#include "host/shade_context.h"
+#include "host/runtime/editor/preview.h"
+#include "host/sdk/mtl.h"
+#include "host/sdk/shade_context.h"
 
 namespace tessary::host::editor {
 namespace {

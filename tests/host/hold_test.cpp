@@ -1,4 +1,4 @@
-#include "host/hold.h"
+#include "host/sdk/hold.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "host/interval.h"
+#include "host/sdk/interval.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "host/iosave.h"
+#include "host/sdk/iosave.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // The base-class chunks of materials and maps.
 #include <gtest/gtest.h>
 
-#include "host/iosave.h"
-#include "host/mtl.h"
+#include "host/sdk/iosave.h"
+#include "host/sdk/mtl.h"
 #include "tests/host/test_objects.h"
 
 namespace tessary::host {

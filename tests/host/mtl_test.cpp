@@ -1,9 +1,9 @@
-#include "host/mtl.h"
+#include "host/sdk/mtl.h"
 
 #include <gtest/gtest.h>
 
-#include "host/gfx.h"
-#include "host/shade_context.h"
+#include "host/sdk/gfx.h"
+#include "host/sdk/shade_context.h"
 #include "tests/host/test_objects.h"
 
 namespace tessary::host {

@@ -1,12 +1,13 @@
-#include "host/iparamm2.h"
+#include "host/sdk/iparamm2.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "host/hold.h"
+#include "host/sdk/hold.h"
 #include "tests/host/test_objects.h"
+#include "host/runtime/class_directory.h"
 
 namespace tessary::host {
 namespace {

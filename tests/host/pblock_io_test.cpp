@@ -4,9 +4,10 @@
 #include <cstring>
 #include <functional>
 
-#include "host/iosave.h"
-#include "host/iparamm2.h"
-#include "host/scene_file.h"
+#include "host/sdk/iosave.h"
+#include "host/sdk/iparamm2.h"
+#include "host/runtime/scene_file.h"
+#include "host/runtime/class_directory.h"
 
 namespace tessary::host {
 namespace {

@@ -1,4 +1,4 @@
-#include "host/ref.h"
+#include "host/sdk/ref.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "host/scene_file.h"
+#include "host/runtime/scene_file.h"
 
 #include <gtest/gtest.h>
 
@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "host/iosave.h"
-#include "host/iparamb2.h"
+#include "host/sdk/iosave.h"
+#include "host/sdk/iparamb2.h"
 #include "tests/host/scene_test_classes.h"
 
 namespace tessary::host {

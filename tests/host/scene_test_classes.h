@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "host/classdesc.h"
-#include "host/iparamb2.h"
-#include "host/iosave.h"
-#include "host/ref.h"
+#include "host/runtime/class_directory.h"
+#include "host/sdk/iparamb2.h"
+#include "host/sdk/iosave.h"
+#include "host/sdk/ref.h"
 
 namespace tessary::host::testing_scene {
 

@@ -1,4 +1,4 @@
-#include "host/shade_context.h"
+#include "host/sdk/shade_context.h"
 
 #include <gtest/gtest.h>
 

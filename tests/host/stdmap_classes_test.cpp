@@ -2,7 +2,7 @@
 // parameters survive a scene file bit for bit, they evaluate at the shading
 // context's UV, and bad parameter chunks fail the load with a message.
 
-#include "host/stdmap_classes.h"
+#include "host/runtime/stdmap_classes.h"
 
 #include <gtest/gtest.h>
 
@@ -10,9 +10,10 @@
 #include <cmath>
 #include <cstring>
 
-#include "host/iosave.h"
-#include "host/scene_file.h"
-#include "host/shade_context.h"
+#include "host/sdk/iosave.h"
+#include "host/runtime/scene_file.h"
+#include "host/sdk/shade_context.h"
+#include "host/runtime/class_directory.h"
 
 namespace tessary::host {
 namespace {

@@ -1,4 +1,4 @@
-#include "host/stdmaps.h"
+#include "host/runtime/stdmaps.h"
 
 #include <gtest/gtest.h>
 

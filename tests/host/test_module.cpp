@@ -5,9 +5,9 @@
 
 #include <string>
 
-#include "host/classdesc.h"
-#include "host/mtl.h"
-#include "host/plugapi.h"
+#include "host/sdk/classdesc.h"
+#include "host/sdk/mtl.h"
+#include "host/sdk/plugapi.h"
 
 #ifndef TEST_MODULE_VERSION
 #define TEST_MODULE_VERSION HOST_API_VERSION

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "host/mtl.h"
-#include "host/ref.h"
+#include "host/sdk/mtl.h"
+#include "host/sdk/ref.h"
 
 namespace tessary::host::testing {
 

@@ -7,7 +7,7 @@
 #include <functional>
 #include <string>
 
-#include "host/iosave.h"
+#include "host/sdk/iosave.h"
 #include "plugin_api/layered_map.h"
 #include "tests/map/map_fixture.h"
 

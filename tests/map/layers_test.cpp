@@ -6,8 +6,8 @@
 #include <climits>
 #include <functional>
 
-#include "host/iparamb2.h"
-#include "host/tab.h"
+#include "host/sdk/iparamb2.h"
+#include "host/sdk/tab.h"
 #include "tests/map/map_fixture.h"
 
 namespace tessary::testing {

@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "host/gfx.h"
-#include "host/mtl.h"
-#include "host/ref.h"
-#include "host/shade_context.h"
+#include "host/sdk/gfx.h"
+#include "host/sdk/mtl.h"
+#include "host/sdk/ref.h"
+#include "host/sdk/shade_context.h"
 #include "map/quilbo.h"
 
 namespace tessary::testing {

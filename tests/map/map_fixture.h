@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "host/hold.h"
+#include "host/sdk/hold.h"
 #include "map/quilbo.h"
 #include "map/quilbo_class_desc.h"
 #include "tests/map/map_doubles.h"

@@ -7,8 +7,8 @@
 #include <cstring>
 #include <vector>
 
-#include "host/iosave.h"
-#include "host/iparamb2.h"
+#include "host/sdk/iosave.h"
+#include "host/sdk/iparamb2.h"
 #include "tests/map/map_fixture.h"
 
 namespace tessary::testing {

@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "host/classdesc.h"
-#include "host/scene_file.h"
-#include "host/shade_context.h"
-#include "host/stdmap_classes.h"
+#include "host/runtime/class_directory.h"
+#include "host/runtime/scene_file.h"
+#include "host/sdk/shade_context.h"
+#include "host/runtime/stdmap_classes.h"
 #include "tests/app/tsy_builder.h"
 #include "tests/map/map_fixture.h"
 

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "host/iparamb2.h"
+#include "host/sdk/iparamb2.h"
 #include "tests/map/map_fixture.h"
 
 namespace tessary::testing {

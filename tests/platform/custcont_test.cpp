@@ -1,14 +1,14 @@
 // The host's custom controls, driven as a person would drive them (mouse and
 // keyboard messages), inside the product's own dialog templates.
 
-#include "host/custcont.h"
+#include "host/sdk/custcont.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <vector>
 
-#include "host/custcont_test_hooks.h"
+#include "tests/support/custcont_test_hooks.h"
 #include "resources/resource.h"
 #include "tests/support/win32_user.h"
 

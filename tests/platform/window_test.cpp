@@ -14,7 +14,7 @@
 #else
 #include <dlfcn.h>
 
-#include "platform/headless/test_hooks.h"
+#include "tests/support/headless_test_hooks.h"
 #endif
 
 namespace {

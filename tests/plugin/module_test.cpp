@@ -8,17 +8,19 @@
 #include <string>
 #include <vector>
 
-#include "host/classdesc.h"
-#include "host/iparamb2.h"
-#include "host/module_loader.h"
-#include "host/mtl.h"
-#include "host/mtl_edit.h"
-#include "host/plugapi.h"
-#include "host/shade_context.h"
+#include "host/runtime/class_directory.h"
+#include "host/sdk/iparamb2.h"
+#include "host/runtime/module_loader.h"
+#include "host/sdk/mtl.h"
+#include "host/sdk/mtl_edit.h"
+#include "host/sdk/plugapi.h"
+#include "host/sdk/shade_context.h"
 #include "resources/resource.h"
 #include "tests/support/win32_user.h"
 #ifndef _WIN32
 #include <dlfcn.h>
+
+#include "tests/support/headless_test_hooks.h"
 #endif
 
 namespace tessary::host {
@@ -112,11 +114,11 @@ TEST_F(ModuleTest, EntryPointInitialisesTheControlsOnce) {
   auto dllMain = Export<DllMainFn>(lib, "DllMain");
   ASSERT_NE(dllMain, nullptr);
   const int custom = InitCustomControlsCount();
-  const int common = InitCommonControlsCount();
+  const int common = headless::test::InitCommonControlsCount();
   EXPECT_EQ(dllMain(module->Instance(), DLL_PROCESS_ATTACH, nullptr), TRUE);
   EXPECT_EQ(dllMain(module->Instance(), DLL_PROCESS_ATTACH, nullptr), TRUE);
   EXPECT_EQ(InitCustomControlsCount(), custom);
-  EXPECT_EQ(InitCommonControlsCount(), common);
+  EXPECT_EQ(headless::test::InitCommonControlsCount(), common);
   EXPECT_STREQ(Export<LibDescriptionFn>(lib, "LibDescription")(), "Tessary");
 }
 #endif

@@ -9,8 +9,8 @@
 #include <sstream>
 #include <string>
 
-#include "host/color.h"
-#include "host/point3.h"
+#include "host/sdk/color.h"
+#include "host/sdk/point3.h"
 
 namespace tessary::testing {
 

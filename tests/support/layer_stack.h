@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "compositing/layer_tables.h"
-#include "host/color.h"
-#include "host/point3.h"
-#include "host/tab.h"
+#include "host/sdk/color.h"
+#include "host/sdk/point3.h"
+#include "host/sdk/tab.h"
 
 namespace tessary::testing {
 

@@ -16,9 +16,9 @@
 #include "bump/bump_span_walk.h"
 #include "compositing/layer_tables.h"
 #include "compositing/span_walk.h"
-#include "host/color.h"
-#include "host/point3.h"
-#include "host/tab.h"
+#include "host/sdk/color.h"
+#include "host/sdk/point3.h"
+#include "host/sdk/tab.h"
 #include "tests/support/float_bits.h"
 
 namespace tessary::testing {

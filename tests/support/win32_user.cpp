@@ -3,9 +3,9 @@
 #include <deque>
 #include <vector>
 
-#include "host/custcont.h"
+#include "host/sdk/custcont.h"
 #ifndef _WIN32
-#include "platform/headless/test_hooks.h"
+#include "tests/support/headless_test_hooks.h"
 #endif
 
 namespace tessary::testsupport {

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "host/mtl.h"
-#include "host/mtl_edit.h"
+#include "host/sdk/mtl.h"
+#include "host/sdk/mtl_edit.h"
 #include "platform/win32.h"
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE hinstDLL, DWORD fdwReason, LPVOID lpvReserved);

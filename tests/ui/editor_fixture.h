@@ -5,10 +5,10 @@
 
 #include <string>
 
-#include "host/custcont.h"
-#include "host/custcont_test_hooks.h"
-#include "host/dad_test_hooks.h"
-#include "host/hold.h"
+#include "host/sdk/custcont.h"
+#include "tests/support/custcont_test_hooks.h"
+#include "tests/support/dad_test_hooks.h"
+#include "host/sdk/hold.h"
 #include "map/quilbo.h"
 #include "map/quilbo_class_desc.h"
 #include "resources/resource.h"

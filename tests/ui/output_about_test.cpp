@@ -3,8 +3,8 @@
 
 #include <cmath>
 
-#include "host/classdesc.h"
-#include "host/module_loader.h"
+#include "host/runtime/class_directory.h"
+#include "host/runtime/module_loader.h"
 #include "tests/ui/editor_fixture.h"
 
 namespace tessary::uitest {
