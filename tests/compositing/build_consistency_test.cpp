@@ -9,9 +9,9 @@
 //
 // pinned_results.h was written by this test from the build that pinned the
 // digest. To write it again after a deliberate change of results (never to
-// make a failing build pass), run the test with
-//   TESSARY_WRITE_PINNED_RESULTS=tests/compositing/pinned_results.h
-// and pin the digest it then reports.
+// make a failing build pass), run from the source folder
+//   TESSARY_WRITE_PINNED_RESULTS=tests/compositing/pinned_results.h build/dev/bin/compositing_tests --gtest_filter='BuildConsistency*'
+// rebuild, and pin the digest it then reports.
 
 #include <gtest/gtest.h>
 
