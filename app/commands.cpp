@@ -4,10 +4,8 @@
 
 #include <OpenImageIO/imagebuf.h>
 #include <OpenImageIO/imagebufalgo.h>
-#include <tbb/global_control.h>
 
 #include <charconv>
-#include <optional>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -121,9 +119,10 @@ int RunRender(const RenderArgs& a, std::ostream& out, std::ostream& err) {
   std::string error;
   ImageFormat format{};
   if (!FormatForPath(a.output, a.bits, format, error)) return Fail(err, a.output + ": " + error);
-  // --threads bounds every parallel step: reading the images and rendering.
-  std::optional<tbb::global_control> limit;
-  if (a.threads > 0) limit.emplace(tbb::global_control::max_allowed_parallelism, static_cast<std::size_t>(a.threads));
+  Compression compression{};
+  if (!ParseCompression(a.compression, compression, error)) return Fail(err, error);
+  // --threads bounds every thread: reading the images, rendering, writing.
+  const ThreadLimit limit(a.threads);
   SceneGraph graph;
   ImageLibrary images;
   if (!LoadMaps(a.scene, graph, images, err)) return kExitFailure;
@@ -132,7 +131,7 @@ int RunRender(const RenderArgs& a, std::ostream& out, std::ostream& err) {
   if (!KeepInputs(a.output, inputs, a.force, err)) return kExitFailure;
 
   ImageWriter writer;
-  if (!writer.Open(a.output, format, a.width, a.height, error)) return Fail(err, a.output + ": " + error);
+  if (!writer.Open(a.output, format, a.width, a.height, error, compression)) return Fail(err, a.output + ": " + error);
   RenderOptions options;
   options.width = a.width;
   options.height = a.height;
@@ -270,6 +269,7 @@ int RunModes(const ModesArgs& a, std::ostream& out, std::ostream& err) {
   const std::string topPath = a.topImage.empty() ? (textures / "mode_top.png").string() : a.topImage;
   if (!KeepInputs(a.output, {basePath, topPath}, a.force, err)) return kExitFailure;
 
+  const ThreadLimit limit(a.threads);
   ImageLibrary images;
   constexpr int kColumns = 6;
   constexpr int kLabel = 24;

@@ -20,6 +20,7 @@ struct RenderArgs {
   int height = 512;
   int threads = 0;
   int bits = 8;
+  std::string compression = "zip";  // EXR and TIFF: "zip" or "none"
   bool quiet = false;
   bool force = false;  // write over an input of the render (its scene or an image)
 };

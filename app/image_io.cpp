@@ -240,6 +240,34 @@ bool ReadImage(const std::string& path, Image& image, std::string& error) {
   return true;
 }
 
+bool ParseCompression(const std::string& text, Compression& compression, std::string& error) {
+  if (text == "zip") {
+    compression = Compression::Zip;
+  } else if (text == "none") {
+    compression = Compression::None;
+  } else {
+    error = "--compression \"" + text + "\": expected zip or none";
+    return false;
+  }
+  return true;
+}
+
+ImageLibraryThreads::ImageLibraryThreads(int n) {
+  (void)OIIO::getattribute("threads", threads_);
+  (void)OIIO::getattribute("exr_threads", exrThreads_);
+  // "threads" 0 is every core; "exr_threads" 0 is every core too, and -1
+  // runs the EXR library without its pool (it would otherwise keep a pool
+  // thread working while the caller waits).
+  const int count = n > 0 ? n : 0;
+  OIIO::attribute("threads", count);
+  OIIO::attribute("exr_threads", count == 1 ? -1 : count);
+}
+
+ImageLibraryThreads::~ImageLibraryThreads() {
+  OIIO::attribute("threads", threads_);
+  OIIO::attribute("exr_threads", exrThreads_);
+}
+
 bool FormatForPath(const std::string& path, int bits, ImageFormat& format, std::string& error) {
   if (IsStandardOutput(path)) {
     error = kNoImagesToStandardOutput;
@@ -369,7 +397,8 @@ ImageWriter::ImageWriter() : impl_(std::make_unique<Impl>()) {}
 ImageWriter::~ImageWriter() { impl_->Drop(); }
 void ImageWriter::Abandon() { impl_->Drop(); }
 
-bool ImageWriter::Open(const std::string& path, ImageFormat format, int width, int height, std::string& error) {
+bool ImageWriter::Open(const std::string& path, ImageFormat format, int width, int height, std::string& error,
+                       Compression compression) {
   Impl& m = *impl_;
   m.Drop();
   m.format = format;
@@ -394,8 +423,8 @@ bool ImageWriter::Open(const std::string& path, ImageFormat format, int width, i
   if (format == ImageFormat::Png8 || format == ImageFormat::Png16 || format == ImageFormat::Tiff)
     header.attribute("oiio:UnassociatedAlpha", 1);
   if (format == ImageFormat::Jpeg) header.attribute("CompressionQuality", 95);
-  if (format == ImageFormat::Exr) header.attribute("compression", "zip");
-  if (format == ImageFormat::Tiff) header.attribute("compression", "zip");
+  if (format == ImageFormat::Exr || format == ImageFormat::Tiff)
+    header.attribute("compression", compression == Compression::Zip ? "zip" : "none");
 
   m.out = OIIO::ImageOutput::create(WriterName(format));
   if (!m.out) {

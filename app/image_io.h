@@ -60,6 +60,30 @@ bool ReadImage(const std::string& path, Image& image, std::string& error);
 
 enum class ImageFormat { Png8, Png16, Jpeg, Exr, Tiff };
 
+// How EXR and TIFF output is compressed (the other formats ignore it).
+enum class Compression { Zip, None };
+
+// Parses "zip" or "none". Returns false with `error` set.
+bool ParseCompression(const std::string& text, Compression& compression, std::string& error);
+
+// The threads the image library and the EXR library behind it may use while
+// reading (decoding, format conversion) and writing (compression), for the
+// life of the object; the earlier settings come back afterwards. n = 1: the
+// calling thread does all the work and no pool thread is started; n > 1: at
+// most n threads each; n <= 0: as many as the machine has. One at a time:
+// the settings are the library's global ones.
+class ImageLibraryThreads {
+ public:
+  explicit ImageLibraryThreads(int n);
+  ~ImageLibraryThreads();
+  ImageLibraryThreads(const ImageLibraryThreads&) = delete;
+  ImageLibraryThreads& operator=(const ImageLibraryThreads&) = delete;
+
+ private:
+  int threads_ = 0;
+  int exrThreads_ = 0;
+};
+
 // The format that an output path's extension asks for (.png, .jpg/.jpeg,
 // .exr, .tif/.tiff; case does not matter). `bits` 16 selects 16-bit PNG.
 // Images are not written to standard output ("-").
@@ -70,7 +94,10 @@ bool FormatForPath(const std::string& path, int bits, ImageFormat& format, std::
 // Commit() closes it, flushes it to disk and renames it into place. Every
 // step is checked: a full disk fails the write with the reason. Destroying
 // an uncommitted writer removes the temporary file: nothing half-written is
-// left behind. Rows come as straight colour; JPEG drops the alpha.
+// left behind. Rows come as straight colour; JPEG drops the alpha. EXR and
+// TIFF are compressed as `compression` says; the library compresses the
+// blocks of one WriteRows call side by side (ImageLibraryThreads bounds it),
+// so a band of many rows keeps all threads busy.
 class ImageWriter {
  public:
   ImageWriter();
@@ -78,7 +105,8 @@ class ImageWriter {
   ImageWriter(const ImageWriter&) = delete;
   ImageWriter& operator=(const ImageWriter&) = delete;
 
-  bool Open(const std::string& path, ImageFormat format, int width, int height, std::string& error);
+  bool Open(const std::string& path, ImageFormat format, int width, int height, std::string& error,
+            Compression compression = Compression::Zip);
   // Rows [y0, y0 + rows) as RGBA floats, `rows` x width x 4 values, in order.
   // 8- and 16-bit formats clamp into [0, 1] and round (NaN becomes 0).
   bool WriteRows(int y0, int rows, const float* rgba, std::string& error);

@@ -22,6 +22,8 @@ int main(int argc, char** argv) {
   cRender->add_option("--threads", render.threads, "Worker threads (default: all cores)")->check(CLI::Range(1, 1024));
   cRender->add_option("--bits", render.bits, "PNG bits per channel: 8 or 16 (default 8)")
       ->check(CLI::IsMember({8, 16}));
+  cRender->add_option("--compression", render.compression, "EXR and TIFF compression: zip or none (default zip)")
+      ->check(CLI::IsMember({"zip", "none"}));
   cRender->add_flag("-q,--quiet", render.quiet, "No progress bar and no summary line");
   cRender->add_flag("--force", render.force, "Write over the output even when the render reads it (scene or image)");
 

@@ -12,18 +12,12 @@
 #include "host/classdesc.h"
 #include "host/scene_file.h"
 #include "host/stdmap_classes.h"
-#include "map/quilbo.h"
-#include "plugin/quilbo_class_desc.h"
+#include "plugin_api/layered_map.h"
 
 namespace tessary::app {
 
 namespace fs = std::filesystem;
 using host::Texmap;
-
-Quilbo* AsLayered(host::Animatable* m) {
-  if (!m || m->SuperClassID() != host::TEXMAP_CLASS_ID || m->ClassID() != QUILBO_CLASS_ID) return nullptr;
-  return static_cast<Quilbo*>(m);
-}
 
 SceneGraph::~SceneGraph() {
   if (root) host::DeleteGraph(root);
@@ -53,31 +47,46 @@ Texmap* Create(const MapDesc& d, std::string& error) {
     return nullptr;
   }
   // Every class registered under TEXMAP_CLASS_ID derives from Texmap.
-  return static_cast<Texmap*>(static_cast<host::ReferenceTarget*>(made));
+  auto* map = static_cast<Texmap*>(static_cast<host::ReferenceTarget*>(made));
+  // A layered map is configured through what its module publishes: a map
+  // whose number of sub-maps can be set, with the layered-map interface.
+  if (d.type == MapType::Layered && (!GetLayeredMap(map) || !dynamic_cast<host::MultiTex*>(map))) {
+    map->DeleteThis();
+    error = PositionPrefix(d.pos) + "the layered map's module does not offer its layered-map interface";
+    return nullptr;
+  }
+  return map;
 }
 
-void ConfigureLayered(Quilbo& q, const MapDesc& d) {
+// The values of a layered map, through its published interface; its layer
+// count through the number of sub-maps.
+void ConfigureLayered(Texmap& map, const MapDesc& d) {
+  ILayeredMap& layered = *GetLayeredMap(&map);
   const int n = static_cast<int>(d.layers.size());
-  q.SetNumSubTexmaps(n);
+  dynamic_cast<host::MultiTex&>(map).SetNumSubTexmaps(n);
   for (int i = 0; i < n; ++i) {
     const LayerDesc& l = d.layers[static_cast<std::size_t>(i)];
-    q.mapOn[i] = l.mapOn ? 1 : 0;
-    q.maskOn[i] = l.maskOn ? 1 : 0;
-    q.layerUsed[i] = l.used ? 1 : 0;
-    q.opacity[i] = l.opacity;
-    q.layerColor[i] = l.color;
-    q.blendMode[i] = l.mode;
+    LayerValues v;
+    v.mapOn = l.mapOn ? 1 : 0;
+    v.maskOn = l.maskOn ? 1 : 0;
+    v.used = l.used ? 1 : 0;
+    v.opacity = l.opacity;
+    v.color = l.color;
+    v.mode = l.mode;
+    layered.SetLayer(i, v);
   }
   const OutputDesc& o = d.output;
-  q.outputOn = o.on;
-  q.clampOn = o.clamp;
-  q.monoOn = o.mono;
-  q.alphaShift = o.alpha;
-  q.brightness = o.bright * 0.01f;
-  q.contrast = o.contrast * 0.01f;
-  q.gamma = o.gamma;
-  q.hsvShift = host::AColor(o.hsv[0], o.hsv[1], o.hsv[2], 0.0f);
-  q.rgbShift = host::AColor(o.rgb[0], o.rgb[1], o.rgb[2], 0.0f);
+  OutputSettings s;
+  s.outputOn = o.on;
+  s.clampOn = o.clamp;
+  s.monoOn = o.mono;
+  s.alphaShift = o.alpha;
+  s.brightness = o.bright * 0.01f;
+  s.contrast = o.contrast * 0.01f;
+  s.gamma = o.gamma;
+  s.hsvShift = host::AColor(o.hsv[0], o.hsv[1], o.hsv[2], 0.0f);
+  s.rgbShift = host::AColor(o.rgb[0], o.rgb[1], o.rgb[2], 0.0f);
+  layered.SetOutput(s);
 }
 
 // Makes one map object per description, however many places use it: first
@@ -124,14 +133,12 @@ class Builder {
     if (!d.id.empty()) graph_.ids[map] = d.id;
     switch (d.type) {
       case MapType::Layered: {
-        Quilbo* q = AsLayered(map);
-        ConfigureLayered(*q, d);
+        ConfigureLayered(*map, d);
         for (std::size_t i = 0; i < d.layers.size(); ++i) {
           const MapDesc* subs[2] = {d.layers[i].map.get(), d.layers[i].mask.get()};
           for (int k = 0; k < 2; ++k)
-            if (subs[k]) q->SetSubTexmap(2 * static_cast<int>(i) + k, made_.at(subs[k]));
+            if (subs[k]) map->SetSubTexmap(2 * static_cast<int>(i) + k, made_.at(subs[k]));
         }
-        SyncParamBlock(*q);
         break;
       }
       case MapType::Constant: static_cast<host::ConstantTex*>(map)->params = d.constant; break;
@@ -160,27 +167,6 @@ class Builder {
 bool BuildGraph(const MapDesc& desc, SceneGraph& graph, std::string& error) {
   graph.root = Builder(graph, error).Build(desc);
   return graph.root != nullptr;
-}
-
-void SyncParamBlock(Quilbo& q) {
-  host::IParamBlock2* pb = q.pblock;
-  if (!pb) return;
-  const int n = q.LayerCount();
-  pb->SetCount(params::kMapList, 2 * n);
-  for (host::ParamID id : {params::kMapEnabled, params::kMaskEnabled, params::kMapUsed, params::kColorList,
-                           params::kOpasityList, params::kModeList, params::kEditIds}) {
-    pb->SetCount(id, n);
-  }
-  const int walk = q.Tables().WalkableLayers();
-  for (int i = 0; i < walk; ++i) {
-    pb->SetValue(params::kMapEnabled, 0, q.mapOn[i], i);
-    pb->SetValue(params::kMaskEnabled, 0, q.maskOn[i], i);
-    pb->SetValue(params::kMapUsed, 0, q.layerUsed[i], i);
-    pb->SetValue(params::kColorList, 0, q.layerColor[i], i);
-    pb->SetValue(params::kOpasityList, 0, q.opacity[i], i);
-    pb->SetValue(params::kModeList, 0, q.blendMode[i], i);
-    pb->SetValue(params::kEditIds, 0, std::to_string(i).c_str(), i);
-  }
 }
 
 // --- Checking and describing ----------------------------------------------------
@@ -238,11 +224,6 @@ int Check(Texmap* t, int depth, std::set<Texmap*>& onPath, std::map<Texmap*, int
   return height;
 }
 
-template <class T>
-T Entry(const host::Tab<T>& table, int i, T fallback) {
-  return i < table.Count() ? table[i] : fallback;
-}
-
 // One description per map object: a map used in several places becomes one
 // description shared by them.
 class Describer {
@@ -264,6 +245,7 @@ class Describer {
 
  private:
   bool Values(Texmap* t, MapDesc& d, int depth);
+  bool LayeredValues(Texmap* t, MapDesc& d, int depth);
 
   const SceneGraph& graph_;
   std::string& error_;
@@ -275,35 +257,8 @@ bool Describer::Values(Texmap* t, MapDesc& d, int depth) {
   if (auto it = graph_.positions.find(t); it != graph_.positions.end()) d.pos = it->second;
   if (auto it = graph_.ids.find(t); it != graph_.ids.end()) d.id = it->second;
   const host::Class_ID id = t->ClassID();
-  if (Quilbo* q = AsLayered(t)) {
-    d.type = MapType::Layered;
-    if (auto v = graph_.layerChunkVersions.find(t); v != graph_.layerChunkVersions.end()) d.layerChunkVersion = v->second;
-    const int n = q->LayerCount();
-    d.layers.clear();
-    d.layers.resize(static_cast<std::size_t>(n));
-    for (int i = 0; i < n; ++i) {
-      LayerDesc& l = d.layers[static_cast<std::size_t>(i)];
-      l.mapOn = Entry(q->mapOn, i, 1) != 0;
-      l.maskOn = Entry(q->maskOn, i, 1) != 0;
-      l.used = Entry(q->layerUsed, i, 1) != 0;
-      l.opacity = Entry(q->opacity, i, 100.0f);
-      l.color = Entry(q->layerColor, i, host::Color(0.5f, 0.5f, 0.5f));
-      l.mode = Entry(q->blendMode, i, 0);
-      l.map = Describe(q->GetSubTexmap(2 * i), depth + 1);
-      if (!error_.empty()) return false;
-      l.mask = Describe(q->GetSubTexmap(2 * i + 1), depth + 1);
-      if (!error_.empty()) return false;
-    }
-    OutputDesc& o = d.output;
-    o.on = q->outputOn;
-    o.clamp = q->clampOn;
-    o.mono = q->monoOn;
-    o.alpha = q->alphaShift;
-    o.bright = PercentFromFactor(q->brightness);
-    o.contrast = PercentFromFactor(q->contrast);
-    o.gamma = q->gamma;
-    o.hsv = {q->hsvShift.r, q->hsvShift.g, q->hsvShift.b};
-    o.rgb = {q->rgbShift.r, q->rgbShift.g, q->rgbShift.b};
+  if (id == QUILBO_CLASS_ID) {
+    return LayeredValues(t, d, depth);
   } else if (id == host::CONSTANT_TEX_CLASS_ID) {
     d.type = MapType::Constant;
     d.constant = static_cast<host::ConstantTex*>(t)->params;
@@ -330,6 +285,46 @@ bool Describer::Values(Texmap* t, MapDesc& d, int depth) {
     error_ = "a map of " + ClassText(t) + " has no scene description";
     return false;
   }
+  return true;
+}
+
+// A layered map, through its published interface.
+bool Describer::LayeredValues(Texmap* t, MapDesc& d, int depth) {
+  const ILayeredMap* layered = GetLayeredMap(t);
+  if (!layered) {
+    error_ = "a map of " + ClassText(t) + " does not offer its layered-map interface";
+    return false;
+  }
+  d.type = MapType::Layered;
+  d.layerChunkVersion = layered->LoadedLayerDataVersion();
+  const int n = layered->LayerCount();
+  d.layers.clear();
+  d.layers.resize(static_cast<std::size_t>(n));
+  for (int i = 0; i < n; ++i) {
+    LayerDesc& l = d.layers[static_cast<std::size_t>(i)];
+    const LayerValues v = layered->GetLayer(i);
+    l.mapOn = v.mapOn != 0;
+    l.maskOn = v.maskOn != 0;
+    l.used = v.used != 0;
+    l.opacity = v.opacity;
+    l.color = v.color;
+    l.mode = v.mode;
+    l.map = Describe(t->GetSubTexmap(2 * i), depth + 1);
+    if (!error_.empty()) return false;
+    l.mask = Describe(t->GetSubTexmap(2 * i + 1), depth + 1);
+    if (!error_.empty()) return false;
+  }
+  const OutputSettings s = layered->GetOutput();
+  OutputDesc& o = d.output;
+  o.on = s.outputOn;
+  o.clamp = s.clampOn;
+  o.mono = s.monoOn;
+  o.alpha = s.alphaShift;
+  o.bright = PercentFromFactor(s.brightness);
+  o.contrast = PercentFromFactor(s.contrast);
+  o.gamma = s.gamma;
+  o.hsv = {s.hsvShift.r, s.hsvShift.g, s.hsvShift.b};
+  o.rgb = {s.rgbShift.r, s.rgbShift.g, s.rgbShift.b};
   return true;
 }
 

@@ -1,11 +1,12 @@
 #pragma once
 // The maps of a scene as host objects. A description (scene_desc.h) becomes
 // a graph of texture maps made by class through the host's class directory:
-// the layered map of the plug-in module, configured as its editor would
-// (layer count through SetNumSubTexmaps, the public per-layer tables and
-// output fields, sub-maps through SetSubTexmap), and the host's standard
-// maps and bitmaps. The reverse turns any such graph, also one read from a
-// binary scene file, back into a description.
+// the layered map of the plug-in module, configured as a host configures it
+// (layer count through SetNumSubTexmaps, layer values and output settings
+// through the interface the module publishes, plugin_api/layered_map.h,
+// sub-maps through SetSubTexmap), and the host's standard maps and bitmaps.
+// The reverse, through the same means, turns any such graph, also one read
+// from a binary scene file, back into a description.
 
 #include <map>
 #include <memory>
@@ -17,15 +18,7 @@
 #include "app/scene_desc.h"
 #include "host/mtl.h"
 
-namespace tessary {
-class Quilbo;
-}
-
 namespace tessary::app {
-
-// The layered map behind m, or null when m is another class. The class ID
-// is checked before the cast: no RTTI is used across the module boundary.
-Quilbo* AsLayered(host::Animatable* m);
 
 // A scene's maps. Owns the graph below root.
 struct SceneGraph {
@@ -42,9 +35,6 @@ struct SceneGraph {
   // Where each map stood in a JSON scene, and the id it had there.
   std::map<const host::ReferenceTarget*, SourcePos> positions;
   std::map<const host::ReferenceTarget*, std::string> ids;
-  // The version (1 to 4) of the layer-data chunk each layered map of a
-  // binary scene was loaded from.
-  std::map<const host::ReferenceTarget*, int> layerChunkVersions;
 };
 
 // Makes the maps of a description into graph (which must be empty), one map
@@ -57,10 +47,6 @@ bool BuildGraph(const MapDesc& desc, SceneGraph& graph, std::string& error);
 // no chain of maps inside maps is longer than kMaxNesting. Each map is
 // looked at once, however many maps share it.
 bool CheckGraph(host::Texmap* root, std::string& error);
-
-// Copies the values that the layered map's parameter block mirrors (layer
-// count and per-layer values) from the map's own tables into the block.
-void SyncParamBlock(Quilbo& map);
 
 // The description of a graph (null with `error` set on failure), one
 // description per map object: maps shared in the graph are shared in the

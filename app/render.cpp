@@ -14,7 +14,6 @@ namespace tessary::app {
 
 namespace {
 
-constexpr int kBandRows = 64;
 constexpr int kTileSide = 64;
 
 // Renders rows [y0, y0 + rows) of a width x height image into `band`.
@@ -47,12 +46,24 @@ int ThreadCount(int requested) {
 
 }  // namespace
 
+ThreadLimit::ThreadLimit(int threads) : images_(threads) {
+  if (threads > 0) tbb_.emplace(tbb::global_control::max_allowed_parallelism, static_cast<std::size_t>(threads));
+}
+
+int BandRows(int threads) {
+  constexpr int kMinRows = 64;
+  constexpr int kRowsPerThread = 32;
+  constexpr int kMaxRows = 1024;
+  return std::clamp(kRowsPerThread * ThreadCount(threads), kMinRows, kMaxRows);
+}
+
 bool RenderTo(host::Texmap& root, ImageWriter& writer, const RenderOptions& o, std::string& error) {
   tbb::task_arena arena(ThreadCount(o.threads));
   tbb::enumerable_thread_specific<host::ShadeContext> contexts;
-  std::vector<float> band(static_cast<std::size_t>(std::min(kBandRows, o.height)) * static_cast<std::size_t>(o.width) * 4);
-  for (int y0 = 0; y0 < o.height; y0 += kBandRows) {
-    const int rows = std::min(kBandRows, o.height - y0);
+  const int bandRows = std::min(BandRows(o.threads), o.height);
+  std::vector<float> band(static_cast<std::size_t>(bandRows) * static_cast<std::size_t>(o.width) * 4);
+  for (int y0 = 0; y0 < o.height; y0 += bandRows) {
+    const int rows = std::min(bandRows, o.height - y0);
     arena.execute([&] { RenderBand(root, o.width, o.height, y0, rows, band.data(), contexts); });
     if (!writer.WriteRows(y0, rows, band.data(), error)) return false;
     if (o.progress) o.progress(static_cast<double>(y0 + rows) / static_cast<double>(o.height));

@@ -5,7 +5,10 @@
 // to the worker threads, each with its own shading context. The root must
 // have been updated; evaluation only reads the maps.
 
+#include <tbb/global_control.h>
+
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "app/image_io.h"
@@ -23,8 +26,27 @@ struct RenderOptions {
   std::function<void(double)> progress;
 };
 
+// For the life of the object, at most `threads` threads (0: every core) in
+// everything the program runs: its own parallel steps (oneTBB: reading the
+// images side by side, rendering) and the image library's reading and
+// writing, including the EXR library's pool. With 1 everything runs on the
+// calling thread. One at a time (the settings are global).
+class ThreadLimit {
+ public:
+  explicit ThreadLimit(int threads);
+
+ private:
+  std::optional<tbb::global_control> tbb_;
+  ImageLibraryThreads images_;
+};
+
+// The rows of one band: enough for the writer to compress as many blocks
+// side by side as there are threads (EXR zip blocks hold 16 rows, TIFF
+// strips 32), and at least 64. `threads` 0 is every core.
+int BandRows(int threads);
+
 // Renders `root` row band by row band into an open writer (which is not
-// committed here). Memory stays at one band whatever the size.
+// committed here). Memory stays at one band (BandRows) whatever the size.
 bool RenderTo(host::Texmap& root, ImageWriter& writer, const RenderOptions& options, std::string& error);
 
 // Renders into memory (for small images such as contact-sheet tiles).

@@ -22,6 +22,7 @@
 #include "host/color.h"
 #include "host/point3.h"
 #include "host/stdmaps.h"
+#include "plugin_api/layered_map.h"
 
 namespace tessary::app {
 
@@ -44,12 +45,13 @@ struct MapDesc;
 struct LayerDesc {
   std::shared_ptr<MapDesc> map;   // null: none; may be shared with other places
   std::shared_ptr<MapDesc> mask;
-  bool mapOn = true;
-  bool maskOn = true;
-  bool used = true;
-  float opacity = 100.0f;
-  host::Color color{0.5f, 0.5f, 0.5f};
-  std::int32_t mode = 0;  // any value; only 0..33 are modes
+  // Unless a scene says otherwise, the values of the map's new layer.
+  bool mapOn = kNewLayer.mapOn != 0;
+  bool maskOn = kNewLayer.maskOn != 0;
+  bool used = kNewLayer.used != 0;
+  float opacity = kNewLayer.opacity;
+  host::Color color = kNewLayer.color;
+  std::int32_t mode = kNewLayer.mode;  // any value; only 0..33 are modes
 };
 
 struct OutputDesc {
@@ -96,9 +98,8 @@ struct SceneDesc {
 
 // Limits that keep memory bounded whatever a file claims.
 inline constexpr int kMaxNesting = 64;         // maps on the longest chain of maps inside maps
-// Layers of one map: no more than a map holds (its block's "mapList" table
-// holds two entries per layer, 65536 at most).
-inline constexpr int kMaxLayers = 32768;
+// Layers of one map: no more than a map holds (tessary::kMaxLayers, which
+// the layered map's module publishes).
 inline constexpr std::uintmax_t kMaxSceneFileBytes = 64u << 20;
 
 // Exact equality of two descriptions, every float compared by its bits, and

@@ -15,7 +15,6 @@
 #include "host/iosave.h"
 #include "host/iparamb2.h"
 #include "host/scene_file.h"
-#include "map/quilbo.h"
 
 namespace tessary::app {
 
@@ -63,36 +62,6 @@ SceneFormat DetectSceneFormat(const std::string& path) {
   return i < got && start[i] == '{' ? SceneFormat::Json : SceneFormat::Binary;
 }
 
-std::map<std::size_t, int> LayerChunkVersions(std::span<const std::uint8_t> bytes) {
-  std::map<std::size_t, int> versions;
-  if (bytes.size() < host::kSceneHeaderSize) return versions;
-  host::MemoryLoad l(bytes, host::kSceneHeaderSize);
-  while (l.OpenChunk() == host::IO_OK) {
-    if (l.CurChunkID() == host::kSceneObjectTableChunk) {
-      std::size_t index = 0;
-      while (l.OpenChunk() == host::IO_OK) {
-        if (l.CurChunkID() == host::kSceneObjectChunk) {
-          while (l.OpenChunk() == host::IO_OK) {
-            if (l.CurChunkID() == host::kSceneObjectDataChunk && l.CurChunkIsContainer()) {
-              while (l.OpenChunk() == host::IO_OK) {
-                const unsigned id = l.CurChunkID();
-                if (id >= LAYERS_V1_CHUNK && id <= LAYERS_V4_CHUNK && (id & 0x000Fu) == 0)
-                  versions[index] = static_cast<int>((id - 0x4000u) >> 4);
-                l.CloseChunk();
-              }
-            }
-            l.CloseChunk();
-          }
-          ++index;
-        }
-        l.CloseChunk();
-      }
-    }
-    l.CloseChunk();
-  }
-  return versions;
-}
-
 namespace {
 
 // Walks the graph once, calling f on every map.
@@ -116,15 +85,11 @@ bool LoadBinary(const std::string& path, SceneGraph& graph, std::string& error) 
     error = path + ": cannot read: " + why;
     return false;
   }
-  // Objects are made in index order; the loader records them so the chunk
-  // versions found by index can be given to the maps.
-  std::vector<host::ReferenceTarget*> made;
   host::ClassDirectory& directory = host::ClassDirectory::Instance();
   const host::SceneObjectFactory factory = [&](host::SClass_ID sclass, host::Class_ID cid) -> host::ReferenceTarget* {
     host::Animatable* a = directory.Create(sclass, cid, true);
     auto* obj = dynamic_cast<host::ReferenceTarget*>(a);
     if (a && !obj) a->DeleteThis();
-    made.push_back(obj);
     return obj;
   };
   host::ReferenceTarget* root = host::ReadScene(bytes, &why, factory);
@@ -141,9 +106,6 @@ bool LoadBinary(const std::string& path, SceneGraph& graph, std::string& error) 
   if (!CheckGraph(graph.root, why)) {
     error = path + ": " + why;
     return false;
-  }
-  for (const auto& [index, version] : LayerChunkVersions(bytes)) {
-    if (index < made.size() && made[index]) graph.layerChunkVersions[made[index]] = version;
   }
   return true;
 }

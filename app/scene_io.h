@@ -5,8 +5,6 @@
 // Either way the result is a graph of host map objects.
 
 #include <cstdint>
-#include <map>
-#include <span>
 #include <string>
 
 #include "app/map_graph.h"
@@ -35,12 +33,6 @@ bool LoadScene(const std::string& path, SceneGraph& graph, std::string& error);
 // Writes the graph as a binary scene file or as JSON (SceneFormatForPath;
 // "-" is JSON on standard output) through a temporary file renamed into place.
 bool SaveScene(const std::string& path, const SceneGraph& graph, std::string& error);
-
-// For each object index of a binary scene file, the version (1 to 4) of the
-// last layer-data chunk (0x4010 to 0x4040) among the object's own chunks;
-// objects without one are absent. The bytes must have passed the scene
-// reader's checks.
-std::map<std::size_t, int> LayerChunkVersions(std::span<const std::uint8_t> bytes);
 
 // Writes `bytes` to `path` through a temporary file in the same folder
 // (output_file.h: links followed, permissions kept, every step checked), or

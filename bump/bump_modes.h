@@ -73,7 +73,7 @@ inline float ModeValue(int mode, float l, float r) {
 
 // The component mask of a mode: bit 0 x, bit 1 y, bit 2 z. "RGB red",
 // "RGB green" and "RGB blue" touch one component; every other value all three.
-inline int ModeComponents(int mode) {
+constexpr int ModeComponents(int mode) {
   switch (mode) {
     case static_cast<int>(BlendMode::RGBRed): return 1;
     case static_cast<int>(BlendMode::RGBGreen): return 2;

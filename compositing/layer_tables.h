@@ -10,6 +10,12 @@
 
 namespace tessary {
 
+// Entry i of a table, or fallback when the table has no entry i.
+template <class T>
+T TableEntry(const host::Tab<T>& table, int i, T fallback) {
+  return i >= 0 && i < table.Count() ? table[i] : fallback;
+}
+
 template <class MapPtr>
 struct LayerTables {
   const host::Tab<MapPtr>& subMaps;
@@ -37,7 +43,7 @@ struct LayerTables {
   }
 
   // A flag of a table, read as 0 when the table has no entry i.
-  static bool Flag(const host::Tab<int>& table, int i) { return i < table.Count() && table[i] != 0; }
+  static bool Flag(const host::Tab<int>& table, int i) { return TableEntry(table, i, 0) != 0; }
 
   MapPtr SubMap(int index) const { return index < subMaps.Count() ? subMaps[index] : MapPtr{}; }
 };

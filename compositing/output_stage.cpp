@@ -14,36 +14,19 @@ float GammaChannel(float c, float gamma) {
 
 float ToneChannel(float c, const OutputSettings& s) {
   if (s.gamma != 1.0f) c = GammaChannel(c, s.gamma);
-  return (s.brightness * c - 0.5f) * s.contrast + 0.5f;
+  return output_step::BrightnessContrast(s, c);
 }
 
 }  // namespace
 
+float output_step::Gamma(float c, float gamma) noexcept { return GammaChannel(c, gamma); }
+
 host::AColor ApplyOutputStage(const OutputSettings& s, host::AColor c) {
-  AColor hsv = RGBToHSV(c);
-  hsv.r = hsv.r + s.hsvShift.r;
-  hsv.g = hsv.g + s.hsvShift.g;
-  hsv.b = hsv.b + s.hsvShift.b;
-  c = HSVToRGB(hsv);
-
-  c.r = c.r + s.rgbShift.r;
-  c.g = c.g + s.rgbShift.g;
-  c.b = c.b + s.rgbShift.b;
-
-  c.a = c.a + s.alphaShift;
-
+  c = output_step::Shift(s, c);
   c.r = ToneChannel(c.r, s);
   c.g = ToneChannel(c.g, s);
   c.b = ToneChannel(c.b, s);
-
-  if (s.monoOn) {
-    const float y = ((c.g + c.r) + c.b) * kThird;
-    c.r = y;
-    c.g = y;
-    c.b = y;
-  }
-  if (s.clampOn) c.ClampMinMax();
-  return c;
+  return output_step::MonoAndClamp(s, c);
 }
 
 }  // namespace tessary

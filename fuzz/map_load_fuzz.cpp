@@ -25,7 +25,7 @@
 #include "host/ref.h"
 #include "host/scene_file.h"
 #ifdef TESSARY_MAP_LINKED
-#include "plugin/quilbo_class_desc.h"
+#include "map/quilbo_class_desc.h"
 #endif
 
 namespace {

@@ -29,8 +29,8 @@
 #include "app/scene_json.h"
 #include "host/classdesc.h"
 #include "host/stdmap_classes.h"
-#include "plugin/module.h"
-#include "plugin/quilbo_class_desc.h"
+#include "module_text/module_text.h"
+#include "map/quilbo_class_desc.h"
 #include "platform/win32.h"
 
 extern "C" BOOL DllMain(HINSTANCE hinstDLL, DWORD fdwReason, LPVOID lpvReserved);

@@ -35,7 +35,7 @@
 #include "host/shade_context.h"
 #include "host/stdmap_classes.h"
 #include "map/quilbo.h"
-#include "plugin/quilbo_class_desc.h"
+#include "map/quilbo_class_desc.h"
 
 extern "C" std::size_t LLVMFuzzerMutate(std::uint8_t* data, std::size_t size, std::size_t maxSize);
 

@@ -20,8 +20,8 @@ class QuilboDialogLink : public host::ParamDlg {
   virtual void MaterialChanged() = 0;
 };
 
-// Makes the parameter dialog of a map (the editor registers it). Without a
-// registered factory a map has no dialog.
+// Makes the parameter dialog of a map (the module's entry point registers
+// the editor's). Without a registered factory a map has no dialog.
 using QuilboDialogFactory = QuilboDialogLink* (*)(Quilbo& map, HWND hwMtlEdit, host::IMtlParams* imp);
 void SetQuilboDialogFactory(QuilboDialogFactory factory);
 

@@ -13,8 +13,8 @@
 #include "host/hold.h"
 #include "host/shade_context.h"
 #include "map/dialog_link.h"
-#include "plugin/module.h"
-#include "plugin/quilbo_class_desc.h"
+#include "module_text/module_text.h"
+#include "map/quilbo_class_desc.h"
 #include "resources/resource.h"
 
 namespace tessary {
@@ -54,17 +54,7 @@ IParamBlock2* Quilbo::GetParamBlockByID(BlockID id) {
   return pblock && pblock->ID() == id ? pblock : nullptr;
 }
 
-void Quilbo::ResetOutput() {
-  hsvShift = AColor(0, 0, 0, 0);
-  rgbShift = AColor(0, 0, 0, 0);
-  outputOn = false;
-  clampOn = false;
-  alphaShift = 0.0f;
-  brightness = 1.0f;
-  contrast = 1.0f;
-  gamma = 1.0f;
-  monoOn = false;
-}
+void Quilbo::ResetOutput() { AssignOutput(OutputSettings{}); }
 
 OutputSettings Quilbo::Output() const {
   OutputSettings s;
@@ -80,7 +70,7 @@ OutputSettings Quilbo::Output() const {
   return s;
 }
 
-void Quilbo::SetOutput(const OutputSettings& s) {
+void Quilbo::AssignOutput(const OutputSettings& s) {
   outputOn = s.outputOn;
   clampOn = s.clampOn;
   alphaShift = s.alphaShift;
@@ -92,22 +82,67 @@ void Quilbo::SetOutput(const OutputSettings& s) {
   rgbShift = s.rgbShift;
 }
 
+void Quilbo::SetOutput(const OutputSettings& s) {
+  AssignOutput(s);
+  ValuesChanged();
+}
+
+LayerValues Quilbo::GetLayer(int i) const {
+  LayerValues v;
+  v.mapOn = TableEntry(mapOn, i, kNewLayer.mapOn);
+  v.maskOn = TableEntry(maskOn, i, kNewLayer.maskOn);
+  v.used = TableEntry(layerUsed, i, kNewLayer.used);
+  v.opacity = TableEntry(opacity, i, kNewLayer.opacity);
+  v.color = TableEntry(layerColor, i, kNewLayer.color);
+  v.mode = TableEntry(blendMode, i, kNewLayer.mode);
+  return v;
+}
+
+void Quilbo::SetLayer(int i, const LayerValues& v) {
+  if (i < 0 || i >= Tables().WalkableLayers()) return;
+  mapOn[i] = v.mapOn;
+  maskOn[i] = v.maskOn;
+  layerUsed[i] = v.used;
+  opacity[i] = v.opacity;
+  layerColor[i] = v.color;
+  blendMode[i] = v.mode;
+  MirrorLayerInBlock(i);
+  ValuesChanged();
+}
+
+void Quilbo::MirrorLayerInBlock(int i) {
+  if (!pblock) return;
+  RecorderOff recorderOff;
+  pblock->SetValue(params::kMapEnabled, 0, mapOn[i], i);
+  pblock->SetValue(params::kMaskEnabled, 0, maskOn[i], i);
+  pblock->SetValue(params::kMapUsed, 0, layerUsed[i], i);
+  pblock->SetValue(params::kColorList, 0, layerColor[i], i);
+  pblock->SetValue(params::kOpasityList, 0, opacity[i], i);
+  pblock->SetValue(params::kModeList, 0, blendMode[i], i);
+  pblock->SetValue(params::kEditIds, 0, DecimalText(i).c_str(), i);
+}
+
+void Quilbo::ValuesChanged() {
+  validity.SetEmpty();
+  DiscardTexHandles();
+  NotifyDependents(FOREVER, PART_ALL, REFMSG_CHANGE, NOTIFY_ALL, true);
+}
+
+void* Quilbo::GetProperty(int id) {
+  if (id == kLayeredMapInterfaceId) return static_cast<ILayeredMap*>(this);
+  return MultiTex::GetProperty(id);
+}
+
 void Quilbo::Init() {
   RecorderOff recorderOff;
   validity.SetEmpty();
   firstVisibleLayer = 0;
+  // From no layers, one new layer: its sub-map entries are null and its
+  // values the new layer's.
   subMaps.SetCount(0);
   SetNumLayers(1);
   ResetOutput();
-  if (LayerCount() != 1) return;  // no memory for one layer
-  subMaps[0] = nullptr;
-  subMaps[1] = nullptr;
-  mapOn[0] = 1;
-  maskOn[0] = 1;
-  layerUsed[0] = 1;
-  layerColor[0] = Color(0.5f, 0.5f, 0.5f);
-  opacity[0] = 100.0f;
-  blendMode[0] = 0;
+  loadedLayerVersion = 0;
 }
 
 void Quilbo::Reset() {
@@ -251,21 +286,18 @@ void Quilbo::SetNumLayers(int count) {
     RecorderOff recorderOff;
     if (pblock) {
       pblock->SetCount(params::kMapList, 2 * count);
-      for (ParamID id : {params::kMapEnabled, params::kMaskEnabled, params::kMapUsed, params::kColorList,
-                         params::kOpasityList, params::kModeList, params::kEditIds}) {
-        pblock->SetCount(id, count);
-      }
+      for (ParamID id : params::kPerLayer) pblock->SetCount(id, count);
     }
     // New sub-map entries are null already (the table value-initialises).
     for (int i = old; i < count; ++i) {
       if (pblock) pblock->SetValue(params::kEditIds, 0, DecimalText(i).c_str(), i);
     }
-    for (int i = oldMapOn; i < count; ++i) mapOn[i] = 1;
-    for (int i = oldMaskOn; i < count; ++i) maskOn[i] = 1;
-    for (int i = oldUsed; i < count; ++i) layerUsed[i] = 1;
-    for (int i = oldColor; i < count; ++i) layerColor[i] = Color(0.5f, 0.5f, 0.5f);
-    for (int i = oldOpacity; i < count; ++i) opacity[i] = 100.0f;
-    for (int i = oldMode; i < count; ++i) blendMode[i] = 0;
+    for (int i = oldMapOn; i < count; ++i) mapOn[i] = kNewLayer.mapOn;
+    for (int i = oldMaskOn; i < count; ++i) maskOn[i] = kNewLayer.maskOn;
+    for (int i = oldUsed; i < count; ++i) layerUsed[i] = kNewLayer.used;
+    for (int i = oldColor; i < count; ++i) layerColor[i] = kNewLayer.color;
+    for (int i = oldOpacity; i < count; ++i) opacity[i] = kNewLayer.opacity;
+    for (int i = oldMode; i < count; ++i) blendMode[i] = kNewLayer.mode;
   }
 
   DiscardTexHandles();

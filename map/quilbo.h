@@ -6,7 +6,8 @@
 // mask (sub-map index + 1). The per-layer tables and the output settings are
 // the map's own fields and the only values evaluation reads; the block
 // mirrors the layer count, holds the texture-map table for the host and the
-// per-layer "edit_ids" texts.
+// per-layer "edit_ids" texts. Hosts reach the map through what it publishes
+// (plugin_api/layered_map.h): its class ID and ILayeredMap.
 
 #include "compositing/layer_tables.h"
 #include "compositing/output_settings.h"
@@ -14,17 +15,12 @@
 #include "host/iparamb2.h"
 #include "host/mtl.h"
 #include "host/tab.h"
+#include "plugin_api/layered_map.h"
 
 namespace tessary {
 
 class QuilboDialogLink;
 class CompTexPostLoadCallback;
-
-inline constexpr host::Class_ID QUILBO_CLASS_ID(0x9B340D4D, 0xA443AC6A);
-
-// The most layers a map holds: the block's "mapList" table, two entries per
-// layer, holds at most the block's table limit.
-inline constexpr int kMaxLayers = host::kMaxParamTabCount / 2;
 
 // Chunk IDs of the map's own data.
 inline constexpr unsigned short MTL_HDR_CHUNK = 0x4000;
@@ -33,7 +29,7 @@ inline constexpr unsigned short LAYERS_V2_CHUNK = 0x4020;
 inline constexpr unsigned short LAYERS_V3_CHUNK = 0x4030;
 inline constexpr unsigned short LAYERS_V4_CHUNK = 0x4040;
 
-class Quilbo : public host::MultiTex {
+class Quilbo : public host::MultiTex, public ILayeredMap {
  public:
   Quilbo();
   ~Quilbo() override;
@@ -86,6 +82,8 @@ class Quilbo : public host::MultiTex {
   float EvalMono(host::ShadeContext& sc) override;
   host::Point3 EvalNormalPerturb(host::ShadeContext& sc) override;
   bool IsLocalOutputMeaningful(host::ShadeContext& sc) override;
+  // The map's ILayeredMap under kLayeredMapInterfaceId; other IDs as any map.
+  void* GetProperty(int id) override;
 
   // --- Viewport display ---
   bool SupportTexDisplay() override { return true; }
@@ -110,13 +108,21 @@ class Quilbo : public host::MultiTex {
   // Releases the viewport texture handles.
   void DiscardTexHandles();
 
+  // --- ILayeredMap: what hosts read and set ---
   // N: the subMaps count / 2.
-  int LayerCount() const { return subMaps.Count() / 2; }
+  int LayerCount() const override { return subMaps.Count() / 2; }
+  LayerValues GetLayer(int i) const override;
+  // Sets the tables' entries of layer i and mirrors them in the block; an
+  // index some table has no entry for does nothing.
+  void SetLayer(int i, const LayerValues& values) override;
+  OutputSettings GetOutput() const override { return Output(); }
+  void SetOutput(const OutputSettings& s) override;
+  int LoadedLayerDataVersion() const override { return loadedLayerVersion; }
+
   LayerTables<host::Texmap*> Tables() const {
     return {subMaps, mapOn, maskOn, layerUsed, opacity, layerColor, blendMode};
   }
   OutputSettings Output() const;
-  void SetOutput(const OutputSettings& s);
 
   // --- Fields, in this order ---
   host::Tab<host::Texmap*> subMaps;  // 2i layer i's map, 2i + 1 its mask
@@ -149,7 +155,15 @@ class Quilbo : public host::MultiTex {
 
  private:
   friend class CompTexPostLoadCallback;
+  // The default output settings; AssignOutput sets them without telling anyone.
   void ResetOutput();
+  void AssignOutput(const OutputSettings& s);
+  // After values changed from outside: the cached results go and the maps
+  // that use this one are told.
+  void ValuesChanged();
+  // Writes layer i's values into the block's per-layer tables and its
+  // "edit_ids" text, with the macro recorder off.
+  void MirrorLayerInBlock(int i);
   // Resizes the sub-map table to subMapEntries and the six per-layer tables
   // to layers, all or none: false, every table as it was, when one cannot
   // grow.
@@ -169,6 +183,8 @@ class Quilbo : public host::MultiTex {
   // nothing to convert).
   CompTexPostLoadCallback* pendingConversion = nullptr;
   bool version1Loaded = false;
+  // The version of the layer data loaded last (0: none).
+  int loadedLayerVersion = 0;
 };
 
 }  // namespace tessary

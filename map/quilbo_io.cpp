@@ -8,7 +8,7 @@
 #include "host/iosave.h"
 #include "map/quilbo.h"
 #include "map/recorder_off.h"
-#include "plugin/quilbo_class_desc.h"
+#include "map/quilbo_class_desc.h"
 
 namespace tessary {
 
@@ -112,15 +112,15 @@ IOResult Quilbo::Save(ISave* isave) {
   for (int i = 0; i < n; ++i) {
     // A table shorter than the stack (see SetSubTexmap) saves the new-layer
     // defaults for the entries it lacks.
-    const Color c = i < layerColor.Count() ? layerColor[i] : Color(0.5f, 0.5f, 0.5f);
-    WriteI32(isave, i < layerUsed.Count() ? layerUsed[i] : 1);
-    WriteF32(isave, i < opacity.Count() ? opacity[i] : 100.0f);
-    WriteF32(isave, c.r);
-    WriteF32(isave, c.g);
-    WriteF32(isave, c.b);
-    WriteI32(isave, i < mapOn.Count() ? mapOn[i] : 1);
-    WriteI32(isave, i < blendMode.Count() ? blendMode[i] : 0);
-    WriteI32(isave, i < maskOn.Count() ? maskOn[i] : 1);
+    const LayerValues v = GetLayer(i);
+    WriteI32(isave, v.used);
+    WriteF32(isave, v.opacity);
+    WriteF32(isave, v.color.r);
+    WriteF32(isave, v.color.g);
+    WriteF32(isave, v.color.b);
+    WriteI32(isave, v.mapOn);
+    WriteI32(isave, v.mode);
+    WriteI32(isave, v.maskOn);
   }
   WriteFlagByte(isave, outputOn);
   WriteFlagByte(isave, clampOn);
@@ -185,10 +185,7 @@ IOResult Quilbo::LoadLayerChunk(ILoad* iload, int version) {
 
   RecorderOff recorderOff;
   if (pblock) {
-    for (ParamID id : {params::kMapEnabled, params::kMaskEnabled, params::kMapUsed, params::kColorList,
-                       params::kOpasityList, params::kModeList, params::kEditIds}) {
-      pblock->SetCount(id, n);
-    }
+    for (ParamID id : params::kPerLayer) pblock->SetCount(id, n);
   }
   for (int i = 0; i < n; ++i) {
     subMaps[2 * i] = nullptr;
@@ -201,20 +198,13 @@ IOResult Quilbo::LoadLayerChunk(ILoad* iload, int version) {
     ReadI32(iload, mapOn[i]);
     ReadI32(iload, blendMode[i]);
     if (version == 1) {
-      maskOn[i] = 1;
+      maskOn[i] = kNewLayer.maskOn;  // version 1 has no mask switch
     } else {
       ReadI32(iload, maskOn[i]);
     }
-    if (pblock) {
-      pblock->SetValue(params::kMapEnabled, 0, mapOn[i], i);
-      pblock->SetValue(params::kMaskEnabled, 0, maskOn[i], i);
-      pblock->SetValue(params::kMapUsed, 0, layerUsed[i], i);
-      pblock->SetValue(params::kColorList, 0, layerColor[i], i);
-      pblock->SetValue(params::kOpasityList, 0, opacity[i], i);
-      pblock->SetValue(params::kModeList, 0, blendMode[i], i);
-      pblock->SetValue(params::kEditIds, 0, std::to_string(i).c_str(), i);
-    }
+    MirrorLayerInBlock(i);
   }
+  loadedLayerVersion = version;
 
   if (version != 1) version1Loaded = false;
   switch (version) {

@@ -4,7 +4,7 @@
 #include "map/dialog_link.h"
 #include "map/quilbo.h"
 #include "map/recorder_off.h"
-#include "plugin/quilbo_class_desc.h"
+#include "map/quilbo_class_desc.h"
 
 namespace tessary {
 
@@ -107,12 +107,13 @@ RefTargetHandle Quilbo::Clone(RemapDir& remap) {
     if (subMaps[2 * i]) copy->ReplaceReference(2 * i + 1, remap.CloneRef(subMaps[2 * i]));
     if (subMaps[2 * i + 1]) copy->ReplaceReference(2 * i + 2, remap.CloneRef(subMaps[2 * i + 1]));
     // A table shorter than the stack (see SetSubTexmap) gives the defaults.
-    copy->mapOn[i] = i < mapOn.Count() ? mapOn[i] : 1;
-    copy->maskOn[i] = i < maskOn.Count() ? maskOn[i] : 1;
-    copy->layerUsed[i] = i < layerUsed.Count() ? layerUsed[i] : 1;
-    copy->opacity[i] = i < opacity.Count() ? opacity[i] : 100.0f;
-    copy->blendMode[i] = i < blendMode.Count() ? blendMode[i] : 0;
-    copy->layerColor[i] = i < layerColor.Count() ? layerColor[i] : Color(0.5f, 0.5f, 0.5f);
+    const LayerValues v = GetLayer(i);
+    copy->mapOn[i] = v.mapOn;
+    copy->maskOn[i] = v.maskOn;
+    copy->layerUsed[i] = v.used;
+    copy->opacity[i] = v.opacity;
+    copy->blendMode[i] = v.mode;
+    copy->layerColor[i] = v.color;
   }
   BaseClone(this, copy, remap);
   return copy;

@@ -1,35 +1,28 @@
-// The module's entry point and its four exports.
+// The module's composition root: its entry point and its four exports. The
+// entry point wires the parts together: it gives the module text its handle
+// and the map its editor's dialog factory.
 
 #include "plugin/module.h"
 
 #include "host/classdesc.h"
 #include "host/plugapi.h"
-#include "plugin/quilbo_class_desc.h"
-
-namespace tessary {
-
-HINSTANCE hInstance = nullptr;
+#include "map/dialog_link.h"
+#include "map/quilbo_class_desc.h"
+#include "module_text/module_text.h"
+#include "ui/quilbo_dlg.h"
 
 namespace {
-bool controlsInit = false;
-char stringBuffer[256];
+bool moduleInit = false;
 }  // namespace
 
-const char* GetString(int id) {
-  if (!hInstance) return nullptr;
-  const int length = LoadStringA(hInstance, static_cast<UINT>(id), stringBuffer, sizeof(stringBuffer));
-  return length != 0 ? stringBuffer : nullptr;
-}
-
-}  // namespace tessary
-
 // Called with the module handle for every reason code (by the system's loader
-// on Windows, by the host's loader elsewhere): the handle is stored each time,
-// the controls are initialised once.
+// on Windows, by the host's loader elsewhere): the handle is stored each time;
+// the controls are initialised and the dialog factory registered once.
 extern "C" QUILBO_ENTRY_EXPORT BOOL WINAPI DllMain(HINSTANCE hinstDLL, DWORD /*fdwReason*/, LPVOID /*lpvReserved*/) {
   tessary::hInstance = hinstDLL;
-  if (!tessary::controlsInit) {
-    tessary::controlsInit = true;
+  if (!moduleInit) {
+    moduleInit = true;
+    tessary::SetQuilboDialogFactory(&tessary::CreateQuilboDlg);
     tessary::host::InitCustomControls(tessary::hInstance);
 #ifdef _WIN32
     InitCommonControls();

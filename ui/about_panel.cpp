@@ -3,7 +3,7 @@
 #include <string>
 
 #include "resources/resource.h"
-#include "plugin/module.h"
+#include "module_text/module_text.h"
 #include "ui/labels.h"
 #include "ui/quilbo_dlg.h"
 

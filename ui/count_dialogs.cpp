@@ -3,7 +3,7 @@
 // to delete. Each returns the number, or -1 for Cancel.
 
 #include "map/quilbo.h"
-#include "plugin/module.h"
+#include "module_text/module_text.h"
 #include "resources/resource.h"
 #include "ui/quilbo_dlg.h"
 

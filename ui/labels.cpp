@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "compositing/blend_modes.h"
-#include "plugin/module.h"
+#include "module_text/module_text.h"
 #include "resources/resource.h"
 
 namespace tessary {

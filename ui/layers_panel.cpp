@@ -7,8 +7,8 @@
 #include "host/hold.h"
 #include "map/quilbo.h"
 #include "map/recorder_off.h"
-#include "plugin/module.h"
-#include "plugin/quilbo_class_desc.h"
+#include "module_text/module_text.h"
+#include "map/quilbo_class_desc.h"
 #include "resources/resource.h"
 #include "ui/labels.h"
 #include "ui/quilbo_dlg.h"
@@ -27,10 +27,6 @@ constexpr UINT kTexmapButtonMessage = 0x4402;
 template <class T>
 bool InTable(const Tab<T>& table, int i) {
   return i >= 0 && i < table.Count();
-}
-template <class T>
-T At(const Tab<T>& table, int i, T fallback) {
-  return InTable(table, i) ? table[i] : fallback;
 }
 
 constexpr RowColumn kAllColumns[] = {RowColumn::LayerNumber, RowColumn::MapOn,       RowColumn::MaskOn,
@@ -76,10 +72,12 @@ void QuilboDlg::InitLayersPanel(HWND hwnd) {
     ICustEdit*& edit = rowNumberEdits[static_cast<std::size_t>(r)];
     if (edit) ReleaseICustEdit(edit);
     edit = GetICustEdit(GetDlgItem(hwnd, RowControlId(RowColumn::LayerNumber, r)));
+    // The spinners take the range and default of the block's opacity table.
+    const ParamDef& opacityDef = QuilboParamDef(params::kOpasityList);
     if (ISpinnerControl* spin = SetupFloatSpinner(hwnd, RowControlId(RowColumn::OpacitySpin, r),
-                                                  RowControlId(RowColumn::OpacityEdit, r), 0.0f, 100.0f, 100.0f,
-                                                  0.1f)) {
-      spin->SetResetValue(100.0f);
+                                                  RowControlId(RowColumn::OpacityEdit, r), opacityDef.rangeLow,
+                                                  opacityDef.rangeHigh, opacityDef.defFloat, 0.1f)) {
+      spin->SetResetValue(opacityDef.defFloat);
       ReleaseISpinner(spin);
     }
     if (HWND list = GetDlgItem(hwnd, RowControlId(RowColumn::ModeList, r))) {
@@ -132,12 +130,12 @@ void QuilboDlg::LayoutRows() {
       continue;
     }
     EnableControl(p, RowControlId(RowColumn::LayerNumber, r), true);
-    const bool used = At(map->layerUsed, layer, 0) != 0;
+    const bool used = TableEntry(map->layerUsed, layer, 0) != 0;
     for (RowColumn c : {RowColumn::MapOn, RowColumn::MaskOn, RowColumn::OpacityEdit, RowColumn::OpacitySpin,
                         RowColumn::Swatch, RowColumn::ModeList})
       EnableControl(p, RowControlId(c, r), used);
-    EnableControl(p, RowButtonId(2 * r), used && At(map->mapOn, layer, 0) != 0);
-    EnableControl(p, RowButtonId(2 * r + 1), used && At(map->maskOn, layer, 0) != 0);
+    EnableControl(p, RowButtonId(2 * r), used && TableEntry(map->mapOn, layer, 0) != 0);
+    EnableControl(p, RowButtonId(2 * r + 1), used && TableEntry(map->maskOn, layer, 0) != 0);
   }
   for (int r = shown; r < kVisibleRows; ++r) {
     for (RowColumn c : kAllColumns) ShowControl(p, RowControlId(c, r), false);
@@ -157,13 +155,13 @@ void QuilboDlg::UpdateRowTexts() {
   for (int layer = f; layer < n && layer - f < kVisibleRows; ++layer) {
     const int r = layer - f;
     const auto& buttons = rowButtons[static_cast<std::size_t>(r)];
-    Texmap* layerMap = At<Texmap*>(m->subMaps, 2 * layer, nullptr);
-    Texmap* maskMap = At<Texmap*>(m->subMaps, 2 * layer + 1, nullptr);
+    Texmap* layerMap = TableEntry<Texmap*>(m->subMaps, 2 * layer, nullptr);
+    Texmap* maskMap = TableEntry<Texmap*>(m->subMaps, 2 * layer + 1, nullptr);
+    const LayerValues values = m->GetLayer(layer);
 
     const std::string mapSource = layerMap ? layerMap->GetName() : LoadText(IDS_NONE);
-    const int mode = At(m->blendMode, layer, 0);
-    const std::string mapLabel =
-        LayerMapLabel(layer, ModeName(mode), OpacityLabelValue(At(m->opacity, layer, 100.0f)), mapSource);
+    const int mode = values.mode;
+    const std::string mapLabel = LayerMapLabel(layer, ModeName(mode), OpacityLabelValue(values.opacity), mapSource);
     std::string caption = LoadText(IDS_NONE);
     if (layerMap) {
       layerMap->SetName(mapLabel);
@@ -195,16 +193,16 @@ void QuilboDlg::UpdateRowTexts() {
       if (map != m) return;
     }
 
-    CheckDlgButton(p, RowControlId(RowColumn::MapOn, r), At(m->mapOn, layer, 0) ? BST_CHECKED : BST_UNCHECKED);
-    CheckDlgButton(p, RowControlId(RowColumn::MaskOn, r), At(m->maskOn, layer, 0) ? BST_CHECKED : BST_UNCHECKED);
+    CheckDlgButton(p, RowControlId(RowColumn::MapOn, r), TableEntry(m->mapOn, layer, 0) ? BST_CHECKED : BST_UNCHECKED);
+    CheckDlgButton(p, RowControlId(RowColumn::MaskOn, r), TableEntry(m->maskOn, layer, 0) ? BST_CHECKED : BST_UNCHECKED);
     CheckDlgButton(p, RowControlId(RowColumn::UseLayer, r),
-                   At(m->layerUsed, layer, 0) ? BST_CHECKED : BST_UNCHECKED);
+                   TableEntry(m->layerUsed, layer, 0) ? BST_CHECKED : BST_UNCHECKED);
     if (IColorSwatch* swatch = GetIColorSwatch(GetDlgItem(p, RowControlId(RowColumn::Swatch, r)))) {
-      swatch->SetColor(At(m->layerColor, layer, Color(0.5f, 0.5f, 0.5f)), FALSE);
+      swatch->SetColor(values.color, FALSE);
       ReleaseIColorSwatch(swatch);
     }
     if (ISpinnerControl* spin = GetISpinner(GetDlgItem(p, RowControlId(RowColumn::OpacitySpin, r)))) {
-      spin->SetValue(At(m->opacity, layer, 100.0f), FALSE);
+      spin->SetValue(values.opacity, FALSE);
       ReleaseISpinner(spin);
     }
     // A mode outside the table selects nothing.
@@ -221,7 +219,7 @@ void QuilboDlg::UpdateRowSwatches() {
   for (int layer = f; layer < n && layer - f < kVisibleRows; ++layer) {
     HWND w = GetDlgItem(layersPanel, RowControlId(RowColumn::Swatch, layer - f));
     if (IColorSwatch* swatch = GetIColorSwatch(w)) {
-      swatch->SetColor(At(map->layerColor, layer, Color(0.5f, 0.5f, 0.5f)), FALSE);
+      swatch->SetColor(map->GetLayer(layer).color, FALSE);
       ReleaseIColorSwatch(swatch);
     }
   }

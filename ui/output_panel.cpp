@@ -3,6 +3,7 @@
 #include <array>
 
 #include "map/quilbo.h"
+#include "map/quilbo_class_desc.h"
 #include "resources/resource.h"
 #include "ui/quilbo_dlg.h"
 
@@ -12,35 +13,32 @@ using namespace host;
 
 namespace {
 
-// One spinner of the panel and the map field it edits. Bright and Contrast
-// are shown as percentages of the stored factor.
+// One spinner of the panel, the map field it edits and the block parameter
+// whose range and default it takes. Bright and Contrast are shown as
+// percentages of the stored factor.
 struct OutputBinding {
   int spinId;
   int editId;
+  ParamID param;
   float Quilbo::*scalar;  // the field, or null for a component of a colour
   AColor Quilbo::*color;
   float AColor::*component;
   float shown;  // displayed = stored * shown
-  float min;
-  float max;
   float scale;
-  float reset;
 };
-
-constexpr float kBig = 10000000.0f;
 
 // In set-up order: H, S, V, R, G, B, Alpha, Bright, Contrast, Gamma.
 const std::array<OutputBinding, 10> kBindings = {{
-    {IDC_H_SPIN, IDC_H_EDIT, nullptr, &Quilbo::hsvShift, &AColor::r, 1.0f, -kBig, kBig, 0.1f, 0.0f},
-    {IDC_S_SPIN, IDC_S_EDIT, nullptr, &Quilbo::hsvShift, &AColor::g, 1.0f, -kBig, kBig, 0.1f, 0.0f},
-    {IDC_V_SPIN, IDC_V_EDIT, nullptr, &Quilbo::hsvShift, &AColor::b, 1.0f, -kBig, kBig, 0.1f, 0.0f},
-    {IDC_R_SPIN, IDC_R_EDIT, nullptr, &Quilbo::rgbShift, &AColor::r, 1.0f, -kBig, kBig, 0.1f, 0.0f},
-    {IDC_G_SPIN, IDC_G_EDIT, nullptr, &Quilbo::rgbShift, &AColor::g, 1.0f, -kBig, kBig, 0.1f, 0.0f},
-    {IDC_B_SPIN, IDC_B_EDIT, nullptr, &Quilbo::rgbShift, &AColor::b, 1.0f, -kBig, kBig, 0.1f, 0.0f},
-    {IDC_ALPHA_SPIN, IDC_ALPHA_EDIT, &Quilbo::alphaShift, nullptr, nullptr, 1.0f, -kBig, kBig, 0.1f, 0.0f},
-    {IDC_BRIGHT_SPIN, IDC_BRIGHT_EDIT, &Quilbo::brightness, nullptr, nullptr, 100.0f, -kBig, kBig, 1.0f, 100.0f},
-    {IDC_CONTRAST_SPIN, IDC_CONTRAST_EDIT, &Quilbo::contrast, nullptr, nullptr, 100.0f, -kBig, kBig, 1.0f, 100.0f},
-    {IDC_GAMMA_SPIN, IDC_GAMMA_EDIT, &Quilbo::gamma, nullptr, nullptr, 1.0f, 0.001f, kBig, 0.01f, 1.0f},
+    {IDC_H_SPIN, IDC_H_EDIT, params::kHsvH, nullptr, &Quilbo::hsvShift, &AColor::r, 1.0f, 0.1f},
+    {IDC_S_SPIN, IDC_S_EDIT, params::kHsvS, nullptr, &Quilbo::hsvShift, &AColor::g, 1.0f, 0.1f},
+    {IDC_V_SPIN, IDC_V_EDIT, params::kHsvV, nullptr, &Quilbo::hsvShift, &AColor::b, 1.0f, 0.1f},
+    {IDC_R_SPIN, IDC_R_EDIT, params::kRgbR, nullptr, &Quilbo::rgbShift, &AColor::r, 1.0f, 0.1f},
+    {IDC_G_SPIN, IDC_G_EDIT, params::kRgbG, nullptr, &Quilbo::rgbShift, &AColor::g, 1.0f, 0.1f},
+    {IDC_B_SPIN, IDC_B_EDIT, params::kRgbB, nullptr, &Quilbo::rgbShift, &AColor::b, 1.0f, 0.1f},
+    {IDC_ALPHA_SPIN, IDC_ALPHA_EDIT, params::kAlpha, &Quilbo::alphaShift, nullptr, nullptr, 1.0f, 0.1f},
+    {IDC_BRIGHT_SPIN, IDC_BRIGHT_EDIT, params::kBright, &Quilbo::brightness, nullptr, nullptr, 100.0f, 1.0f},
+    {IDC_CONTRAST_SPIN, IDC_CONTRAST_EDIT, params::kContrast, &Quilbo::contrast, nullptr, nullptr, 100.0f, 1.0f},
+    {IDC_GAMMA_SPIN, IDC_GAMMA_EDIT, params::kGamma, &Quilbo::gamma, nullptr, nullptr, 1.0f, 0.01f},
 }};
 
 float& Field(Quilbo& map, const OutputBinding& b) {
@@ -63,10 +61,12 @@ void QuilboDlg::InitOutputPanel(HWND hwnd) {
   SetCheckBox(hwnd, IDC_CLAMP, map && map->clampOn);
   SetCheckBox(hwnd, IDC_MONO, map && map->monoOn);
   for (const OutputBinding& b : kBindings) {
-    ISpinnerControl* spin = SetupFloatSpinner(hwnd, b.spinId, b.editId, b.min, b.max, b.reset, b.scale);
+    const ParamDef& def = QuilboParamDef(b.param);
+    ISpinnerControl* spin = SetupFloatSpinner(hwnd, b.spinId, b.editId, def.rangeLow, def.rangeHigh, def.defFloat,
+                                              b.scale);
     if (!spin) continue;
     spin->SetAutoScale(TRUE);
-    spin->SetResetValue(b.reset);
+    spin->SetResetValue(def.defFloat);
     spin->Enable(on);
     ReleaseISpinner(spin);
   }

@@ -6,7 +6,7 @@
 
 #include "host/hold.h"
 #include "map/quilbo.h"
-#include "plugin/module.h"
+#include "module_text/module_text.h"
 #include "resources/resource.h"
 #include "ui/labels.h"
 #include "ui/row_controls.h"
@@ -42,11 +42,6 @@ constexpr auto AboutDlgProc = PanelProc<&QuilboDlg::AboutProc, &QuilboDlg::about
 
 // Rollup flags: the Output and About pages start rolled up.
 constexpr DWORD kRolledUp = 1;
-
-// The editor finds the dialog through the map's CreateParamDlg.
-struct FactoryRegistration {
-  FactoryRegistration() { SetQuilboDialogFactory(&CreateQuilboDlg); }
-} factoryRegistration;
 
 }  // namespace
 

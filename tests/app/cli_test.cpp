@@ -6,6 +6,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstring>
+
+#include "app/image_io.h"
 
 #include "tests/app/test_util.h"
 
@@ -87,6 +90,8 @@ INSTANTIATE_TEST_SUITE_P(
         BadInputCase{"sizetext", kGood.c_str(), "render scene.json -o out.png --size 12y", 2, "--size \"12y\""},
         BadInputCase{"unwritable", kGood.c_str(), "render scene.json -o no/such/dir/out.png", 1,
                      "no/such/dir/out.png: cannot write"},
+        BadInputCase{"compression", kGood.c_str(), "render scene.json -o out.exr --compression lzw", 2,
+                     "--compression"},
         BadInputCase{"extension", kGood.c_str(), "render scene.json -o out.bmpx", 1, "unknown output format"},
         BadInputCase{"convertout", kGood.c_str(), "convert scene.json no/dir/x.json", 1, "cannot write"},
         BadInputCase{"convertpng", kGood.c_str(), "convert scene.json out.png", 1,
@@ -123,6 +128,40 @@ TEST(Program, RenderWritesEveryFormatAndNothingElse) {
   EXPECT_EQ(r16.exitCode, 0) << r16.err;
   EXPECT_EQ(r16.out, "wrote e.png (3x3)\n");
   EXPECT_EQ(dir.Files(), (std::vector<std::string>{"a.png", "b.jpg", "c.exr", "d.tif", "e.png", "scene.json"}));
+}
+
+// Layers written by the program (uncompressed EXR), read side by side and
+// composited with 1, 2 and 5 threads (bands of 64 and 160 rows, tiles handed
+// out in any order) and with all cores: every run gives the same bits.
+TEST(Program, RenderBitsDoNotDependOnThreads) {
+  ScratchDir dir("threads");
+  const char* const layers[] = {
+      R"({"type": "noise", "kind": "fractal", "size": 0.3, "octaves": 3, "seed": 4})",
+      R"({"type": "checker", "color1": [0.1, 0.2, 0.3, 1], "color2": [0.9, 0.8, 0.7, 0.5]})",
+      R"({"type": "gradient", "kind": "radial", "center": 0.3, "color1": [1, 0, 0, 1], "color2": [0, 0, 1, 0.25]})"};
+  std::string stack = R"({"type": "tessary", "layers": [)";
+  for (int i = 0; i < 3; ++i) {
+    const std::string name = "l" + std::to_string(i);
+    WriteFile(dir / (name + ".json"), Scene(layers[i]));
+    const RunResult r = RunProgram(dir, "render " + name + ".json --compression none --size 90x70 -q -o " + name + ".exr");
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    stack += std::string(i > 0 ? ", " : "") + R"({"map": {"type": "bitmap", "file": ")" + name + R"(.exr"}, "mode": ")" +
+             (i == 2 ? "Overlay" : "Screen") + R"(", "opacity": 70})";
+  }
+  WriteFile(dir / "stack.json", Scene(stack + "]}"));
+  std::vector<float> first;
+  for (const char* threads : {"1", "2", "5", ""}) {
+    SCOPED_TRACE(threads);
+    const RunResult r = RunProgram(dir, std::string("render stack.json --size 97x333 -q -o out.exr") +
+                                            (*threads ? std::string(" --threads ") + threads : std::string()));
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    Image image;
+    std::string error;
+    ASSERT_TRUE(ReadImage((dir / "out.exr").string(), image, error)) << error;
+    ASSERT_EQ(image.rgba.size(), std::size_t{97} * 333 * 4);
+    if (first.empty()) first = image.rgba;
+    EXPECT_EQ(std::memcmp(image.rgba.data(), first.data(), first.size() * sizeof(float)), 0);
+  }
 }
 
 TEST(Program, FailedRenderKeepsAnExistingOutput) {

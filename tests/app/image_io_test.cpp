@@ -2,7 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <OpenImageIO/imageio.h>
+
 #include <cmath>
+#include <cstring>
+#include <random>
+#include <thread>
 
 #include "app/bitmap_tex.h"
 #include "app/map_graph.h"
@@ -68,6 +73,82 @@ TEST(ImageIo, FloatFormatsKeepValuesAndIntegerFormatsQuantise) {
     EXPECT_EQ(!back.rgba8.empty(), c.format == ImageFormat::Png8) << c.name;
   }
   EXPECT_EQ(dir.Files(), (std::vector<std::string>{"a.exr", "a.png", "a.tif", "b.png"}));
+}
+
+// EXR and TIFF, zip or uncompressed, written in bands of uneven height (the
+// writer compresses each band's blocks side by side): the header says how the
+// file is compressed and every value reads back with its bits. Alpha is 1 so
+// EXR's premultiplication leaves the colour as it was.
+TEST(ImageIo, CompressionAsAskedAndEveryBitKept) {
+  ScratchDir dir("compression");
+  Image src;
+  src.width = 37;
+  src.height = 150;
+  std::mt19937 rng(12);
+  std::uniform_real_distribution<float> value(-3.0f, 3.0f);
+  for (int p = 0; p < src.width * src.height; ++p) {
+    for (int c = 0; c < 3; ++c) src.rgba.push_back(p % 17 == 0 ? 1e-40f * static_cast<float>(c + 1) : value(rng));
+    src.rgba.push_back(1.0f);
+  }
+  const struct {
+    const char* name;
+    ImageFormat format;
+    Compression compression;
+    const char* stored;
+  } cases[] = {{"zip.exr", ImageFormat::Exr, Compression::Zip, "zip"},
+               {"none.exr", ImageFormat::Exr, Compression::None, "none"},
+               {"zip.tif", ImageFormat::Tiff, Compression::Zip, "zip"},
+               {"none.tif", ImageFormat::Tiff, Compression::None, "none"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string path = (dir / c.name).string();
+    std::string error;
+    ImageWriter w;
+    ASSERT_TRUE(w.Open(path, c.format, src.width, src.height, error, c.compression)) << error;
+    const std::size_t rowValues = static_cast<std::size_t>(src.width) * 4;
+    for (int y0 = 0, rows = 1; y0 < src.height; y0 += rows, rows = std::min(rows * 3, src.height - y0)) {
+      ASSERT_TRUE(w.WriteRows(y0, rows, src.rgba.data() + static_cast<std::size_t>(y0) * rowValues, error)) << error;
+    }
+    ASSERT_TRUE(w.Commit(error)) << error;
+    auto in = OIIO::ImageInput::open(path);
+    ASSERT_TRUE(in);
+    EXPECT_EQ(in->spec().get_string_attribute("compression"), c.stored);
+    in->close();
+    Image back;
+    ASSERT_TRUE(ReadImage(path, back, error)) << error;
+    ASSERT_EQ(back.rgba.size(), src.rgba.size());
+    EXPECT_EQ(std::memcmp(back.rgba.data(), src.rgba.data(), src.rgba.size() * sizeof(float)), 0);
+  }
+  std::string error;
+  Compression compression{};
+  EXPECT_TRUE(ParseCompression("none", compression, error) && compression == Compression::None);
+  EXPECT_FALSE(ParseCompression("ZIP", compression, error));
+  EXPECT_EQ(error, "--compression \"ZIP\": expected zip or none");
+}
+
+// The image library's thread settings while the limit lives, and the earlier
+// ones afterwards. One thread runs the EXR library without its pool (-1).
+TEST(ImageIo, LibraryThreadsBoundedAndRestored) {
+  const auto settings = [] {
+    std::pair<int, int> s{-9, -9};
+    OIIO::getattribute("threads", s.first);
+    OIIO::getattribute("exr_threads", s.second);
+    return s;
+  };
+  const std::pair<int, int> before = settings();
+  // The library reads "threads" 0 back as the number of cores.
+  const int cores = static_cast<int>(std::thread::hardware_concurrency());
+  const struct {
+    int n;
+    std::pair<int, int> want;
+  } cases[] = {{1, {1, -1}}, {2, {2, 2}}, {5, {5, 5}}, {0, {cores, 0}}, {-3, {cores, 0}}};
+  for (const auto& c : cases) {
+    {
+      const ImageLibraryThreads limit(c.n);
+      EXPECT_EQ(settings(), c.want) << c.n;
+    }
+    EXPECT_EQ(settings(), before) << c.n;
+  }
 }
 
 TEST(ImageIo, AbandonedWriterLeavesNothingBehind) {

@@ -2,9 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <new>
-
+#include "tests/support/allocation_counter.h"
 #include "tests/support/float_bits.h"
 #include "tests/support/layer_stack.h"
 
@@ -206,29 +204,6 @@ TEST(ColorWalk, OutputStageRunsOnlyWhenOn) {
   EXPECT_TRUE(ColorNear(r.color, AColor(0.75f, 0.5f, 0.5f, 1), 1e-7f));
 }
 
-// Counts heap allocations made on this thread while `counting` is set.
-thread_local bool counting = false;
-thread_local int allocations = 0;
-
-}  // namespace
-}  // namespace tessary
-
-// The replaced operators pair malloc with free; GCC cannot see that the
-// replacement new is the one in use and warns about the pair.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-void* operator new(std::size_t n) {
-  if (tessary::counting) ++tessary::allocations;
-  if (void* p = std::malloc(n == 0 ? 1 : n)) return p;
-  throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-#pragma GCC diagnostic pop
-
-namespace tessary {
-namespace {
-
 TEST(ColorWalk, AllocatesNothing) {
   FakeMap map{"map", {0.3f, 0.6f, 0.9f, 0.8f}, {}};
   Stack s(16);
@@ -240,16 +215,16 @@ TEST(ColorWalk, AllocatesNothing) {
   OutputSettings out;
   out.outputOn = true;
   out.gamma = 2.2f;
-  counting = true;
-  allocations = 0;
-  int* volatile probe = new int(1);  // the counter itself works
-  delete probe;
-  EXPECT_EQ(allocations, 1);
-  allocations = 0;
+  {
+    testing::AllocationCounter probe;  // the counter itself works
+    int* volatile p = new int(1);
+    delete p;
+    EXPECT_EQ(probe.Count(), 1);
+  }
   const auto eval = [](FakeMap* m) { return m->color; };
+  testing::AllocationCounter counter;
   for (int k = 0; k < 100; ++k) (void)EvalLayeredColor(s.Tables(), out, eval);
-  counting = false;
-  EXPECT_EQ(allocations, 0);
+  EXPECT_EQ(counter.Count(), 0);
 }
 
 }  // namespace

@@ -9,7 +9,7 @@
 
 #include "host/hold.h"
 #include "map/quilbo.h"
-#include "plugin/quilbo_class_desc.h"
+#include "map/quilbo_class_desc.h"
 #include "tests/map/map_doubles.h"
 
 namespace tessary::testing {

@@ -174,6 +174,7 @@ TEST_F(PersistenceTest, EveryVersionLoadsItsFields) {
     const int before = macroRecorder->RecordCount();
     ASSERT_EQ(LoadInto(map, LayerChunk(c.version, kTwoLayers)), IO_OK);
     EXPECT_EQ(macroRecorder->RecordCount(), before);
+    EXPECT_EQ(map->LoadedLayerDataVersion(), c.version);
     ASSERT_EQ(map->LayerCount(), 2);
     EXPECT_EQ(map->layerUsed[1], 0);
     EXPECT_EQ(map->opacity[1], 62.5f);

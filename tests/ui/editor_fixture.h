@@ -10,7 +10,7 @@
 #include "host/dad_test_hooks.h"
 #include "host/hold.h"
 #include "map/quilbo.h"
-#include "plugin/quilbo_class_desc.h"
+#include "map/quilbo_class_desc.h"
 #include "resources/resource.h"
 #include "tests/support/win32_user.h"
 #include "tests/ui/editor_double.h"

@@ -1,6 +1,6 @@
 #pragma once
 // The class descriptor through which the host lists and creates the map, and
-// the parameter IDs of the map's block.
+// the parameter IDs of the map's block (its schema is in the .cpp).
 
 #include "host/iparamb2.h"
 
@@ -35,9 +35,16 @@ inline constexpr host::ParamID kContrast = 17;
 inline constexpr host::ParamID kGamma = 18;
 inline constexpr host::ParamID kMono = 19;
 inline constexpr host::ParamID kClamp = 20;
+
+// The per-layer tables: one entry per layer each.
+inline constexpr host::ParamID kPerLayer[] = {kMapEnabled, kMaskEnabled, kMapUsed, kColorList,
+                                              kOpasityList, kModeList, kEditIds};
 }  // namespace params
 
 // The block's schema (attached to the class descriptor).
 const host::ParamBlockDesc2& GetQuilboParamBlockDesc();
+// The schema's definition of parameter id (its default and range); an
+// empty definition for an ID the schema does not hold.
+const host::ParamDef& QuilboParamDef(host::ParamID id);
 
 }  // namespace tessary

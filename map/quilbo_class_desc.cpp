@@ -1,16 +1,16 @@
-// The class descriptor and the block descriptor. Both are static objects of
-// this one file: the class descriptor is constructed first and the block
+// The map's class descriptor and block descriptor. Both are static objects
+// of this one file: the class descriptor is constructed first and the block
 // descriptor, which attaches itself to it, second; they are destroyed in the
 // reverse order when the module is unloaded.
 
-#include "plugin/quilbo_class_desc.h"
+#include "map/quilbo_class_desc.h"
 
 #include <new>
 
 #include "host/classdesc.h"
 #include "host/plugapi.h"
 #include "map/quilbo.h"
-#include "plugin/module.h"
+#include "module_text/module_text.h"
 #include "resources/resource.h"
 
 namespace tessary {
@@ -88,15 +88,16 @@ ParamDef MapList() {
   return d;
 }
 
-ParamDef Flags(ParamID id, const char* name, int localName) {
+// The per-layer tables default to the new layer's values.
+ParamDef Flags(ParamID id, const char* name, int localName, int def) {
   ParamDef d = LayerTable(id, name, TYPE_BOOL_TAB, localName);
-  d.defInt = 1;
+  d.defInt = def;
   return d;
 }
 
 ParamDef Opacity() {
   ParamDef d = LayerTable(params::kOpasityList, "opasityList", TYPE_FLOAT_TAB, IDS_OPASITY);
-  d.defFloat = 100.0f;
+  d.defFloat = kNewLayer.opacity;
   d.hasRange = true;
   d.rangeLow = 0.0f;
   d.rangeHigh = 100.0f;
@@ -105,7 +106,13 @@ ParamDef Opacity() {
 
 ParamDef Colors() {
   ParamDef d = LayerTable(params::kColorList, "colorList", TYPE_RGBA_TAB, IDS_COLOR);
-  d.defColor = Color(0.5f, 0.5f, 0.5f);
+  d.defColor = kNewLayer.color;
+  return d;
+}
+
+ParamDef Modes() {
+  ParamDef d = LayerTable(params::kModeList, "modeList", TYPE_INT_TAB, IDS_MODE);
+  d.defInt = kNewLayer.mode;
   return d;
 }
 
@@ -120,13 +127,13 @@ ParamBlockDesc2 quilboParamBlockDesc(
     ParamRollout{IDD_LAYERS, IDS_PARAMETERS, 0, 0},
     {
         MapList(),
-        Flags(params::kMapEnabled, "mapEnabled", IDS_MAP_ENABLE),
-        Flags(params::kMapUsed, "mapUsed", IDS_USE_LAYER),
+        Flags(params::kMapEnabled, "mapEnabled", IDS_MAP_ENABLE, kNewLayer.mapOn),
+        Flags(params::kMapUsed, "mapUsed", IDS_USE_LAYER, kNewLayer.used),
         Opacity(),
         Colors(),
-        LayerTable(params::kModeList, "modeList", TYPE_INT_TAB, IDS_MODE),
+        Modes(),
         EditIds(),
-        Flags(params::kMaskEnabled, "maskEnabled", IDS_MAP_ENABLE),
+        Flags(params::kMaskEnabled, "maskEnabled", IDS_MAP_ENABLE, kNewLayer.maskOn),
         OutputFloat(params::kHsvH, "HSV_H", 0.0f, -kShiftLimit, IDC_H_EDIT, IDC_H_SPIN),
         OutputFloat(params::kHsvS, "HSV_S", 0.0f, -kShiftLimit, IDC_S_EDIT, IDC_S_SPIN),
         OutputFloat(params::kHsvV, "HSV_V", 0.0f, -kShiftLimit, IDC_V_EDIT, IDC_V_SPIN),
@@ -147,5 +154,11 @@ ParamBlockDesc2 quilboParamBlockDesc(
 ClassDesc2* GetQuilboDesc() { return &quilboDesc; }
 
 const ParamBlockDesc2& GetQuilboParamBlockDesc() { return quilboParamBlockDesc; }
+
+const ParamDef& QuilboParamDef(ParamID id) {
+  static const ParamDef none;
+  const ParamDef* d = quilboParamBlockDesc.GetParamDef(id);
+  return d ? *d : none;
+}
 
 }  // namespace tessary
