@@ -3,6 +3,10 @@
 #include <cstdlib>
 #include <new>
 
+#ifdef _WIN32
+#include <malloc.h>
+#endif
+
 namespace tessary::testing {
 namespace {
 thread_local int* active = nullptr;
@@ -23,8 +27,21 @@ void* AllocateAligned(std::size_t n, std::align_val_t al) {
   if (int* c = tessary::testing::active) ++*c;
   const auto align = static_cast<std::size_t>(al);
   const std::size_t size = n == 0 ? align : (n + align - 1) / align * align;
+#ifdef _WIN32
+  // The Windows C runtime has no aligned_alloc; its aligned blocks are
+  // freed with _aligned_free (FreeAligned).
+  if (void* p = _aligned_malloc(size, align)) return p;
+#else
   if (void* p = std::aligned_alloc(align, size)) return p;
+#endif
   throw std::bad_alloc();
+}
+void FreeAligned(void* p) noexcept {
+#ifdef _WIN32
+  _aligned_free(p);
+#else
+  std::free(p);
+#endif
 }
 }  // namespace
 
@@ -40,8 +57,8 @@ void operator delete(void* p) noexcept { std::free(p); }
 void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 void operator delete[](void* p) noexcept { std::free(p); }
 void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
-void operator delete(void* p, std::align_val_t) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::align_val_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
+void operator delete(void* p, std::align_val_t) noexcept { FreeAligned(p); }
+void operator delete(void* p, std::size_t, std::align_val_t) noexcept { FreeAligned(p); }
+void operator delete[](void* p, std::align_val_t) noexcept { FreeAligned(p); }
+void operator delete[](void* p, std::size_t, std::align_val_t) noexcept { FreeAligned(p); }
 #pragma GCC diagnostic pop
