@@ -1,6 +1,6 @@
-// The loops of the bump span walk: the per-sample mode value and mix of
-// bump_modes.h with the mode fixed per loop, so every sample gets the
-// per-sample walk's bits. Compiled with the same value-neutral flags as
+// The loops of the bump span walk: the per-sample mode value of
+// bump_modes.h and the layer mix of compositing/blend_modes.h with the mode
+// fixed per loop, so every sample gets the per-sample walk's bits. Compiled with the same value-neutral flags as
 // compositing/span_walk.cpp (see there) so guarded divisions and square roots
 // vectorise; "Interpolation" (out-of-line cosines) stays one sample at a time.
 
@@ -25,9 +25,9 @@ template <BlendMode Mode>
     const float lx = w * P.x[k];
     const float ly = w * P.y[k];
     const float lz = w * P.z[k];
-    if constexpr ((touched & 1) != 0) R.x[k] = bump::Mix(bump::ModeValue(mode, lx, R.x[k]), R.x[k], a, w);
-    if constexpr ((touched & 2) != 0) R.y[k] = bump::Mix(bump::ModeValue(mode, ly, R.y[k]), R.y[k], a, w);
-    if constexpr ((touched & 4) != 0) R.z[k] = bump::Mix(bump::ModeValue(mode, lz, R.z[k]), R.z[k], a, w);
+    if constexpr ((touched & 1) != 0) R.x[k] = blend::Mix(bump::ModeValue(mode, lx, R.x[k]), R.x[k], a, w);
+    if constexpr ((touched & 2) != 0) R.y[k] = blend::Mix(bump::ModeValue(mode, ly, R.y[k]), R.y[k], a, w);
+    if constexpr ((touched & 4) != 0) R.z[k] = blend::Mix(bump::ModeValue(mode, lz, R.z[k]), R.z[k], a, w);
   }
 }
 

@@ -3,7 +3,7 @@
 // each mask over the whole span into planes, the mode chosen once per layer,
 // then a tight loop. Each sample has exactly the bits CompositePerturb
 // (bump_walk.h) gives for it: the loops call the same per-sample functions
-// (bump::ModeValue, bump::Mix, Intensity) with the mode fixed.
+// (bump::ModeValue, blend::Mix, Intensity) with the mode fixed.
 //
 // Sub-maps are evaluated through two callables that fill a span:
 //   evalPerturbSpan(MapPtr map, SpanPoints& out, int n)  // a layer map's perturbations

@@ -45,9 +45,10 @@ host::Point3 CompositePerturb(const LayerTables<MapPtr>& L, EvalPerturbFn&& eval
     const float a = L.opacity[i] * 0.01f;
     const int mode = L.blendMode[i];
     const int touched = bump::ModeComponents(mode);
-    if (touched & 1) R.x = bump::Mix(bump::ModeValue(mode, l.x, R.x), R.x, a, M);
-    if (touched & 2) R.y = bump::Mix(bump::ModeValue(mode, l.y, R.y), R.y, a, M);
-    if (touched & 4) R.z = bump::Mix(bump::ModeValue(mode, l.z, R.z), R.z, a, M);
+    // The colour layer mix, with opacity a and mask weight M.
+    if (touched & 1) R.x = blend::Mix(bump::ModeValue(mode, l.x, R.x), R.x, a, M);
+    if (touched & 2) R.y = blend::Mix(bump::ModeValue(mode, l.y, R.y), R.y, a, M);
+    if (touched & 4) R.z = blend::Mix(bump::ModeValue(mode, l.z, R.z), R.z, a, M);
   }
   return R;
 }

@@ -52,6 +52,7 @@ enum class BlendMode : int {
 };
 
 inline constexpr int kNumBlendModes = 34;
+static_assert(kNumBlendModes == int(BlendMode::ExactDifference) + 1, "a new mode is appended after the last");
 
 // String-table IDs of the mode names, in mode order: 16..34 for modes 0..18,
 // then 36..50 for modes 19..33 (there is no string 35).

@@ -1,6 +1,7 @@
 // `tessary eval` prints exactly what the engine computes: hand-made scenes of
-// constant maps, run through the program, compared bit for bit with the
-// compositing engine called directly.
+// constant maps, run through the program, compared bit for bit with values
+// worked out from the mode and output-stage formulas in binary32, one
+// rounding per operation (an independent calculation, kept here as literals).
 
 #include <gtest/gtest.h>
 
@@ -11,7 +12,6 @@
 #include "app/mode_names.h"
 #include "app/scene_json.h"
 #include "compositing/blend_modes.h"
-#include "compositing/output_stage.h"
 #include "tests/app/test_util.h"
 
 namespace tessary::app::testing {
@@ -53,10 +53,51 @@ struct Stack {
   host::AColor mask{1.0f, 0.5f, 0.0f, 1.0f};
 };
 
-TEST(EvalExact, EveryModeWithMaskAgainstTheEngine) {
+// The base layer's map times its own alpha, B = (0.4, 0.3, 0.2, 0.25); the
+// mask's intensity is the coverage, m = (0 + 0.5 + 1) x 0.33333334 = 0.5; the
+// opacity is t = 60 x 0.01 = 0.59999996. Per mode: r, g, b, a and the mono
+// value (the intensity of the colour). Normal's red, by hand:
+//   (0.3 x t + (1 - t) x 0.4) x 0.5 + 0.5 x 0.4 = 0.37.
+const float kModeResults[kNumBlendModes][5] = {
+    {0.37f, 0.48f, 0.185f, 0.325f, 0.345f},                                // Normal
+    {0.316f, 0.291f, 0.149f, 0.2125f, 0.25200003f},                        // Multiply
+    {0.454f, 0.489f, 0.236f, 0.36249998f, 0.393f},                         // Screen
+    {0.49f, 0.57f, 0.245f, 0.4f, 0.43500003f},                             // Additive
+    {0.19000003f, 0.27000004f, -0.05499997f, 0.25f, 0.13500004f},          // Subtractive
+    {0.28f, 0.53999996f, -0.009999983f, 0.25f, 0.26999998f},               // Stamp
+    {0.31f, 0.39f, 0.155f, 0.25f, 0.285f},                                 // Difference
+    {0.49f, 0.45000002f, 0.245f, 0.25f, 0.39500004f},                      // Negation
+    {0.41799998f, 0.40800002f, 0.227f, 0.25f, 0.351f},                     // Exclusion
+    {0.37f, 0.3f, 0.185f, 0.25f, 0.28500003f},                             // Darken
+    {0.4f, 0.48f, 0.2f, 0.25f, 0.36f},                                     // Lighten
+    {0.352f, 0.372f, 0.158f, 0.25f, 0.29400003f},                          // Overlay
+    {0.352f, 0.46799996f, 0.158f, 0.25f, 0.326f},                          // Hard Light
+    {0.37120003f, 0.35945344f, 0.1664f, 0.25f, 0.29901785f},               // Soft Light
+    {0.4514286f, 1.1099998f, 0.21058825f, 0.25f, 0.5906722f},              // Dodge
+    {0.43f, 0.5957143f, 0.19624999f, 0.25f, 0.40732145f},                  // Inverse dodge
+    {0.3657143f, 0.46f, 0.17529413f, 0.25f, 0.3336695f},                   // Soft dodge
+    {-0.019999966f, 0.27666667f, -1.1599998f, 0.25f, -0.30111107f},        // Burn
+    {0.055000022f, 0.41f, -0.8349999f, 0.25f, -0.1233333f},                // Inverse burn
+    {0.35500002f, 0.39333332f, 0.168125f, 0.25f, 0.30548614f},             // Soft burn
+    {0.36273986f, 0.38724536f, 0.16249824f, 0.25f, 0.30416116f},           // Interpolation
+    {0.385f, 0.39f, 0.1925f, 0.25f, 0.3225f},                              // Average
+    {0.4f, 0.37800002f, 0.2f, 0.25f, 0.32600003f},                         // Hue
+    {0.4f, 0.28000003f, 0.16f, 0.25f, 0.28000003f},                        // Saturation
+    {0.55f, 0.41250005f, 0.275f, 0.25f, 0.41250002f},                      // Luminance
+    {0.4f, 0.3736f, 0.16f, 0.25f, 0.3112f},                                // Color
+    {0.34857142f, 0.47999993f, 0.15411764f, 0.25f, 0.32756302f},           // Reflect
+    {0.325f, 0.55714285f, 0.1484375f, 0.25f, 0.34352678f},                 // Glow
+    {0.22f, 0.34666666f, -0.8399998f, 0.25f, -0.09111105f},                // Freeze
+    {0.2125f, 0.49999997f, -0.64374995f, 0.25f, 0.022916675f},             // Heat
+    {0.37f, 0.3f, 0.2f, 0.25f, 0.29000002f},                               // RGB red
+    {0.4f, 0.48f, 0.2f, 0.25f, 0.36f},                                     // RGB green
+    {0.4f, 0.3f, 0.185f, 0.25f, 0.29500002f},                              // RGB blue
+    {0.125f, -0.22499998f, 0.1f, 0.5f, 7.450581e-09f},                     // Exact Difference
+};
+
+TEST(EvalExact, EveryModeWithMask) {
   ScratchDir dir("eval-modes");
   const Stack s;
-  std::string layers;
   for (int mode = 0; mode < kNumBlendModes; ++mode) {
     const std::string scene = Scene(
         "{\"type\": \"tessary\", \"layers\": [{\"map\": " + Constant(s.baseMap) + "}, {\"map\": " +
@@ -67,20 +108,13 @@ TEST(EvalExact, EveryModeWithMaskAgainstTheEngine) {
     ASSERT_EQ(r.exitCode, 0) << r.err;
     const std::vector<float> got = Numbers(r.out);
     ASSERT_EQ(got.size(), 8u) << r.out;
-
-    // Layer 0: the map's colour times its own alpha, all four channels.
-    const float e = s.baseMap.a;
-    const host::AColor base(s.baseMap.r * e, s.baseMap.g * e, s.baseMap.b * e, s.baseMap.a * e);
-    const float m = Intensity(s.mask);
-    host::AColor top = s.topMap;
-    top.a = m;
-    const host::AColor want = ApplyBlendMode(mode, base, top, 60.0f * 0.01f, m);
+    const float* want = kModeResults[mode];
     const std::string name(ModeName(mode));
-    ExpectBits(got[0], want.r, name + " r");
-    ExpectBits(got[1], want.g, name + " g");
-    ExpectBits(got[2], want.b, name + " b");
-    ExpectBits(got[3], want.a, name + " a");
-    ExpectBits(got[4], Intensity(want), name + " mono");
+    ExpectBits(got[0], want[0], name + " r");
+    ExpectBits(got[1], want[1], name + " g");
+    ExpectBits(got[2], want[2], name + " b");
+    ExpectBits(got[3], want[3], name + " a");
+    ExpectBits(got[4], want[4], name + " mono");
   }
 }
 
@@ -92,18 +126,13 @@ struct StackCase {
 };
 
 TEST(EvalExact, SkippedLayersFlatColoursAndOutputStage) {
-  OutputSettings out;
-  out.outputOn = true;
-  out.clampOn = true;
-  out.brightness = 120.0f * 0.01f;
-  out.contrast = 90.0f * 0.01f;
-  out.gamma = 2.2f;
-  out.hsvShift = host::AColor(30.0f, -0.25f, 0.1f, 0.0f);
-  out.rgbShift = host::AColor(0.05f, 0.0f, -0.05f, 0.0f);
-  out.alphaShift = -0.25f;
-  const host::AColor red(1.0f, 0.0f, 0.0f, 1.0f);
   const host::AColor blueBase(0.0f, 0.0f, 1.0f, 1.0f);
-  const host::AColor halfRed = ApplyBlendMode(0, blueBase, red, 0.5f, 1.0f);
+  // Red over blue in Normal at t = 0.5, m = 1: (0.5, 0, 0.5), alpha 1.
+  const host::AColor halfRed(0.5f, 0.0f, 0.5f, 1.0f);
+  // Then the output stage: hue 300 + 30 = 330 at s 0.75, v 0.6; shifted by
+  // (0.05, 0, -0.05); gamma 2.2 (correctly rounded log and exp), brightness
+  // 1.2, contrast 0.9; alpha 1 - 0.25.
+  const host::AColor output(0.93794143f, 0.50595266f, 0.6979662f, 0.75f);
   const std::vector<StackCase> cases = {
       {"flat base only", R"([{"color": [0.25, 0.5, 0.75]}])", "{}", {0.25f, 0.5f, 0.75f, 1.0f}},
       {"normal at 50 %", R"([{"color": [0, 0, 1]}, {"color": [1, 0, 0], "opacity": 50}])", "{}", halfRed},
@@ -118,7 +147,7 @@ TEST(EvalExact, SkippedLayersFlatColoursAndOutputStage) {
        R"([{"color": [0, 0, 1]}, {"color": [1, 0, 0], "opacity": 50}])",
        R"({"on": true, "clamp": true, "bright": 120, "contrast": 90, "gamma": 2.2, "hsv": [30, -0.25, 0.1],
           "rgb": [0.05, 0, -0.05], "alpha": -0.25})",
-       ApplyOutputStage(out, halfRed)},
+       output},
   };
   ScratchDir dir("eval-stack");
   for (const StackCase& c : cases) {

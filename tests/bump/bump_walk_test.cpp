@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "tests/support/float_bits.h"
 #include "tests/support/layer_stack.h"
 
@@ -18,37 +20,59 @@ using Calls = std::vector<std::string>;
 Point3 Walk(Stack& s) { return CompositePerturb(s.Tables(), s.PerturbFn(), s.ColorFn()); }
 
 TEST(BumpModes, ValuesForOneComponent) {
-  // l = 0.25 (layer), r = 0.75 (accumulated): asymmetric, exact arithmetic.
-  struct Case {
-    int mode;
-    float want;
-  };
+  // l = 0.25 (layer), r = 0.75 (accumulated): asymmetric, so a swapped
+  // operand shows; every value worked out by hand from the bump formulas.
   const float l = 0.25f, r = 0.75f;
-  const Case cases[] = {
-      {0, l},       {1, 0.1875f}, {2, l},        {3, 1.0f},        {4, 0.5f},   {5, 0.25f},
-      {6, 0.5f},    {7, 1.0f},    {8, 0.625f},   {9, l},           {10, r},     {11, 1.0f - 2.0f * 0.75f * 0.25f},
-      {12, 0.375f}, {14, 1.0f},   {15, 1.0f},    {17, 0.0f},       {18, 1.0f - 0.75f / 0.75f},
-      {21, 0.5f},   {22, l},      {23, l},       {24, l},          {25, l},     {26, 0.75f},
-      {27, 0.25f},  {28, 1.0f - (0.25f / 0.25f) * 0.25f},          {29, 1.0f - (0.75f / 0.75f) * 0.75f},
-      {30, l},      {31, l},      {32, l},       {33, l},          {34, l},     {99, l},
-      {-1, l},
+  const float want[kNumBlendModes] = {
+      l,       0.1875f, l,     1.0f,  0.5f,   0.25f, 0.5f,    1.0f, 0.625f, l,     // 0..9
+      r,       0.625f,  0.375f, 0.65625f, 1.0f, 1.0f, 0.5f, 0.0f, 0.0f,   0.5f,  // 10..19
+      0.5f,    0.5f,    l,     l,     l,      l,     0.75f,   0.25f, 0.75f, 0.25f,  // 20..29
+      l,       l,       l,     l,                                                   // 30..33
   };
-  for (const auto& c : cases) {
-    EXPECT_TRUE(testing::SameBits(bump::ModeValue(c.mode, l, r), c.want))
-        << "mode " << c.mode << ": " << testing::Show(bump::ModeValue(c.mode, l, r));
+  for (int mode = 0; mode < kNumBlendModes; ++mode) {
+    EXPECT_TRUE(testing::SameBits(bump::ModeValue(mode, l, r), want[mode]))
+        << "mode " << mode << ": " << testing::Show(bump::ModeValue(mode, l, r));
   }
-  // Soft light both forms, soft dodge and soft burn both branches.
-  EXPECT_EQ(bump::ModeValue(13, 0.25f, 0.5f), ((1.0f - 0.5f) * 0.5f + 0.5f) * 0.5f);
-  EXPECT_EQ(bump::ModeValue(13, 0.75f, 0.25f), 0.5f * 0.5f + 0.5f * 0.25f);
-  EXPECT_EQ(bump::ModeValue(16, 0.5f, 0.75f), 1.0f - (0.5f / 0.75f) * 0.5f);
-  EXPECT_EQ(bump::ModeValue(16, 0.5f, 0.25f), (0.25f * 0.5f) / 0.5f);
-  EXPECT_EQ(bump::ModeValue(19, 0.5f, 0.75f), 1.0f - (0.25f / 0.5f) * 0.5f);
-  EXPECT_EQ(bump::ModeValue(19, 0.5f, 0.25f), (0.5f * 0.5f) / 0.75f);
-  // Exact guards.
-  EXPECT_EQ(bump::ModeValue(14, 1.0f, 0.3f), 1.0f);  // Dodge, l = 1
-  EXPECT_EQ(bump::ModeValue(17, 0.0f, 0.3f), 0.0f);  // Burn, l = 0
-  EXPECT_EQ(bump::ModeValue(20, 0.0f, 0.0f), 0.0f);  // Interpolation
-  EXPECT_EQ(bump::ModeValue(20, 1.0f, 0.0f), 0.5f);
+  for (int mode : {34, 99, -1}) {
+    EXPECT_TRUE(testing::SameBits(bump::ModeValue(mode, l, r), l)) << "mode " << mode << " blends as Normal";
+  }
+}
+
+TEST(BumpModes, BranchesGuardsAndSpecialValues) {
+  struct Case {
+    const char* what;
+    int mode;
+    float l, r, want;
+  };
+  const Case cases[] = {
+      {"Soft Light below 0.5", 13, 0.25f, 0.5f, 0.375f},
+      {"Soft Light from 0.5", 13, 0.75f, 0.25f, 0.375f},
+      {"Soft dodge, l + r >= 1", 16, 0.5f, 0.75f, 0.6666666f},
+      {"Soft dodge, l + r < 1", 16, 0.5f, 0.25f, 0.25f},
+      {"Soft burn, l + r >= 1", 19, 0.5f, 0.75f, 0.75f},
+      {"Soft burn, l + r < 1", 19, 0.5f, 0.25f, 0.33333334f},
+      {"Dodge guard, l = 1", 14, 1.0f, 0.3f, 1.0f},
+      {"Burn guard, l = 0", 17, 0.0f, 0.3f, 0.0f},
+      {"Interpolation of 0 and 0", 20, 0.0f, 0.0f, 0.0f},
+      {"Interpolation of 1 and 0", 20, 1.0f, 0.0f, 0.5f},
+      {"Interpolation of 0.25 and 0.5", 20, 0.25f, 0.5f, 0.3232233f},
+      {"Subtractive takes the layer away", 4, 0.75f, 0.25f, -0.5f},
+      // Where these modes part from the colour formulas: ties go to r,
+      {"Darken tie +0, -0", 9, 0.0f, -0.0f, -0.0f},
+      {"Darken tie -0, +0", 9, -0.0f, 0.0f, 0.0f},
+      {"Lighten tie +0, -0", 10, 0.0f, -0.0f, -0.0f},
+      {"Lighten with a NaN layer", 10, NAN, 0.5f, 0.5f},
+      // the doubled operand of a product is l,
+      {"Exclusion, 2r would overflow", 8, 0.0f, 2e38f, 2e38f},
+      {"Overlay, 2r would overflow", 11, 0.0f, -2e38f, -0.0f},
+      {"Hard Light, 2r would overflow", 12, 0.0f, 2e38f, 0.0f},
+      // and a NaN sum takes the division-by-(1 - r) branch.
+      {"Soft burn, NaN sum, r = 1", 19, NAN, 1.0f, 1.0f},
+  };
+  for (const Case& c : cases) {
+    EXPECT_TRUE(testing::SameBits(bump::ModeValue(c.mode, c.l, c.r), c.want))
+        << c.what << ": " << testing::Show(bump::ModeValue(c.mode, c.l, c.r));
+  }
 }
 
 TEST(BumpWalk, NoLayers) {

@@ -1,10 +1,11 @@
 #include "tests/support/allocation_counter.h"
 
 #include <cstdlib>
+#include <new>
+
 #ifdef _WIN32
 #include <malloc.h>
 #endif
-#include <new>
 
 namespace tessary::testing {
 namespace {
@@ -27,8 +28,8 @@ void* AllocateAligned(std::size_t n, std::align_val_t al) {
   const auto align = static_cast<std::size_t>(al);
   const std::size_t size = n == 0 ? align : (n + align - 1) / align * align;
 #ifdef _WIN32
-  // The Windows C runtime has no aligned_alloc; its aligned blocks are freed
-  // with _aligned_free.
+  // The Windows C runtime has no aligned_alloc; its aligned blocks are
+  // freed with _aligned_free (FreeAligned).
   if (void* p = _aligned_malloc(size, align)) return p;
 #else
   if (void* p = std::aligned_alloc(align, size)) return p;
