@@ -186,42 +186,45 @@ std::string MapLabel(const MapDesc* m, const MapIdTable& ids) {
   std::string label = MapTypeName(m->type);
   if (m->type == MapType::Bitmap) label += " \"" + m->bitmap.file + "\"";
   if (!m->name.empty()) label += " \"" + m->name + "\"";
-  if (m->type == MapType::Layered) label += " (" + std::to_string(m->layers.size()) + " layers)";
+  if (m->type == MapType::Layered)
+    label += " (" + std::to_string(m->layers.size()) + (m->layers.size() == 1 ? " layer)" : " layers)");
   if (const auto id = ids.find(m); id != ids.end()) label += " [id \"" + id->second + "\"]";
   return label;
 }
 
-std::string Colour(const host::Color& c) {
-  return ExactFloat(c.r) + " " + ExactFloat(c.g) + " " + ExactFloat(c.b);
+// Numbers as a person reads them: the shortest text that reads back to the
+// same float, as the scene writer prints them (1.15, not 1.14999998).
+std::string Number(float f) { return FloatText(f); }
+
+std::string Colour(const host::Color& c) { return Number(c.r) + " " + Number(c.g) + " " + Number(c.b); }
+
+// A column: the text, padded to `width`, and at least one blank after it so
+// a long value never runs into the next column.
+std::string Column(const std::string& text, std::size_t width) {
+  return text + std::string(text.size() < width ? width - text.size() : 1, ' ');
 }
 
 void PrintLayers(const MapDesc& m, const MapIdTable& ids, std::ostream& out) {
-  out << "  " << std::left << std::setw(4) << "#" << std::setw(6) << "used" << std::setw(18) << "mode"
-      << std::setw(9) << "opacity" << std::setw(22) << "colour"
-      << "map / mask\n";
+  out << "  " << Column("#", 4) << Column("used", 6) << Column("mode", 18) << Column("opacity", 9)
+      << Column("colour", 22) << "map / mask\n";
   for (std::size_t i = 0; i < m.layers.size(); ++i) {
     const LayerDesc& l = m.layers[i];
     const std::string index = i == 0 ? "B" : std::to_string(i);
     std::string mode = std::string(ModeName(l.mode));
-    if (mode.empty()) {
-      std::ostringstream text;
-      text << '(' << l.mode << ": none)";
-      mode = text.str();
-    }
-    out << "  " << std::left << std::setw(4) << index << std::setw(6) << (l.used ? "yes" : "no")
-        << std::setw(18) << (i == 0 ? "-" : mode) << std::setw(9) << (i == 0 ? "-" : ExactFloat(l.opacity))
-        << std::setw(22) << Colour(l.color) << "map " << (l.mapOn ? "on " : "off") << " "
-        << MapLabel(l.map.get(), ids) << "; mask " << (l.maskOn ? "on " : "off") << " " << MapLabel(l.mask.get(), ids)
-        << "\n";
+    if (mode.empty()) mode = "(" + std::to_string(l.mode) + ": none)";
+    out << "  " << Column(index, 4) << Column(l.used ? "yes" : "no", 6) << Column(i == 0 ? "-" : mode, 18)
+        << Column(i == 0 ? "-" : Number(l.opacity), 9) << Column(Colour(l.color), 22) << "map "
+        << (l.mapOn ? "on " : "off") << " " << MapLabel(l.map.get(), ids) << "; mask " << (l.maskOn ? "on " : "off")
+        << " " << MapLabel(l.mask.get(), ids) << "\n";
   }
 }
 
 void PrintOutput(const OutputDesc& o, std::ostream& out) {
   out << "  output " << (o.on ? "on" : "off") << ": clamp " << (o.clamp ? "on" : "off") << ", mono "
-      << (o.mono ? "on" : "off") << ", alpha " << ExactFloat(o.alpha) << ", bright " << ExactFloat(o.bright)
-      << " %, contrast " << ExactFloat(o.contrast) << " %, gamma " << ExactFloat(o.gamma) << ", hsv "
-      << ExactFloat(o.hsv[0]) << " " << ExactFloat(o.hsv[1]) << " " << ExactFloat(o.hsv[2]) << ", rgb "
-      << ExactFloat(o.rgb[0]) << " " << ExactFloat(o.rgb[1]) << " " << ExactFloat(o.rgb[2]) << "\n";
+      << (o.mono ? "on" : "off") << ", alpha " << Number(o.alpha) << ", bright " << Number(o.bright)
+      << " %, contrast " << Number(o.contrast) << " %, gamma " << Number(o.gamma) << ", hsv " << Number(o.hsv[0])
+      << " " << Number(o.hsv[1]) << " " << Number(o.hsv[2]) << ", rgb " << Number(o.rgb[0]) << " "
+      << Number(o.rgb[1]) << " " << Number(o.rgb[2]) << "\n";
 }
 
 // Prints m and the layered maps below it that `printed` does not hold yet.
@@ -260,6 +263,17 @@ int RunInfo(const std::string& path, std::ostream& out, std::ostream& err) {
   return kExitOk;
 }
 
+namespace {
+
+// Whether `label` drawn at `fontSize` fits under a tile `tile` pixels wide.
+// Without the font there is nothing to measure: drawing reports it.
+bool LabelFits(const std::string& label, int fontSize, int tile) {
+  const OIIO::ROI box = OIIO::ImageBufAlgo::text_size(label, fontSize, TESSARY_FONT_FILE);
+  return !box.defined() || box.width() <= tile - 3;
+}
+
+}  // namespace
+
 int RunModes(const ModesArgs& a, std::ostream& out, std::ostream& err) {
   std::string error;
   ImageFormat format{};
@@ -281,6 +295,18 @@ int RunModes(const ModesArgs& a, std::ostream& out, std::ostream& err) {
   OIIO::ImageBuf sheet(OIIO::ImageSpec(sheetW, sheetH, 4, OIIO::TypeDesc::FLOAT));
   const float background[4] = {0.13f, 0.13f, 0.14f, 1.0f};
   OIIO::ImageBufAlgo::fill(sheet, background);
+
+  // The labels fit under their tiles: one font size for the sheet, the
+  // largest (up to 15) at which every name fits, at least 8; a name that does
+  // not fit even then is shown by its number alone.
+  const auto Label = [](int mode) { return std::to_string(mode) + " " + std::string(ModeName(mode)); };
+  int fontSize = 15;
+  while (fontSize > 8) {
+    bool all = true;
+    for (int mode = 0; mode < kNumBlendModes && all; ++mode) all = LabelFits(Label(mode), fontSize, tile);
+    if (all) break;
+    --fontSize;
+  }
 
   for (int mode = 0; mode < kNumBlendModes; ++mode) {
     MapDesc desc;
@@ -311,8 +337,9 @@ int RunModes(const ModesArgs& a, std::ostream& out, std::ostream& err) {
         sheet.setpixel(x0 + x, y0 + y, px);
       }
     const float white[4] = {0.92f, 0.92f, 0.92f, 1.0f};
-    const std::string label = std::to_string(mode) + " " + std::string(ModeName(mode));
-    if (!OIIO::ImageBufAlgo::render_text(sheet, x0 + 3, y0 + tile + 17, label, 15, TESSARY_FONT_FILE, white))
+    std::string label = Label(mode);
+    if (!LabelFits(label, fontSize, tile)) label = std::to_string(mode);
+    if (!OIIO::ImageBufAlgo::render_text(sheet, x0 + 3, y0 + tile + 17, label, fontSize, TESSARY_FONT_FILE, white))
       return Fail(err, "cannot draw the mode names: " + sheet.geterror());
   }
 

@@ -15,7 +15,13 @@ namespace tessary::app {
 namespace fs = std::filesystem;
 
 std::vector<std::string> ModuleCandidates() {
-  if (const char* env = std::getenv("TESSARY_MODULE"); env && *env) return {env};
+  if (const char* env = std::getenv("TESSARY_MODULE"); env && *env) {
+    // A bare file name is a file in the current folder, as everywhere else on
+    // the command line (the loader alone would search its library path).
+    std::error_code ec;
+    const fs::path absolute = fs::absolute(env, ec);
+    return {ec ? std::string(env) : absolute.string()};
+  }
   std::vector<std::string> paths;
   std::error_code ec;
   const fs::path exe = fs::read_symlink("/proc/self/exe", ec);

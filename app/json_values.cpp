@@ -245,7 +245,7 @@ host::AColor ValueReader::Color34(const Node& n, const std::string& what) const 
 }
 
 std::array<float, 2> ValueReader::Pair(const Node& n, const std::string& what) const {
-  if (n.kind == Kind::Number) {
+  if (n.kind == Kind::Number || n.kind == Kind::String) {  // one value for both: 2, or "inf"
     const float f = Float(n, what);
     return {f, f};
   }

@@ -1,10 +1,14 @@
 // tessary: the command-line host of the layered texture map.
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <iostream>
+#include <string>
+#include <vector>
 
 #include "app/commands.h"
 #include "app/host_session.h"
+#include "app/usage.h"
 
 using namespace tessary::app;
 
@@ -19,11 +23,11 @@ int main(int argc, char** argv) {
   cRender->add_option("scene", render.scene, "Scene file (.json or .tsy)")->required();
   cRender->add_option("-o,--output", render.output, "Output image: .png, .jpg, .exr or .tif")->required();
   cRender->add_option("--size", size, "Image size W or WxH (default 512)");
-  cRender->add_option("--threads", render.threads, "Worker threads (default: all cores)")->check(CLI::Range(1, 1024));
+  cRender->add_option("--threads", render.threads, "Worker threads (default: all cores)")->check(WholeNumberIn(1, 1024));
   cRender->add_option("--bits", render.bits, "PNG bits per channel: 8 or 16 (default 8)")
-      ->check(CLI::IsMember({8, 16}));
+      ->check(OneOf({"8", "16"}));
   cRender->add_option("--compression", render.compression, "EXR and TIFF compression: zip or none (default zip)")
-      ->check(CLI::IsMember({"zip", "none"}));
+      ->check(OneOf({"zip", "none"}));
   cRender->add_flag("-q,--quiet", render.quiet, "No progress bar and no summary line");
   cRender->add_flag("--force", render.force, "Write over the output even when the render reads it (scene or image)");
 
@@ -51,9 +55,42 @@ int main(int argc, char** argv) {
   cModes->add_option("-o,--output", modes.output, "Output image (default modes.png)");
   cModes->add_option("--base", modes.baseImage, "Base image (default: the bundled texture)");
   cModes->add_option("--top", modes.topImage, "Top image (default: the bundled texture)");
-  cModes->add_option("--tile", modes.tile, "Tile side in pixels (default 160)")->check(CLI::Range(16, 1024));
-  cModes->add_option("--threads", modes.threads, "Worker threads (default: all cores)")->check(CLI::Range(1, 1024));
+  cModes->add_option("--tile", modes.tile, "Tile side in pixels (default 160)")->check(WholeNumberIn(16, 1024));
+  cModes->add_option("--threads", modes.threads, "Worker threads (default: all cores)")->check(WholeNumberIn(1, 1024));
   cModes->add_flag("--force", modes.force, "Write over the output even when it is the base or top image");
+
+  // The command the line is for: "help [COMMAND]" shows a help text, a word
+  // that names no command is refused before the parser sees it (which would
+  // only say that a command is required).
+  const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + std::max(argc, 1));
+  const std::string command = CommandWord(args);
+  const std::vector<CLI::App*> commands = {cRender, cEval, cConvert, cInfo, cModes};
+  auto find = [&commands](const std::string& name) -> CLI::App* {
+    for (CLI::App* c : commands)
+      if (c->get_name() == name) return c;
+    return nullptr;
+  };
+  if (command == "help") {
+    if (args.size() > 1) {
+      CLI::App* about = find(args[1]);
+      if (!about || args.size() > 2) {
+        std::cerr << "tessary: error: help: unknown command '" << args[1]
+                  << "' (the commands are render, eval, convert, info and modes)\n"
+                  << UsageHint("") << "\n";
+        return kExitUsage;
+      }
+      std::cout << about->help();
+      return kExitOk;
+    }
+    std::cout << app.help();
+    return kExitOk;
+  }
+  if (!command.empty() && !find(command)) {
+    std::cerr << "tessary: error: unknown command '" << command
+              << "' (the commands are render, eval, convert, info and modes)\n"
+              << UsageHint("") << "\n";
+    return kExitUsage;
+  }
 
   try {
     app.parse(argc, argv);
@@ -64,22 +101,22 @@ int main(int argc, char** argv) {
   } catch (const CLI::CallForVersion& e) {
     return app.exit(e);
   } catch (const CLI::ParseError& e) {
-    std::cerr << "tessary: error: " << e.what() << "\nRun 'tessary --help' for usage.\n";
+    std::cerr << "tessary: error: " << DescribeParseError(e) << "\n" << UsageHint(command) << "\n";
     return kExitUsage;
   }
 
   // Usage errors are reported before the host starts, runtime failures after.
-  if (cRender->parsed() && !size.empty()) {
+  if (cRender->parsed() && cRender->count("--size") > 0) {
     std::string error;
     if (!ParseSize(size, render.width, render.height, error)) {
-      std::cerr << "tessary: error: " << error << "\n";
+      std::cerr << "tessary: error: " << error << "\n" << UsageHint("render") << "\n";
       return kExitUsage;
     }
   }
   if (cEval->parsed() && uv.size() == 2) {
     std::string error;
     if (!ParseFloat(uv[0], eval.u, error) || !ParseFloat(uv[1], eval.v, error)) {
-      std::cerr << "tessary: error: --uv: " << error << "\n";
+      std::cerr << "tessary: error: --uv: " << error << "\n" << UsageHint("eval") << "\n";
       return kExitUsage;
     }
   }

@@ -101,6 +101,25 @@ void Unregister(int& slot) {
   slot = -1;
 }
 
+// Why the folder `dir` cannot hold a new file: the first part of its path
+// that is a file rather than a folder ("ok.json" in ok.json/o.png), or the
+// first that does not exist.
+std::string FolderProblem(const fs::path& dir) {
+  fs::path prefix;
+  for (const fs::path& part : dir) {
+    prefix /= part;
+    struct stat st {};
+    if (::stat(prefix.c_str(), &st) != 0) {
+      if (errno == ENOENT) return "folder \"" + prefix.string() + "\" does not exist";
+      return "\"" + prefix.string() + "\": " + Reason(errno);
+    }
+    if (!S_ISDIR(st.st_mode)) return "\"" + prefix.string() + "\" is a file, not a folder";
+  }
+  return "\"" + dir.string() + "\" is not a folder";
+}
+
+fs::path FolderOf(const fs::path& p) { return p.parent_path().empty() ? fs::path(".") : p.parent_path(); }
+
 // Follows symbolic links from `path` to the file they end at (which need
 // not exist). Relative link texts start from the link's own folder.
 bool ResolveLinks(const std::string& path, fs::path& target, std::string& error) {
@@ -109,7 +128,7 @@ bool ResolveLinks(const std::string& path, fs::path& target, std::string& error)
     struct stat st {};
     if (::lstat(target.c_str(), &st) != 0) {
       if (errno == ENOENT) return true;
-      error = "cannot write: " + Reason(errno);
+      error = "cannot write: " + (errno == ENOTDIR ? FolderProblem(FolderOf(target)) : Reason(errno));
       return false;
     }
     if (!S_ISLNK(st.st_mode)) return true;
@@ -174,10 +193,14 @@ bool OutputFile::Open(const std::string& path, std::string& error) {
     error = std::string("cannot write: is ") + KindOf(st.st_mode) + ", not a regular file";
     return false;
   }
-  const fs::path dir = target.parent_path().empty() ? fs::path(".") : target.parent_path();
+  const fs::path dir = FolderOf(target);
   struct stat dirStat {};
   if (::stat(dir.c_str(), &dirStat) != 0 || !S_ISDIR(dirStat.st_mode)) {
-    error = "cannot write: folder \"" + dir.string() + "\" does not exist";
+    error = "cannot write: " + FolderProblem(dir);
+    return false;
+  }
+  if (::access(dir.c_str(), W_OK | X_OK) != 0) {
+    error = "cannot write in folder \"" + dir.string() + "\": " + Reason(errno);
     return false;
   }
 

@@ -348,6 +348,10 @@ std::string At(const std::string& label, SourcePos p, const std::string& message
 
 bool ParseSceneJson(std::string_view text, const std::string& label, const std::string& baseDir, SceneDesc& scene,
                     std::string& error) {
+  // A byte order mark, as some editors on Windows write one, is not part of
+  // the JSON text.
+  constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+  if (text.substr(0, kByteOrderMark.size()) == kByteOrderMark) text.remove_prefix(kByteOrderMark.size());
   const Lines lines(text);
   if (const std::optional<json::SyntaxError> syntax = json::CheckSyntax(text)) {
     error = At(label, lines.At(syntax->offset), "invalid JSON: " + syntax->message);

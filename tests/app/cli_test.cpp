@@ -98,14 +98,78 @@ INSTANTIATE_TEST_SUITE_P(
                      "out.png: unknown scene format \".png\" (a scene is written as .json or .tsy)"},
         BadInputCase{"convertbare", kGood.c_str(), "convert scene.json out", 1, "out: no extension"},
         BadInputCase{"uv", kGood.c_str(), "eval scene.json --uv 0.5 abc", 2, "--uv"},
-        BadInputCase{"nocommand", nullptr, "", 2, "tessary: error:"},
-        BadInputCase{"unknowncommand", nullptr, "paint x", 2, "tessary: error:"}),
+        BadInputCase{"nocommand", nullptr, "", 2, "a command is required"},
+        BadInputCase{"unknowncommand", nullptr, "paint x", 2, "unknown command 'paint'"},
+        BadInputCase{"helpunknown", nullptr, "help paint", 2, "help: unknown command 'paint'"},
+        BadInputCase{"sizeempty", kGood.c_str(), "render scene.json -o out.png --size ''", 2, "--size \"\": expected"},
+        BadInputCase{"twice", kGood.c_str(), "render scene.json -o a.png -o b.png", 2,
+                     "--output takes one value, given 2 times"},
+        BadInputCase{"uvone", kGood.c_str(), "eval scene.json --uv 1", 2, "--uv takes 2 values"},
+        BadInputCase{"extra", kGood.c_str(), "info scene.json more.json", 2, "unexpected argument: more.json"},
+        BadInputCase{"threads", kGood.c_str(), "render scene.json -o out.png --threads 0", 2,
+                     "--threads: expected a whole number from 1 to 1024, got \"0\""},
+        BadInputCase{"fileasfolder", kGood.c_str(), "render scene.json -o scene.json/out.png", 1,
+                     "cannot write: \"scene.json\" is a file, not a folder"},
+        BadInputCase{"nofolder", kGood.c_str(), "render scene.json -o none/out.png", 1,
+                     "cannot write: folder \"none\" does not exist"}),
     [](const ::testing::TestParamInfo<BadInputCase>& p) { return std::string(p.param.label); });
+
+// info lines up its columns whatever the numbers, and prints each number as
+// the shortest text that reads back to it (as the scene writer does).
+TEST(Program, InfoPrintsNumbersAsWrittenInColumns) {
+  ScratchDir dir("infotext");
+  WriteFile(dir / "scene.json",
+            Scene(R"({"type": "tessary", "layers": [{"color": [0.2, 0.4, 0.6]}, {"opacity": 1e-45},)"
+                  R"( {"opacity": 1.15, "mode": 40}], "output": {"on": true, "gamma": 1.15}})"));
+  WriteFile(dir / "one.json", Scene(R"({"type": "tessary"})"));
+  const RunResult r = RunProgram(dir, "info scene.json");
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.out,
+            "scene.json: JSON scene, version 1\n"
+            "root: tessary (3 layers)\n"
+            "  #   used  mode              opacity  colour                map / mask\n"
+            "  B   yes   -                 -        0.2 0.4 0.6           map on  -; mask on  -\n"
+            "  1   yes   Normal            1e-45    0.5 0.5 0.5           map on  -; mask on  -\n"
+            "  2   yes   (40: none)        1.15     0.5 0.5 0.5           map on  -; mask on  -\n"
+            "  output on: clamp off, mono off, alpha 0, bright 100 %, contrast 100 %, gamma 1.15, hsv 0 0 0, "
+            "rgb 0 0 0\n");
+  EXPECT_NE(RunProgram(dir, "info one.json").out.find("root: tessary (1 layer)\n"), std::string::npos);
+  WriteFile(dir / "wide.json", Scene(R"({"type": "tessary", "layers": [{}, {"opacity": -1.40129846e-45}]})"));
+  EXPECT_NE(RunProgram(dir, "info wide.json").out.find("Normal            -1e-45 0.5 0.5"), std::string::npos);
+}
+
+// A module named by a bare file name is the file in the current folder.
+TEST(Program, ModuleByRelativeName) {
+  ScratchDir dir("relmodule");
+  WriteFile(dir / "scene.json", Scene(R"({"type": "constant"})"));
+  std::filesystem::copy_file(std::filesystem::path(ProgramPath()).parent_path().parent_path() / "lib" / "quilbo.so",
+                             dir / "quilbo.so");
+  const RunResult r = RunProgram(dir, "eval scene.json", "TESSARY_MODULE=quilbo.so");
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+}
+
+// A usage error names the help of the command it is about.
+TEST(Program, UsageErrorsPointAtTheCommandsHelp) {
+  ScratchDir dir("usagehint");
+  const struct {
+    const char* args;
+    const char* hint;
+  } cases[] = {{"render x.json", "Run 'tessary render --help' for usage."},
+               {"eval x.json --uv 1 z", "Run 'tessary eval --help' for usage."},
+               {"modes --tile 8", "Run 'tessary modes --help' for usage."},
+               {"paint", "Run 'tessary --help' for usage."},
+               {"--frobnicate", "Run 'tessary --help' for usage."}};
+  for (const auto& c : cases) {
+    const RunResult r = RunProgram(dir, c.args);
+    EXPECT_EQ(r.exitCode, 2) << c.args;
+    EXPECT_NE(r.err.find(c.hint), std::string::npos) << c.args << ": " << r.err;
+  }
+}
 
 TEST(Program, HelpAndVersionSucceed) {
   ScratchDir dir("help");
   for (const char* args : {"--help", "render --help", "eval --help", "convert --help", "info --help",
-                           "modes --help"}) {
+                           "modes --help", "help", "help render", "help modes"}) {
     const RunResult r = RunProgram(dir, args);
     EXPECT_EQ(r.exitCode, 0) << args;
     EXPECT_NE(r.out.find("Usage"), std::string::npos) << args;

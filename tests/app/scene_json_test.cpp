@@ -58,6 +58,33 @@ TEST(SceneJson, NumbersAreRoundedToSinglePrecisionOnceFromTheirText) {
   }
 }
 
+// What editors write and what the format promises beyond plain numbers: a
+// byte order mark before the text, and "nan"/"inf" for a scalar pair such as
+// a checker's "checks" or a bitmap's "tile".
+TEST(SceneJson, ByteOrderMarkAndNonFiniteScalarPairsAreRead) {
+  const struct {
+    std::string text;
+    float checksU;
+  } cases[] = {{"\xEF\xBB\xBF" + Scene(R"({"type": "checker", "checks": 3})"), 3.0f},
+               {Scene(R"({"type": "checker", "checks": "inf"})"), INFINITY},
+               {Scene(R"({"type": "checker", "checks": "-inf"})"), -INFINITY}};
+  for (const auto& c : cases) {
+    SceneDesc scene;
+    std::string error;
+    ASSERT_TRUE(Parse(c.text, scene, error)) << c.text << ": " << error;
+    EXPECT_EQ(scene.root->checker.checksU, c.checksU) << c.text;
+    EXPECT_EQ(scene.root->checker.checksV, c.checksU) << c.text;
+  }
+  SceneDesc scene;
+  std::string error;
+  ASSERT_TRUE(Parse(Scene(R"({"type": "bitmap", "file": "a.png", "tile": "nan"})"), scene, error)) << error;
+  EXPECT_TRUE(std::isnan(scene.root->bitmap.tile[0]) && std::isnan(scene.root->bitmap.tile[1]));
+  // A mark anywhere else is no JSON; positions count from after the mark.
+  EXPECT_FALSE(Parse(" \xEF\xBB\xBF{}", scene, error));
+  EXPECT_FALSE(Parse("\xEF\xBB\xBF[", scene, error));
+  EXPECT_EQ(error.rfind("s.json:1:2: invalid JSON", 0), 0u) << error;
+}
+
 TEST(SceneJson, ErrorsNameTheFileLineAndColumn) {
   ExpectParseErrors({
       {"", "s.json:1:1: invalid JSON"},
