@@ -134,8 +134,8 @@ TEST(Program, InfoPrintsNumbersAsWrittenInColumns) {
             "  output on: clamp off, mono off, alpha 0, bright 100 %, contrast 100 %, gamma 1.15, hsv 0 0 0, "
             "rgb 0 0 0\n");
   EXPECT_NE(RunProgram(dir, "info one.json").out.find("root: tessary (1 layer)\n"), std::string::npos);
-  WriteFile(dir / "wide.json", Scene(R"({"type": "tessary", "layers": [{}, {"opacity": -1.40129846e-45}]})"));
-  EXPECT_NE(RunProgram(dir, "info wide.json").out.find("Normal            -1e-45 0.5 0.5"), std::string::npos);
+  WriteFile(dir / "wide.json", Scene(R"({"type": "tessary", "layers": [{}, {"opacity": -1.1754944e-38}]})"));
+  EXPECT_NE(RunProgram(dir, "info wide.json").out.find("Normal            -1.1754944e-38 0.5 0.5"), std::string::npos);
 }
 
 // A module named by a bare file name is the file in the current folder.
