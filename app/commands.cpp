@@ -15,6 +15,8 @@
 #include <set>
 #include <sstream>
 
+#include <nlohmann/json.hpp>
+
 #include "app/image_io.h"
 #include "app/map_graph.h"
 #include "app/mode_names.h"
@@ -247,12 +249,78 @@ void PrintMap(const MapDesc& m, const std::string& title, const MapIdTable& ids,
 
 }  // namespace
 
-int RunInfo(const std::string& path, std::ostream& out, std::ostream& err) {
+namespace {
+
+// The maps of a description, each once, in the order a walk from the root
+// meets them.
+void CollectMaps(const MapDesc* m, std::vector<const MapDesc*>& maps, std::set<const MapDesc*>& seen) {
+  if (!m || !seen.insert(m).second) return;
+  maps.push_back(m);
+  for (const LayerDesc& l : m->layers) {
+    CollectMaps(l.map.get(), maps, seen);
+    CollectMaps(l.mask.get(), maps, seen);
+  }
+}
+
+// What info says, for programs: the file's kind, counts, the images it uses
+// and the scene itself in the JSON scene format.
+std::string InfoJson(const std::string& path, const SceneGraph& graph, const std::shared_ptr<MapDesc>& root) {
+  std::vector<const MapDesc*> maps;
+  std::set<const MapDesc*> seen;
+  CollectMaps(root.get(), maps, seen);
+  std::set<std::string> imageSet;
+  std::set<int> chunkVersions;
+  std::vector<std::string> images;
+  std::size_t layered = 0;
+  std::size_t layers = 0;
+  for (const MapDesc* m : maps) {
+    if (m->type == MapType::Bitmap && imageSet.insert(m->bitmap.file).second) images.push_back(m->bitmap.file);
+    if (m->type == MapType::Layered) {
+      ++layered;
+      layers += m->layers.size();
+      if (m->layerChunkVersion > 0) chunkVersions.insert(m->layerChunkVersion);
+    }
+  }
+  auto quoted = [](const std::string& s) { return nlohmann::json(s).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace); };
+  std::string text = "{\n  \"file\": " + quoted(path) + ",\n  \"format\": \"" + (graph.binary ? "tsy" : "json") + "\",\n";
+  if (!graph.binary) text += "  \"version\": " + std::to_string(graph.jsonVersion) + ",\n";
+  if (graph.binary) {
+    text += "  \"layerDataVersions\": [";
+    bool first = true;
+    for (const int v : chunkVersions) {
+      text += (first ? "" : ", ") + std::to_string(v);
+      first = false;
+    }
+    text += "],\n";
+  }
+  text += "  \"maps\": " + std::to_string(maps.size()) + ",\n  \"layeredMaps\": " + std::to_string(layered) +
+          ",\n  \"layers\": " + std::to_string(layers) + ",\n  \"images\": [";
+  for (std::size_t i = 0; i < images.size(); ++i) text += (i ? ", " : "") + quoted(images[i]);
+  text += "],\n  \"scene\": ";
+  SceneDesc scene;
+  scene.root = root;
+  const std::string written = WriteSceneJson(scene);
+  // The scene's own text, one level further in.
+  for (std::size_t i = 0; i < written.size(); ++i) {
+    text += written[i];
+    if (written[i] == '\n' && i + 1 < written.size()) text += "  ";
+  }
+  if (!text.empty() && text.back() == '\n') text.pop_back();
+  return text + "\n}\n";
+}
+
+}  // namespace
+
+int RunInfo(const std::string& path, std::ostream& out, std::ostream& err, bool json) {
   SceneGraph graph;
   std::string error;
   if (!LoadScene(path, graph, error)) return Fail(err, error);
   const std::shared_ptr<MapDesc> root = DescribeGraph(graph.root, graph, error);
   if (!root) return Fail(err, path + ": " + error);
+  if (json) {
+    out << InfoJson(path, graph, root);
+    return kExitOk;
+  }
   std::ostringstream text;
   text << path << ": "
        << (graph.binary ? std::string("binary scene file") : "JSON scene, version " + std::to_string(graph.jsonVersion))

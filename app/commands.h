@@ -46,7 +46,9 @@ int RunEval(const EvalArgs& args, std::ostream& out, std::ostream& err);
 // writing over the input needs `force`.
 int RunConvert(const std::string& in, const std::string& outPath, std::ostream& out, std::ostream& err,
                bool force = false);
-int RunInfo(const std::string& scene, std::ostream& out, std::ostream& err);
+// With `json`, one JSON object for programs: the file's kind, counts, the
+// images it uses and the scene in the JSON scene format.
+int RunInfo(const std::string& scene, std::ostream& out, std::ostream& err, bool json = false);
 int RunModes(const ModesArgs& args, std::ostream& out, std::ostream& err);
 
 // Parses "W" or "WxH" (each 1..65536). Returns false with `error` set.

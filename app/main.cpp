@@ -49,6 +49,8 @@ int main(int argc, char** argv) {
   std::string infoScene;
   auto* cInfo = app.add_subcommand("info", "Show the layers and output settings of a scene");
   cInfo->add_option("scene", infoScene, "Scene file (.json or .tsy)")->required();
+  bool infoJson = false;
+  cInfo->add_flag("--json", infoJson, "One JSON object for programs: counts, images and the scene in the JSON format");
 
   ModesArgs modes;
   auto* cModes = app.add_subcommand("modes", "Draw a contact sheet of all 34 blend modes");
@@ -133,7 +135,7 @@ int main(int argc, char** argv) {
   if (cRender->parsed()) return RunRender(render, std::cout, std::cerr);
   if (cEval->parsed()) return RunEval(eval, std::cout, std::cerr);
   if (cConvert->parsed()) return RunConvert(convertIn, convertOut, std::cout, std::cerr, convertForce);
-  if (cInfo->parsed()) return RunInfo(infoScene, std::cout, std::cerr);
+  if (cInfo->parsed()) return RunInfo(infoScene, std::cout, std::cerr, infoJson);
   if (cModes->parsed()) return RunModes(modes, std::cout, std::cerr);
   return kExitUsage;
 }

@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include <nlohmann/json.hpp>
+
 #include "app/image_io.h"
 
 #include "tests/app/test_util.h"
@@ -136,6 +138,36 @@ TEST(Program, InfoPrintsNumbersAsWrittenInColumns) {
   EXPECT_NE(RunProgram(dir, "info one.json").out.find("root: tessary (1 layer)\n"), std::string::npos);
   WriteFile(dir / "wide.json", Scene(R"({"type": "tessary", "layers": [{}, {"opacity": -1.1754944e-38}]})"));
   EXPECT_NE(RunProgram(dir, "info wide.json").out.find("Normal            -1.1754944e-38 0.5 0.5"), std::string::npos);
+}
+
+// info --json: one object a program can read, its scene exactly what convert
+// writes.
+TEST(Program, InfoJsonDescribesTheScene) {
+  ScratchDir dir("infojson");
+  const std::string text = R"({"format": "tessary-scene", "version": 2, "root": {"type": "tessary", "layers": [
+      {"map": {"type": "checker", "id": "c"}}, {"map": {"ref": "c"}, "mask": {"type": "bitmap", "file": "a b.png"}},
+      {"map": {"type": "tessary", "layers": [{"mask": {"ref": "c"}}, {}]}}]}})";
+  WriteFile(dir / "scene.json", text);
+  const RunResult r = RunProgram(dir, "info scene.json --json");
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  const nlohmann::json info = nlohmann::json::parse(r.out);
+  EXPECT_EQ(info["file"], "scene.json");
+  EXPECT_EQ(info["format"], "json");
+  EXPECT_EQ(info["version"], 2);
+  EXPECT_EQ(info["maps"], 4) << "the shared checker counts once";
+  EXPECT_EQ(info["layeredMaps"], 2);
+  EXPECT_EQ(info["layers"], 5);
+  EXPECT_EQ(info["images"], nlohmann::json::array({"a b.png"}));
+  const RunResult converted = RunProgram(dir, "convert scene.json -");
+  ASSERT_EQ(converted.exitCode, 0) << converted.err;
+  EXPECT_EQ(info["scene"], nlohmann::json::parse(converted.out));
+
+  ASSERT_EQ(RunProgram(dir, "convert scene.json scene.tsy").exitCode, 0);
+  const nlohmann::json binary = nlohmann::json::parse(RunProgram(dir, "info scene.tsy --json").out);
+  EXPECT_EQ(binary["format"], "tsy");
+  EXPECT_FALSE(binary.contains("version"));
+  EXPECT_EQ(binary["layerDataVersions"], nlohmann::json::array({4}));
+  EXPECT_EQ(binary["maps"], 4);
 }
 
 // A module named by a bare file name is the file in the current folder.
