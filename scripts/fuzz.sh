@@ -60,8 +60,13 @@ for target in "${targets[@]}"; do
   extra=()
   if [ -f "fuzz/$target.dict" ]; then extra+=(-dict="fuzz/$target.dict"); fi
   # New inputs go to the target's working corpus; the seeds stay as written.
+  # A fresh working corpus starts from the one the long campaign grew
+  # (fuzz/corpus/<target>.tar.xz), so short runs begin where it stopped.
   corpus="$build/corpus/$target"
   mkdir -p "$corpus"
+  if [ -f "fuzz/corpus/$target.tar.xz" ] && [ -z "$(ls -A "$corpus")" ]; then
+    tar -xJf "fuzz/corpus/$target.tar.xz" -C "$corpus"
+  fi
   echo "== $target: ${seconds}s"
   if ! "$exe" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -malloc_limit_mb=1024 \
       -max_len=65536 -print_final_stats=1 "${extra[@]}" \

@@ -11,7 +11,7 @@ packages=(
   libopenimageio-dev openimageio-tools libtbb-dev
   nlohmann-json3-dev libcli11-dev fonts-dejavu-core libmpfr-dev
   # The scene schema check (tests/schema)
-  python3 python3-jsonschema
+  python3 python3-jsonschema xz-utils
   # The Windows builds (mingw-w64, posix threads) and Wine to run their tests
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
   wine wine64 wine32:i386 fonts-wine xvfb imagemagick
