@@ -120,9 +120,15 @@ bool ParseSize(const std::string& text, int& width, int& height, std::string& er
 int RunRender(const RenderArgs& a, std::ostream& out, std::ostream& err) {
   std::string error;
   ImageFormat format{};
-  if (!FormatForPath(a.output, a.bits, format, error)) return Fail(err, a.output + ": " + error);
-  Compression compression{};
-  if (!ParseCompression(a.compression, compression, error)) return Fail(err, error);
+  if (!FormatForPath(a.output, 8, format, error)) return Fail(err, a.output + ": " + error);
+  // An output option the format does not have is a usage error, not ignored.
+  OutputSpec spec;
+  if (!ResolveOutput(a.output, a.request, spec, error)) {
+    err << "tessary: error: " << a.output << ": " << error << "\nRun 'tessary render --help' for usage.\n";
+    return kExitUsage;
+  }
+  spec.software = std::string("tessary ") + TESSARY_VERSION_STRING;
+  spec.source = a.scene;
   // --threads bounds every thread: reading the images, rendering, writing.
   const ThreadLimit limit(a.threads);
   SceneGraph graph;
@@ -133,7 +139,7 @@ int RunRender(const RenderArgs& a, std::ostream& out, std::ostream& err) {
   if (!KeepInputs(a.output, inputs, a.force, err)) return kExitFailure;
 
   ImageWriter writer;
-  if (!writer.Open(a.output, format, a.width, a.height, error, compression)) return Fail(err, a.output + ": " + error);
+  if (!writer.Open(a.output, spec, a.width, a.height, error)) return Fail(err, a.output + ": " + error);
   RenderOptions options;
   options.width = a.width;
   options.height = a.height;
@@ -141,6 +147,8 @@ int RunRender(const RenderArgs& a, std::ostream& out, std::ostream& err) {
   ProgressBar bar;
   if (!a.quiet && ::isatty(STDERR_FILENO)) options.progress = [&bar](double f) { bar(f); };
   if (!RenderTo(*graph.root, writer, options, error) || !writer.Commit(error)) return Fail(err, a.output + ": " + error);
+  if (writer.DroppedAlpha())
+    err << "tessary: warning: " << a.output << ": JPEG keeps no alpha; the render's alpha, below 1 in places, was dropped\n";
   if (!a.quiet) out << "wrote " << a.output << " (" << a.width << "x" << a.height << ")\n";
   return kExitOk;
 }

@@ -7,6 +7,8 @@
 #include <iosfwd>
 #include <string>
 
+#include "app/image_io.h"
+
 namespace tessary::app {
 
 inline constexpr int kExitOk = 0;
@@ -19,8 +21,7 @@ struct RenderArgs {
   int width = 512;
   int height = 512;
   int threads = 0;
-  int bits = 8;
-  std::string compression = "zip";  // EXR and TIFF: "zip" or "none"
+  OutputRequest request;  // --bits, --data-format, --compression, --quality as given
   bool quiet = false;
   bool force = false;  // write over an input of the render (its scene or an image)
 };

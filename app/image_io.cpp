@@ -10,6 +10,7 @@
 #include <cstring>
 #include <filesystem>
 #include <mutex>
+#include <utility>
 #include <string_view>
 #include <system_error>
 
@@ -240,18 +241,6 @@ bool ReadImage(const std::string& path, Image& image, std::string& error) {
   return true;
 }
 
-bool ParseCompression(const std::string& text, Compression& compression, std::string& error) {
-  if (text == "zip") {
-    compression = Compression::Zip;
-  } else if (text == "none") {
-    compression = Compression::None;
-  } else {
-    error = "--compression \"" + text + "\": expected zip or none";
-    return false;
-  }
-  return true;
-}
-
 ImageLibraryThreads::ImageLibraryThreads(int n) {
   (void)OIIO::getattribute("threads", threads_);
   (void)OIIO::getattribute("exr_threads", exrThreads_);
@@ -266,6 +255,121 @@ ImageLibraryThreads::ImageLibraryThreads(int n) {
 ImageLibraryThreads::~ImageLibraryThreads() {
   OIIO::attribute("threads", threads_);
   OIIO::attribute("exr_threads", exrThreads_);
+}
+
+namespace {
+
+const char* FormatName(ImageFormat format) {
+  switch (format) {
+    case ImageFormat::Png8:
+    case ImageFormat::Png16: return "PNG";
+    case ImageFormat::Jpeg: return "JPEG";
+    case ImageFormat::Exr: return "EXR";
+    case ImageFormat::Tiff: return "TIFF";
+  }
+  return "";
+}
+
+std::vector<std::string> Compressions(ImageFormat format) {
+  switch (format) {
+    case ImageFormat::Exr: return {"none", "rle", "zips", "zip", "piz", "pxr24", "b44", "b44a", "dwaa", "dwab"};
+    case ImageFormat::Tiff: return {"none", "lzw", "zip", "packbits"};
+    case ImageFormat::Png8:
+    case ImageFormat::Png16:
+    case ImageFormat::Jpeg: break;
+  }
+  return {};
+}
+
+std::vector<std::pair<std::string, DataFormat>> DataFormats(ImageFormat format) {
+  switch (format) {
+    case ImageFormat::Png8:
+    case ImageFormat::Png16: return {{"uint8", DataFormat::UInt8}, {"uint16", DataFormat::UInt16}};
+    case ImageFormat::Jpeg: return {{"uint8", DataFormat::UInt8}};
+    case ImageFormat::Exr: return {{"half", DataFormat::Half}, {"float", DataFormat::Float}};
+    case ImageFormat::Tiff:
+      // The library writes no half TIFF (it would store floats instead).
+      return {{"uint8", DataFormat::UInt8}, {"uint16", DataFormat::UInt16}, {"float", DataFormat::Float}};
+  }
+  return {};
+}
+
+std::string Join(const std::vector<std::string>& words) {
+  std::string text;
+  for (std::size_t i = 0; i < words.size(); ++i)
+    text += (i == 0 ? "" : i + 1 == words.size() ? " or " : ", ") + words[i];
+  return text;
+}
+
+}  // namespace
+
+std::string CompressionNames(ImageFormat format) {
+  const std::vector<std::string> names = Compressions(format);
+  std::string text;
+  for (std::size_t i = 0; i < names.size(); ++i) text += (i ? ", " : "") + names[i];
+  return text;
+}
+
+bool ResolveOutput(const std::string& path, const OutputRequest& request, OutputSpec& spec, std::string& error) {
+  if (!FormatForPath(path, 8, spec.format, error)) return false;
+  const char* name = FormatName(spec.format);
+  const auto data = DataFormats(spec.format);
+  spec.data = data.back().second;  // the widest: 16-bit PNG only when asked for
+  if (spec.format == ImageFormat::Png8) spec.data = DataFormat::UInt8;
+  std::string wanted = request.dataFormat;
+  if (request.bits != 0) {
+    const std::string asBits = "uint" + std::to_string(request.bits);
+    if (!wanted.empty() && wanted != asBits) {
+      error = "--bits " + std::to_string(request.bits) + " and --data-format " + wanted + " disagree (give one)";
+      return false;
+    }
+    wanted = asBits;
+  }
+  if (!wanted.empty()) {
+    std::vector<std::string> names;
+    bool found = false;
+    for (const auto& [text, format] : data) {
+      names.push_back(text);
+      if (text == wanted) {
+        spec.data = format;
+        found = true;
+      }
+    }
+    if (!found) {
+      error = std::string(request.bits != 0 ? "--bits " + std::to_string(request.bits) : "--data-format " + wanted) +
+              ": " + name + " output is " + Join(names);
+      return false;
+    }
+  }
+  if (spec.format == ImageFormat::Png8 && spec.data == DataFormat::UInt16) spec.format = ImageFormat::Png16;
+
+  const std::vector<std::string> compressions = Compressions(spec.format);
+  spec.compression = compressions.empty() ? "" : "zip";
+  if (!request.compression.empty()) {
+    if (compressions.empty()) {
+      error = std::string("--compression: ") + name + " output has no compression setting (EXR and TIFF have)";
+      return false;
+    }
+    if (std::find(compressions.begin(), compressions.end(), request.compression) == compressions.end()) {
+      error = "--compression " + request.compression + ": " + name + " output takes " + Join(compressions);
+      return false;
+    }
+    spec.compression = request.compression;
+  }
+
+  spec.quality = 95;
+  if (request.quality != 0) {
+    if (spec.format != ImageFormat::Jpeg) {
+      error = std::string("--quality: only JPEG output has a quality setting, not ") + name;
+      return false;
+    }
+    if (request.quality < 1 || request.quality > 100) {
+      error = "--quality " + std::to_string(request.quality) + ": expected 1 to 100";
+      return false;
+    }
+    spec.quality = request.quality;
+  }
+  return true;
 }
 
 bool FormatForPath(const std::string& path, int bits, ImageFormat& format, std::string& error) {
@@ -361,8 +465,21 @@ const char* WriterName(ImageFormat format) {
 
 }  // namespace
 
+// The type the file stores its samples in.
+OIIO::TypeDesc StoredType(DataFormat data) {
+  switch (data) {
+    case DataFormat::UInt8: return OIIO::TypeDesc::UINT8;
+    case DataFormat::UInt16: return OIIO::TypeDesc::UINT16;
+    case DataFormat::Half: return OIIO::TypeDesc::HALF;
+    case DataFormat::Float: break;
+  }
+  return OIIO::TypeDesc::FLOAT;
+}
+
 struct ImageWriter::Impl {
   OutputFile file;
+  DataFormat data = DataFormat::UInt8;
+  bool droppedAlpha = false;
   std::unique_ptr<OutputProxy> proxy;
   std::unique_ptr<OIIO::ImageOutput> out;
   ImageFormat format = ImageFormat::Png8;
@@ -399,9 +516,23 @@ void ImageWriter::Abandon() { impl_->Drop(); }
 
 bool ImageWriter::Open(const std::string& path, ImageFormat format, int width, int height, std::string& error,
                        Compression compression) {
+  OutputSpec spec;
+  spec.format = format;
+  spec.data = format == ImageFormat::Png8 || format == ImageFormat::Jpeg ? DataFormat::UInt8
+              : format == ImageFormat::Png16                             ? DataFormat::UInt16
+                                                                         : DataFormat::Float;
+  if (format == ImageFormat::Exr || format == ImageFormat::Tiff)
+    spec.compression = compression == Compression::Zip ? "zip" : "none";
+  return Open(path, spec, width, height, error);
+}
+
+bool ImageWriter::Open(const std::string& path, const OutputSpec& spec, int width, int height, std::string& error) {
   Impl& m = *impl_;
   m.Drop();
+  const ImageFormat format = spec.format;
   m.format = format;
+  m.data = spec.data;
+  m.droppedAlpha = false;
   m.width = width;
   m.height = height;
   m.channels = format == ImageFormat::Jpeg ? 3 : 4;
@@ -411,10 +542,7 @@ bool ImageWriter::Open(const std::string& path, ImageFormat format, int width, i
   }
   if (!m.file.Open(path, error)) return false;
 
-  OIIO::TypeDesc type = OIIO::TypeDesc::FLOAT;
-  if (format == ImageFormat::Png8 || format == ImageFormat::Jpeg) type = OIIO::TypeDesc::UINT8;
-  if (format == ImageFormat::Png16) type = OIIO::TypeDesc::UINT16;
-  OIIO::ImageSpec header(width, height, m.channels, type);
+  OIIO::ImageSpec header(width, height, m.channels, StoredType(spec.data));
   if (m.channels == 4) header.alpha_channel = 3;
   // Straight colour is written as it is and marked so (TIFF: extra sample
   // "unassociated alpha"); without the mark the library would take the
@@ -422,9 +550,10 @@ bool ImageWriter::Open(const std::string& path, ImageFormat format, int width, i
   // convention: WriteRows multiplies.
   if (format == ImageFormat::Png8 || format == ImageFormat::Png16 || format == ImageFormat::Tiff)
     header.attribute("oiio:UnassociatedAlpha", 1);
-  if (format == ImageFormat::Jpeg) header.attribute("CompressionQuality", 95);
-  if (format == ImageFormat::Exr || format == ImageFormat::Tiff)
-    header.attribute("compression", compression == Compression::Zip ? "zip" : "none");
+  if (format == ImageFormat::Jpeg) header.attribute("CompressionQuality", spec.quality);
+  if (!spec.compression.empty()) header.attribute("compression", spec.compression);
+  if (!spec.software.empty()) header.attribute("Software", spec.software);
+  if (!spec.source.empty()) header.attribute("DocumentName", spec.source);
 
   m.out = OIIO::ImageOutput::create(WriterName(format));
   if (!m.out) {
@@ -451,37 +580,42 @@ bool ImageWriter::WriteRows(int y0, int rows, const float* rgba, std::string& er
   const std::size_t pixels = static_cast<std::size_t>(rows) * static_cast<std::size_t>(m.width);
   const auto ch = static_cast<std::size_t>(m.channels);
   bool ok = false;
-  switch (m.format) {
-    case ImageFormat::Png8:
-    case ImageFormat::Jpeg: {
+  if (m.channels == 3) {
+    for (std::size_t p = 0; p < pixels && !m.droppedAlpha; ++p) m.droppedAlpha = rgba[p * 4 + 3] != 1.0f;
+  }
+  // EXR is premultiplied by convention; the other formats take the straight
+  // colour as it comes.
+  const float* rows4 = rgba;
+  if (m.format == ImageFormat::Exr) {
+    m.floats.assign(rgba, rgba + pixels * 4);
+    for (std::size_t p = 0; p < pixels; ++p) {
+      float* px = m.floats.data() + p * 4;
+      px[0] *= px[3];
+      px[1] *= px[3];
+      px[2] *= px[3];
+    }
+    rows4 = m.floats.data();
+  }
+  switch (m.data) {
+    case DataFormat::UInt8: {
       m.bytes.resize(pixels * ch);
       for (std::size_t p = 0; p < pixels; ++p)
         for (std::size_t c = 0; c < ch; ++c)
-          m.bytes[p * ch + c] = static_cast<unsigned char>(Quantise(rgba[p * 4 + c], 255));
+          m.bytes[p * ch + c] = static_cast<unsigned char>(Quantise(rows4[p * 4 + c], 255));
       ok = m.out->write_scanlines(y0, y0 + rows, 0, OIIO::TypeDesc::UINT8, m.bytes.data());
       break;
     }
-    case ImageFormat::Png16: {
-      m.bytes.resize(pixels * 4 * 2);
+    case DataFormat::UInt16: {
+      m.bytes.resize(pixels * ch * 2);
       auto* words = reinterpret_cast<std::uint16_t*>(m.bytes.data());
-      for (std::size_t p = 0; p < pixels * 4; ++p)
-        words[p] = static_cast<std::uint16_t>(Quantise(rgba[p], 65535));
+      for (std::size_t p = 0; p < pixels; ++p)
+        for (std::size_t c = 0; c < ch; ++c) words[p * ch + c] = static_cast<std::uint16_t>(Quantise(rows4[p * 4 + c], 65535));
       ok = m.out->write_scanlines(y0, y0 + rows, 0, OIIO::TypeDesc::UINT16, words);
       break;
     }
-    case ImageFormat::Exr: {
-      m.floats.assign(rgba, rgba + pixels * 4);
-      for (std::size_t p = 0; p < pixels; ++p) {
-        float* px = m.floats.data() + p * 4;
-        px[0] *= px[3];
-        px[1] *= px[3];
-        px[2] *= px[3];
-      }
-      ok = m.out->write_scanlines(y0, y0 + rows, 0, OIIO::TypeDesc::FLOAT, m.floats.data());
-      break;
-    }
-    case ImageFormat::Tiff:
-      ok = m.out->write_scanlines(y0, y0 + rows, 0, OIIO::TypeDesc::FLOAT, rgba);
+    case DataFormat::Half:  // the library rounds each float to the nearest half
+    case DataFormat::Float:
+      ok = m.out->write_scanlines(y0, y0 + rows, 0, OIIO::TypeDesc::FLOAT, rows4);
       break;
   }
   // The library may carry on past a failed write: the file knows.
@@ -514,6 +648,8 @@ bool ImageWriter::Commit(std::string& error) {
   if (!closed || !why.empty()) m.file.Fail(why.empty() ? "close failed" : why);
   return m.file.Commit(error);
 }
+
+bool ImageWriter::DroppedAlpha() const { return impl_->droppedAlpha; }
 
 bool WriteImage(const std::string& path, ImageFormat format, const Image& image, std::string& error) {
   ImageWriter writer;

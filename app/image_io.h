@@ -63,8 +63,6 @@ enum class ImageFormat { Png8, Png16, Jpeg, Exr, Tiff };
 // How EXR and TIFF output is compressed (the other formats ignore it).
 enum class Compression { Zip, None };
 
-// Parses "zip" or "none". Returns false with `error` set.
-bool ParseCompression(const std::string& text, Compression& compression, std::string& error);
 
 // The threads the image library and the EXR library behind it may use while
 // reading (decoding, format conversion) and writing (compression), for the
@@ -83,6 +81,41 @@ class ImageLibraryThreads {
   int threads_ = 0;
   int exrThreads_ = 0;
 };
+
+// The sample type of an output file.
+enum class DataFormat { UInt8, UInt16, Half, Float };
+
+// Everything the writer is told about an output besides its pixels.
+struct OutputSpec {
+  ImageFormat format = ImageFormat::Png8;
+  DataFormat data = DataFormat::UInt8;
+  std::string compression;  // EXR, TIFF: the library's name of it ("zip", "piz", "lzw", ...)
+  int quality = 95;         // JPEG, 1 to 100
+  // Provenance, recorded in the file when set: the program and its version,
+  // and the scene the image was rendered from.
+  std::string software;
+  std::string source;
+};
+
+// The output options of a command line as given: 0 or empty when not given.
+struct OutputRequest {
+  int bits = 0;
+  std::string dataFormat;   // "uint8", "uint16", "half", "float"
+  std::string compression;  // see CompressionNames
+  int quality = 0;          // 1 to 100
+};
+
+// The compression names an output format takes, for messages and help:
+// EXR "none, rle, zips, zip, piz, pxr24, b44, b44a, dwaa, dwab", TIFF
+// "none, lzw, zip, packbits"; empty for PNG and JPEG.
+std::string CompressionNames(ImageFormat format);
+
+// The output `path` asks for by its extension, with the request checked
+// against it: an option the format does not have is an error naming the
+// option and what the format takes (--bits 16 for EXR, --quality for PNG,
+// --compression for JPEG), never ignored. Defaults: PNG 8-bit, JPEG 8-bit
+// quality 95, EXR float zip, TIFF float zip. --bits N is --data-format uintN.
+bool ResolveOutput(const std::string& path, const OutputRequest& request, OutputSpec& spec, std::string& error);
 
 // The format that an output path's extension asks for (.png, .jpg/.jpeg,
 // .exr, .tif/.tiff; case does not matter). `bits` 16 selects 16-bit PNG.
@@ -107,11 +140,15 @@ class ImageWriter {
 
   bool Open(const std::string& path, ImageFormat format, int width, int height, std::string& error,
             Compression compression = Compression::Zip);
+  bool Open(const std::string& path, const OutputSpec& spec, int width, int height, std::string& error);
   // Rows [y0, y0 + rows) as RGBA floats, `rows` x width x 4 values, in order.
   // 8- and 16-bit formats clamp into [0, 1] and round (NaN becomes 0).
   bool WriteRows(int y0, int rows, const float* rgba, std::string& error);
   bool Commit(std::string& error);
   void Abandon();
+  // Whether rows written to a format without alpha (JPEG) had an alpha
+  // other than 1 somewhere, which the file could not keep.
+  bool DroppedAlpha() const;
 
  private:
   struct Impl;

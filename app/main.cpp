@@ -24,10 +24,17 @@ int main(int argc, char** argv) {
   cRender->add_option("-o,--output", render.output, "Output image: .png, .jpg, .exr or .tif")->required();
   cRender->add_option("--size", size, "Image size W or WxH (default 512)");
   cRender->add_option("--threads", render.threads, "Worker threads (default: all cores)")->check(WholeNumberIn(1, 1024));
-  cRender->add_option("--bits", render.bits, "PNG bits per channel: 8 or 16 (default 8)")
+  cRender->add_option("--bits", render.request.bits, "Bits per channel of PNG and TIFF output: 8 or 16")
       ->check(OneOf({"8", "16"}));
-  cRender->add_option("--compression", render.compression, "EXR and TIFF compression: zip or none (default zip)")
-      ->check(OneOf({"zip", "none"}));
+  cRender->add_option("--data-format", render.request.dataFormat,
+                      "Sample type: uint8, uint16 (PNG, TIFF), half (EXR), float (EXR, TIFF); default PNG and JPEG "
+                      "uint8, EXR and TIFF float")
+      ->check(OneOf({"uint8", "uint16", "half", "float"}));
+  cRender->add_option("--compression", render.request.compression,
+                      "EXR: none, rle, zips, zip, piz, pxr24, b44, b44a, dwaa, dwab; TIFF: none, lzw, zip, packbits "
+                      "(default zip)");
+  cRender->add_option("--quality", render.request.quality, "JPEG quality, 1 to 100 (default 95)")
+      ->check(WholeNumberIn(1, 100));
   cRender->add_flag("-q,--quiet", render.quiet, "No progress bar and no summary line");
   cRender->add_flag("--force", render.force, "Write over the output even when the render reads it (scene or image)");
 

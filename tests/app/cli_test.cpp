@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include <OpenImageIO/imageio.h>
 #include <nlohmann/json.hpp>
 
 #include "app/image_io.h"
@@ -229,6 +230,41 @@ TEST(Program, RenderWritesEveryFormatAndNothingElse) {
 // Layers written by the program (uncompressed EXR), read side by side and
 // composited with 1, 2 and 5 threads (bands of 64 and 160 rows, tiles handed
 // out in any order) and with all cores: every run gives the same bits.
+// The output's sample type and compression as asked, the program and scene
+// recorded in it, and a JPEG that cannot keep the alpha says so.
+TEST(Program, RenderWritesTheAskedOutputWithItsProvenance) {
+  ScratchDir dir("outputs");
+  WriteFile(dir / "scene.json", kGood);
+  WriteFile(dir / "clear.json", Scene(R"({"type": "constant", "color": [1, 0, 0, 0.5]})"));
+  const struct {
+    const char* args;
+    const char* file;
+    OIIO::TypeDesc type;
+    const char* compression;
+  } cases[] = {{"render scene.json -q --size 4 -o h.exr --data-format half --compression piz", "h.exr",
+                OIIO::TypeDesc::HALF, "piz"},
+               {"render scene.json -q --size 4 -o t.tif --bits 16 --compression lzw", "t.tif", OIIO::TypeDesc::UINT16,
+                "lzw"},
+               {"render scene.json -q --size 4 -o p.png", "p.png", OIIO::TypeDesc::UINT8, nullptr}};
+  for (const auto& c : cases) {
+    const RunResult r = RunProgram(dir, c.args);
+    ASSERT_EQ(r.exitCode, 0) << c.args << ": " << r.err;
+    auto in = OIIO::ImageInput::open((dir / c.file).string());
+    ASSERT_TRUE(in) << c.file;
+    EXPECT_EQ(in->spec().format, c.type) << c.file;
+    if (c.compression) {
+      EXPECT_EQ(in->spec().get_string_attribute("compression"), c.compression) << c.file;
+    }
+    EXPECT_EQ(in->spec().get_string_attribute("Software").substr(0, 8), "tessary ") << c.file;
+    EXPECT_EQ(in->spec().get_string_attribute("DocumentName"), "scene.json") << c.file;
+  }
+  EXPECT_TRUE(RunProgram(dir, "render scene.json -q --size 4 -o opaque.jpg").err.empty());
+  const RunResult clear = RunProgram(dir, "render clear.json -q --size 4 -o clear.jpg");
+  EXPECT_EQ(clear.exitCode, 0);
+  EXPECT_EQ(clear.err,
+            "tessary: warning: clear.jpg: JPEG keeps no alpha; the render's alpha, below 1 in places, was dropped\n");
+}
+
 TEST(Program, RenderBitsDoNotDependOnThreads) {
   ScratchDir dir("threads");
   const char* const layers[] = {

@@ -119,11 +119,54 @@ TEST(ImageIo, CompressionAsAskedAndEveryBitKept) {
     ASSERT_EQ(back.rgba.size(), src.rgba.size());
     EXPECT_EQ(std::memcmp(back.rgba.data(), src.rgba.data(), src.rgba.size() * sizeof(float)), 0);
   }
-  std::string error;
-  Compression compression{};
-  EXPECT_TRUE(ParseCompression("none", compression, error) && compression == Compression::None);
-  EXPECT_FALSE(ParseCompression("ZIP", compression, error));
-  EXPECT_EQ(error, "--compression \"ZIP\": expected zip or none");
+}
+
+// Every output option is checked against the format: what applies sets the
+// output up, what does not is an error naming the option, never ignored.
+TEST(ImageIo, OutputOptionsApplyOrFail) {
+  const struct {
+    const char* path;
+    OutputRequest request;
+    ImageFormat format;
+    DataFormat data;
+    const char* compression;
+    int quality;
+    const char* error;  // null: accepted
+  } cases[] = {
+      {"a.png", {}, ImageFormat::Png8, DataFormat::UInt8, "", 95, nullptr},
+      {"a.png", {16, "", "", 0}, ImageFormat::Png16, DataFormat::UInt16, "", 95, nullptr},
+      {"a.png", {0, "uint16", "", 0}, ImageFormat::Png16, DataFormat::UInt16, "", 95, nullptr},
+      {"a.exr", {}, ImageFormat::Exr, DataFormat::Float, "zip", 95, nullptr},
+      {"a.exr", {0, "half", "dwaa", 0}, ImageFormat::Exr, DataFormat::Half, "dwaa", 95, nullptr},
+      {"a.tif", {16, "", "lzw", 0}, ImageFormat::Tiff, DataFormat::UInt16, "lzw", 95, nullptr},
+      {"a.TIFF", {8, "uint8", "none", 0}, ImageFormat::Tiff, DataFormat::UInt8, "none", 95, nullptr},
+      {"a.jpg", {0, "", "", 40}, ImageFormat::Jpeg, DataFormat::UInt8, "", 40, nullptr},
+      {"a.exr", {16, "", "", 0}, {}, {}, "", 0, "--bits 16: EXR output is half or float"},
+      {"a.jpg", {16, "", "", 0}, {}, {}, "", 0, "--bits 16: JPEG output is uint8"},
+      {"a.tif", {0, "half", "", 0}, {}, {}, "", 0, "--data-format half: TIFF output is uint8, uint16 or float"},
+      {"a.png", {16, "uint8", "", 0}, {}, {}, "", 0, "--bits 16 and --data-format uint8 disagree (give one)"},
+      {"a.png", {0, "", "zip", 0}, {}, {}, "", 0, "--compression: PNG output has no compression setting"},
+      {"a.exr", {0, "", "lzw", 0}, {}, {}, "", 0, "--compression lzw: EXR output takes none, rle, zips, zip, piz"},
+      {"a.tif", {0, "", "ZIP", 0}, {}, {}, "", 0, "--compression ZIP: TIFF output takes none, lzw, zip or packbits"},
+      {"a.exr", {0, "", "", 90}, {}, {}, "", 0, "--quality: only JPEG output has a quality setting, not EXR"},
+      {"a.jpg", {0, "", "", 101}, {}, {}, "", 0, "--quality 101: expected 1 to 100"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.path + std::string(" ") + (c.error ? c.error : "accepted"));
+    OutputSpec spec;
+    std::string error;
+    const bool ok = ResolveOutput(c.path, c.request, spec, error);
+    if (c.error) {
+      EXPECT_FALSE(ok);
+      EXPECT_EQ(error.rfind(c.error, 0), 0u) << error;
+      continue;
+    }
+    ASSERT_TRUE(ok) << error;
+    EXPECT_EQ(spec.format, c.format);
+    EXPECT_EQ(spec.data, c.data);
+    EXPECT_EQ(spec.compression, c.compression);
+    EXPECT_EQ(spec.quality, c.quality);
+  }
 }
 
 // The image library's thread settings while the limit lives, and the earlier
