@@ -134,6 +134,7 @@ int RunRender(const RenderArgs& a, std::ostream& out, std::ostream& err) {
   SceneGraph graph;
   ImageLibrary images;
   if (!LoadMaps(a.scene, graph, images, err)) return kExitFailure;
+  if (!ApplyLayerPick(*graph.root, a.pick, error)) return Fail(err, a.scene + ": " + error);
   std::vector<std::string> inputs = images.Paths();
   inputs.push_back(a.scene);
   if (!KeepInputs(a.output, inputs, a.force, err)) return kExitFailure;

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "app/image_io.h"
+#include "app/layer_pick.h"
 
 namespace tessary::app {
 
@@ -22,6 +23,7 @@ struct RenderArgs {
   int height = 512;
   int threads = 0;
   OutputRequest request;  // --bits, --data-format, --compression, --quality as given
+  LayerPick pick;         // --solo, --upto
   bool quiet = false;
   bool force = false;  // write over an input of the render (its scene or an image)
 };

@@ -35,6 +35,11 @@ int main(int argc, char** argv) {
                       "(default zip)");
   cRender->add_option("--quality", render.request.quality, "JPEG quality, 1 to 100 (default 95)")
       ->check(WholeNumberIn(1, 100));
+  auto* solo = cRender->add_option("--solo", render.pick.solo, "Show layer N of the root map alone (0 is the base)")
+                   ->check(WholeNumberIn(0, 32767));
+  cRender->add_option("--upto", render.pick.upto, "Show the root map's layers 0 to N only")
+      ->check(WholeNumberIn(0, 32767))
+      ->excludes(solo);
   cRender->add_flag("-q,--quiet", render.quiet, "No progress bar and no summary line");
   cRender->add_flag("--force", render.force, "Write over the output even when the render reads it (scene or image)");
 

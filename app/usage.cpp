@@ -81,6 +81,11 @@ std::string DescribeParseError(const CLI::ParseError& e) {
                                                                         : "unexpected argument: ") +
            (colon == std::string::npos ? what : what.substr(colon + 2));
   }
+  if (dynamic_cast<const CLI::ExcludesError*>(&e)) {
+    // "--upto excludes --solo"
+    const std::size_t at = what.find(" excludes ");
+    if (at != std::string::npos) return "give " + what.substr(0, at) + " or " + what.substr(at + 10) + ", not both";
+  }
   if (dynamic_cast<const CLI::ConversionError*>(&e) && rest.find("too many inputs for a flag") != std::string::npos)
     return name + " is a switch and takes no value";
   return what;

@@ -265,6 +265,48 @@ TEST(Program, RenderWritesTheAskedOutputWithItsProvenance) {
             "tessary: warning: clear.jpg: JPEG keeps no alpha; the render's alpha, below 1 in places, was dropped\n");
 }
 
+// --upto N renders what the stack cut after layer N renders; --solo N what a
+// stack whose base is layer N renders.
+TEST(Program, SoloAndUptoShowPartOfTheStack) {
+  ScratchDir dir("solo");
+  const std::string base = R"({"map": {"type": "checker", "checks": 3}})";
+  const std::string one = R"({"map": {"type": "gradient"}, "mode": "Multiply", "opacity": 60})";
+  const std::string two = R"({"map": {"type": "noise"}, "mask": {"type": "checker", "checks": 2}, "mode": "Screen"})";
+  const std::string twoAsBase = R"({"map": {"type": "noise"}, "mask": {"type": "checker", "checks": 2}})";
+  const std::string output = R"("output": {"on": true, "gamma": 1.4, "bright": 90})";
+  auto stack = [&](const std::string& layers) {
+    return Scene(R"({"type": "tessary", "layers": [)" + layers + "], " + output + "}");
+  };
+  WriteFile(dir / "full.json", stack(base + ", " + one + ", " + two));
+  WriteFile(dir / "cut.json", stack(base + ", " + one));
+  WriteFile(dir / "alone.json", stack(twoAsBase));
+  auto pixels = [&](const std::string& args) {
+    const RunResult r = RunProgram(dir, "render -q --size 24 " + args + " -o out.exr");
+    EXPECT_EQ(r.exitCode, 0) << args << ": " << r.err;
+    Image image;
+    std::string error;
+    EXPECT_TRUE(ReadImage((dir / "out.exr").string(), image, error)) << error;
+    return image.rgba;
+  };
+  EXPECT_EQ(pixels("full.json --upto 1"), pixels("cut.json"));
+  EXPECT_EQ(pixels("full.json --upto 2"), pixels("full.json"));
+  EXPECT_EQ(pixels("full.json --solo 2"), pixels("alone.json"));
+  EXPECT_NE(pixels("full.json --solo 1"), pixels("cut.json"));
+
+  const struct {
+    const char* args;
+    int exitCode;
+    const char* error;
+  } refused[] = {{"full.json --solo 3", 1, "--solo 3: the root map has 3 layers, 0 to 2"},
+                 {"full.json --solo 1 --upto 1", 2, "give --"},
+                 {"cut.json --upto -1", 2, "--upto: expected a whole number from 0 to 32767"}};
+  for (const auto& c : refused) {
+    const RunResult r = RunProgram(dir, std::string("render -q -o x.png ") + c.args);
+    EXPECT_EQ(r.exitCode, c.exitCode) << c.args;
+    EXPECT_NE(r.err.find(c.error), std::string::npos) << c.args << ": " << r.err;
+  }
+}
+
 TEST(Program, RenderBitsDoNotDependOnThreads) {
   ScratchDir dir("threads");
   const char* const layers[] = {
