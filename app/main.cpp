@@ -8,6 +8,7 @@
 
 #include "app/commands.h"
 #include "app/host_session.h"
+#include "app/layers_sheet.h"
 #include "app/usage.h"
 
 using namespace tessary::app;
@@ -73,12 +74,20 @@ int main(int argc, char** argv) {
   cModes->add_option("--threads", modes.threads, "Worker threads (default: all cores)")->check(WholeNumberIn(1, 1024));
   cModes->add_flag("--force", modes.force, "Write over the output even when it is the base or top image");
 
+  LayersArgs layers;
+  auto* cLayers = app.add_subcommand("layers", "Draw a sheet of the root map's layers: map, mask and composite of each");
+  cLayers->add_option("scene", layers.scene, "Scene file (.json or .tsy)")->required();
+  cLayers->add_option("-o,--output", layers.output, "Output image (default layers.png)");
+  cLayers->add_option("--tile", layers.tile, "Thumbnail side in pixels (default 128)")->check(WholeNumberIn(64, 1024));
+  cLayers->add_option("--threads", layers.threads, "Worker threads (default: all cores)")->check(WholeNumberIn(1, 1024));
+  cLayers->add_flag("--force", layers.force, "Write over the output even when the sheet reads it");
+
   // The command the line is for: "help [COMMAND]" shows a help text, a word
   // that names no command is refused before the parser sees it (which would
   // only say that a command is required).
   const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + std::max(argc, 1));
   const std::string command = CommandWord(args);
-  const std::vector<CLI::App*> commands = {cRender, cEval, cConvert, cInfo, cModes};
+  const std::vector<CLI::App*> commands = {cRender, cEval, cConvert, cInfo, cModes, cLayers};
   auto find = [&commands](const std::string& name) -> CLI::App* {
     for (CLI::App* c : commands)
       if (c->get_name() == name) return c;
@@ -89,7 +98,7 @@ int main(int argc, char** argv) {
       CLI::App* about = find(args[1]);
       if (!about || args.size() > 2) {
         std::cerr << "tessary: error: help: unknown command '" << args[1]
-                  << "' (the commands are render, eval, convert, info and modes)\n"
+                  << "' (the commands are render, eval, convert, info, modes and layers)\n"
                   << UsageHint("") << "\n";
         return kExitUsage;
       }
@@ -101,7 +110,7 @@ int main(int argc, char** argv) {
   }
   if (!command.empty() && !find(command)) {
     std::cerr << "tessary: error: unknown command '" << command
-              << "' (the commands are render, eval, convert, info and modes)\n"
+              << "' (the commands are render, eval, convert, info, modes and layers)\n"
               << UsageHint("") << "\n";
     return kExitUsage;
   }
@@ -149,5 +158,6 @@ int main(int argc, char** argv) {
   if (cConvert->parsed()) return RunConvert(convertIn, convertOut, std::cout, std::cerr, convertForce);
   if (cInfo->parsed()) return RunInfo(infoScene, std::cout, std::cerr, infoJson);
   if (cModes->parsed()) return RunModes(modes, std::cout, std::cerr);
+  if (cLayers->parsed()) return RunLayers(layers, std::cout, std::cerr);
   return kExitUsage;
 }

@@ -202,7 +202,7 @@ TEST(Program, UsageErrorsPointAtTheCommandsHelp) {
 TEST(Program, HelpAndVersionSucceed) {
   ScratchDir dir("help");
   for (const char* args : {"--help", "render --help", "eval --help", "convert --help", "info --help",
-                           "modes --help", "help", "help render", "help modes"}) {
+                           "modes --help", "layers --help", "help", "help render", "help modes"}) {
     const RunResult r = RunProgram(dir, args);
     EXPECT_EQ(r.exitCode, 0) << args;
     EXPECT_NE(r.out.find("Usage"), std::string::npos) << args;
@@ -305,6 +305,39 @@ TEST(Program, SoloAndUptoShowPartOfTheStack) {
     EXPECT_EQ(r.exitCode, c.exitCode) << c.args;
     EXPECT_NE(r.err.find(c.error), std::string::npos) << c.args << ": " << r.err;
   }
+}
+
+// The layers sheet: a row per layer; its composite column shows what the
+// stack gives up to that layer (for an opaque stack, the very pixels of
+// render --upto at the thumbnail's size).
+TEST(Program, LayersSheetShowsTheCompositeAfterEachLayer) {
+  ScratchDir dir("sheet");
+  WriteFile(dir / "scene.json",
+            Scene(R"({"type": "tessary", "layers": [{"map": {"type": "checker", "checks": 3}},)"
+                  R"( {"map": {"type": "gradient"}, "mode": "Multiply", "opacity": 60},)"
+                  R"( {"map": {"type": "noise"}, "mode": "Screen", "used": false}]})"));
+  const RunResult r = RunProgram(dir, "layers scene.json -o sheet.png --tile 64");
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.out, "wrote sheet.png (3 layers, 554x250)\n");
+  Image sheet;
+  std::string error;
+  ASSERT_TRUE(ReadImage((dir / "sheet.png").string(), sheet, error)) << error;
+  for (int layer = 0; layer < 3; ++layer) {
+    ASSERT_EQ(RunProgram(dir, "render -q scene.json --size 64 -o upto.png --upto " + std::to_string(layer)).exitCode, 0);
+    Image upto;
+    ASSERT_TRUE(ReadImage((dir / "upto.png").string(), upto, error)) << error;
+    const int x0 = 3 * 8 + 2 * 64;
+    const int y0 = 26 + layer * (64 + 8);
+    int differ = 0;
+    for (int y = 0; y < 64; ++y)
+      for (int x = 0; x < 64; ++x)
+        differ += sheet.At(x0 + x, y0 + y).r != upto.At(x, y).r || sheet.At(x0 + x, y0 + y).g != upto.At(x, y).g;
+    EXPECT_EQ(differ, 0) << "layer " << layer;
+  }
+  WriteFile(dir / "flat.json", Scene(R"({"type": "constant"})"));
+  const RunResult flat = RunProgram(dir, "layers flat.json -o flat.png");
+  EXPECT_EQ(flat.exitCode, 1);
+  EXPECT_EQ(flat.err, "tessary: error: flat.json: the root map is not a layered map\n");
 }
 
 TEST(Program, RenderBitsDoNotDependOnThreads) {
