@@ -117,41 +117,124 @@ bool ParseSize(const std::string& text, int& width, int& height, std::string& er
   return ok;
 }
 
-int RunRender(const RenderArgs& a, std::ostream& out, std::ostream& err) {
+namespace {
+
+// The output of one scene of a batch: {name} in the template is the scene
+// file's name without its folder and extension ("stdin" for standard input).
+std::string OutputFor(const std::string& pattern, const std::string& scene) {
+  const std::string name = IsStandardOutput(scene) ? std::string("stdin") : fs::path(scene).stem().string();
+  std::string out = pattern;
+  for (std::size_t at = out.find("{name}"); at != std::string::npos; at = out.find("{name}", at + name.size()))
+    out.replace(at, 6, name);
+  return out;
+}
+
+// Renders one scene of the command to `output`.
+bool RenderOne(const RenderArgs& a, const std::string& scene, const std::string& output, OutputSpec spec,
+               ImageLibrary& images, std::ostream& out, std::ostream& err) {
   std::string error;
-  ImageFormat format{};
-  if (!FormatForPath(a.output, 8, format, error)) return Fail(err, a.output + ": " + error);
-  // An output option the format does not have is a usage error, not ignored.
-  OutputSpec spec;
-  if (!ResolveOutput(a.output, a.request, spec, error)) {
-    err << "tessary: error: " << a.output << ": " << error << "\nRun 'tessary render --help' for usage.\n";
-    return kExitUsage;
-  }
-  spec.software = std::string("tessary ") + TESSARY_VERSION_STRING;
-  spec.source = a.scene;
-  // --threads bounds every thread: reading the images, rendering, writing.
-  const ThreadLimit limit(a.threads);
+  spec.source = scene;
   SceneGraph graph;
-  ImageLibrary images;
-  if (!LoadMaps(a.scene, graph, images, err)) return kExitFailure;
-  if (!ApplyLayerPick(*graph.root, a.pick, error)) return Fail(err, a.scene + ": " + error);
+  if (!LoadMaps(scene, graph, images, err)) return false;
+  if (!ApplyLayerPick(*graph.root, a.pick, error)) {
+    Fail(err, scene + ": " + error);
+    return false;
+  }
   std::vector<std::string> inputs = images.Paths();
-  inputs.push_back(a.scene);
-  if (!KeepInputs(a.output, inputs, a.force, err)) return kExitFailure;
+  inputs.push_back(scene);
+  if (!KeepInputs(output, inputs, a.force, err)) return false;
 
   ImageWriter writer;
-  if (!writer.Open(a.output, spec, a.width, a.height, error)) return Fail(err, a.output + ": " + error);
+  if (!writer.Open(output, spec, a.width, a.height, error)) {
+    Fail(err, output + ": " + error);
+    return false;
+  }
   RenderOptions options;
   options.width = a.width;
   options.height = a.height;
   options.threads = a.threads;
   ProgressBar bar;
   if (!a.quiet && ::isatty(STDERR_FILENO)) options.progress = [&bar](double f) { bar(f); };
-  if (!RenderTo(*graph.root, writer, options, error) || !writer.Commit(error)) return Fail(err, a.output + ": " + error);
+  if (!RenderTo(*graph.root, writer, options, error) || !writer.Commit(error)) {
+    Fail(err, output + ": " + error);
+    return false;
+  }
   if (writer.DroppedAlpha())
-    err << "tessary: warning: " << a.output << ": JPEG keeps no alpha; the render's alpha, below 1 in places, was dropped\n";
-  if (!a.quiet) out << "wrote " << a.output << " (" << a.width << "x" << a.height << ")\n";
-  return kExitOk;
+    err << "tessary: warning: " << output << ": JPEG keeps no alpha; the render's alpha, below 1 in places, was dropped\n";
+  if (!a.quiet) out << "wrote " << output << " (" << a.width << "x" << a.height << ")\n";
+  return true;
+}
+
+}  // namespace
+
+int RunRender(const RenderArgs& a, std::ostream& out, std::ostream& err) {
+  std::string error;
+  auto usage = [&err](const std::string& message) {
+    err << "tessary: error: " << message << "\nRun 'tessary render --help' for usage.\n";
+    return kExitUsage;
+  };
+  if (a.scenes.empty()) return usage("missing scene");
+  // Several scenes: each needs an output of its own.
+  std::vector<std::string> outputs;
+  for (const std::string& scene : a.scenes) outputs.push_back(OutputFor(a.output, scene));
+  if (a.scenes.size() > 1) {
+    if (a.output.find("{name}") == std::string::npos)
+      return usage("several scenes need {name} in the output, for example -o 'out/{name}.exr'");
+    std::set<std::string> seen;
+    for (const std::string& o : outputs)
+      if (!seen.insert(o).second) return usage("two scenes would be written to " + o + " (scene files of one name)");
+  }
+  ImageFormat format{};
+  if (!FormatForPath(outputs.front(), 8, format, error)) return Fail(err, outputs.front() + ": " + error);
+  // An output option the format does not have is a usage error, not ignored.
+  OutputSpec spec;
+  if (!ResolveOutput(outputs.front(), a.request, spec, error)) return usage(outputs.front() + ": " + error);
+  spec.software = std::string("tessary ") + TESSARY_VERSION_STRING;
+  // --threads bounds every thread: reading the images, rendering, writing.
+  const ThreadLimit limit(a.threads);
+  // Images used by several scenes are read once.
+  ImageLibrary images;
+  int failed = 0;
+  for (std::size_t i = 0; i < a.scenes.size(); ++i)
+    if (!RenderOne(a, a.scenes[i], outputs[i], spec, images, out, err)) ++failed;
+  if (failed > 0 && a.scenes.size() > 1)
+    err << "tessary: error: " << failed << " of " << a.scenes.size() << " scenes failed\n";
+  return failed > 0 ? kExitFailure : kExitOk;
+}
+
+int RunCheck(const std::vector<std::string>& scenes, std::ostream& out, std::ostream& err) {
+  ImageLibrary images;
+  int failed = 0;
+  for (const std::string& scene : scenes) {
+    SceneGraph graph;
+    if (!LoadMaps(scene, graph, images, err)) {
+      ++failed;
+      continue;
+    }
+    std::string error;
+    const std::shared_ptr<MapDesc> root = DescribeGraph(graph.root, graph, error);
+    if (!root) {
+      Fail(err, scene + ": " + error);
+      ++failed;
+      continue;
+    }
+    std::set<const MapDesc*> maps;
+    std::set<std::string> files;
+    std::vector<const MapDesc*> todo = {root.get()};
+    while (!todo.empty()) {
+      const MapDesc* m = todo.back();
+      todo.pop_back();
+      if (!m || !maps.insert(m).second) continue;
+      if (m->type == MapType::Bitmap) files.insert(m->bitmap.file);
+      for (const LayerDesc& l : m->layers) {
+        todo.push_back(l.map.get());
+        todo.push_back(l.mask.get());
+      }
+    }
+    out << graph.path << ": ok (" << maps.size() << (maps.size() == 1 ? " map, " : " maps, ") << files.size()
+        << (files.size() == 1 ? " image)" : " images)") << "\n";
+  }
+  return failed > 0 ? kExitFailure : kExitOk;
 }
 
 int RunEval(const EvalArgs& a, std::ostream& out, std::ostream& err) {
@@ -331,7 +414,7 @@ int RunInfo(const std::string& path, std::ostream& out, std::ostream& err, bool 
     return kExitOk;
   }
   std::ostringstream text;
-  text << path << ": "
+  text << graph.path << ": "
        << (graph.binary ? std::string("binary scene file") : "JSON scene, version " + std::to_string(graph.jsonVersion))
        << "\n";
   std::set<const MapDesc*> printed;

@@ -6,6 +6,7 @@
 
 #include <iosfwd>
 #include <string>
+#include <vector>
 
 #include "app/image_io.h"
 #include "app/layer_pick.h"
@@ -17,7 +18,9 @@ inline constexpr int kExitFailure = 1;
 inline constexpr int kExitUsage = 2;
 
 struct RenderArgs {
-  std::string scene;
+  // One scene, or several: then the output names each with {name}, the
+  // scene file's name without folder and extension.
+  std::vector<std::string> scenes;
   std::string output;
   int width = 512;
   int height = 512;
@@ -51,6 +54,9 @@ int RunConvert(const std::string& in, const std::string& outPath, std::ostream& 
                bool force = false);
 // With `json`, one JSON object for programs: the file's kind, counts, the
 // images it uses and the scene in the JSON scene format.
+// Reads each scene, builds its maps and reads their images without
+// rendering; one line "SCENE: ok (N maps, M images)" each, or its error.
+int RunCheck(const std::vector<std::string>& scenes, std::ostream& out, std::ostream& err);
 int RunInfo(const std::string& scene, std::ostream& out, std::ostream& err, bool json = false);
 int RunModes(const ModesArgs& args, std::ostream& out, std::ostream& err);
 

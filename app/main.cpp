@@ -21,8 +21,10 @@ int main(int argc, char** argv) {
   RenderArgs render;
   std::string size;
   auto* cRender = app.add_subcommand("render", "Render the root map over UV [0,1]^2 into an image");
-  cRender->add_option("scene", render.scene, "Scene file (.json or .tsy)")->required();
-  cRender->add_option("-o,--output", render.output, "Output image: .png, .jpg, .exr or .tif")->required();
+  cRender->add_option("scene", render.scenes, "Scene files (.json or .tsy; - reads standard input)")->required();
+  cRender->add_option("-o,--output", render.output,
+                      "Output image: .png, .jpg, .exr or .tif; {name} stands for each scene's file name")
+      ->required();
   cRender->add_option("--size", size, "Image size W or WxH (default 512)");
   cRender->add_option("--threads", render.threads, "Worker threads (default: all cores)")->check(WholeNumberIn(1, 1024));
   cRender->add_option("--bits", render.request.bits, "Bits per channel of PNG and TIFF output: 8 or 16")
@@ -74,6 +76,10 @@ int main(int argc, char** argv) {
   cModes->add_option("--threads", modes.threads, "Worker threads (default: all cores)")->check(WholeNumberIn(1, 1024));
   cModes->add_flag("--force", modes.force, "Write over the output even when it is the base or top image");
 
+  std::vector<std::string> checkScenes;
+  auto* cCheck = app.add_subcommand("check", "Read scenes, build their maps and read their images, without rendering");
+  cCheck->add_option("scene", checkScenes, "Scene files (.json or .tsy; - reads standard input)")->required();
+
   LayersArgs layers;
   auto* cLayers = app.add_subcommand("layers", "Draw a sheet of the root map's layers: map, mask and composite of each");
   cLayers->add_option("scene", layers.scene, "Scene file (.json or .tsy)")->required();
@@ -87,7 +93,7 @@ int main(int argc, char** argv) {
   // only say that a command is required).
   const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + std::max(argc, 1));
   const std::string command = CommandWord(args);
-  const std::vector<CLI::App*> commands = {cRender, cEval, cConvert, cInfo, cModes, cLayers};
+  const std::vector<CLI::App*> commands = {cRender, cEval, cConvert, cInfo, cModes, cLayers, cCheck};
   auto find = [&commands](const std::string& name) -> CLI::App* {
     for (CLI::App* c : commands)
       if (c->get_name() == name) return c;
@@ -98,7 +104,7 @@ int main(int argc, char** argv) {
       CLI::App* about = find(args[1]);
       if (!about || args.size() > 2) {
         std::cerr << "tessary: error: help: unknown command '" << args[1]
-                  << "' (the commands are render, eval, convert, info, modes and layers)\n"
+                  << "' (the commands are render, eval, convert, info, check, modes and layers)\n"
                   << UsageHint("") << "\n";
         return kExitUsage;
       }
@@ -110,7 +116,7 @@ int main(int argc, char** argv) {
   }
   if (!command.empty() && !find(command)) {
     std::cerr << "tessary: error: unknown command '" << command
-              << "' (the commands are render, eval, convert, info, modes and layers)\n"
+              << "' (the commands are render, eval, convert, info, check, modes and layers)\n"
               << UsageHint("") << "\n";
     return kExitUsage;
   }
@@ -159,5 +165,6 @@ int main(int argc, char** argv) {
   if (cInfo->parsed()) return RunInfo(infoScene, std::cout, std::cerr, infoJson);
   if (cModes->parsed()) return RunModes(modes, std::cout, std::cerr);
   if (cLayers->parsed()) return RunLayers(layers, std::cout, std::cerr);
+  if (cCheck->parsed()) return RunCheck(checkScenes, std::cout, std::cerr);
   return kExitUsage;
 }

@@ -1,12 +1,19 @@
 #include "app/scene_io.h"
 
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <set>
+#include <span>
 #include <utility>
 #include <vector>
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
 
 #include "app/bitmap_tex.h"
 #include "app/output_file.h"
@@ -73,6 +80,9 @@ void ForEachMap(host::Texmap* t, std::set<host::Texmap*>& seen, F&& f) {
   for (int i = 0; i < n; ++i) ForEachMap(t->GetSubTexmap(i), seen, f);
 }
 
+bool LoadBinaryBytes(const std::string& path, std::span<const std::uint8_t> bytes, SceneGraph& graph,
+                     std::string& error);
+
 bool LoadBinary(const std::string& path, SceneGraph& graph, std::string& error) {
   std::error_code ec;
   if (!fs::is_regular_file(path, ec)) {
@@ -85,6 +95,12 @@ bool LoadBinary(const std::string& path, SceneGraph& graph, std::string& error) 
     error = path + ": cannot read: " + why;
     return false;
   }
+  return LoadBinaryBytes(path, bytes, graph, error);
+}
+
+bool LoadBinaryBytes(const std::string& path, std::span<const std::uint8_t> bytes, SceneGraph& graph,
+                     std::string& error) {
+  std::string why;
   host::ClassDirectory& directory = host::ClassDirectory::Instance();
   const host::SceneObjectFactory factory = [&](host::SClass_ID sclass, host::Class_ID cid) -> host::ReferenceTarget* {
     host::Animatable* a = directory.Create(sclass, cid, true);
@@ -112,7 +128,54 @@ bool LoadBinary(const std::string& path, SceneGraph& graph, std::string& error) 
 
 }  // namespace
 
+// A scene on standard input: read once, whole (as large as a scene file may
+// be), as what its first bytes say; relative image paths start in the
+// current folder.
+bool LoadStandardInput(SceneGraph& graph, std::string& error) {
+  static bool consumed = false;
+  const std::string label = "standard input";
+  graph.path = label;
+  graph.baseDir = "";
+  if (consumed) {
+    error = label + ": read already (one scene can come from standard input)";
+    return false;
+  }
+  consumed = true;
+#ifdef _WIN32
+  _setmode(_fileno(stdin), _O_BINARY);  // a binary scene's bytes as they are
+#endif
+  std::vector<std::uint8_t> bytes;
+  char buffer[65536];
+  for (;;) {
+    const std::size_t n = std::fread(buffer, 1, sizeof buffer, stdin);
+    bytes.insert(bytes.end(), buffer, buffer + n);
+    if (bytes.size() > kMaxSceneFileBytes) {
+      error = label + ": scene too large (the limit is " + std::to_string(kMaxSceneFileBytes) + " bytes)";
+      return false;
+    }
+    if (n < sizeof buffer) break;
+  }
+  if (std::ferror(stdin)) {
+    error = label + ": cannot read: " + std::strerror(errno);
+    return false;
+  }
+  graph.binary = bytes.size() >= sizeof host::kSceneMagic &&
+                 std::memcmp(bytes.data(), host::kSceneMagic, sizeof host::kSceneMagic) == 0;
+  if (graph.binary) return LoadBinaryBytes(label, bytes, graph, error);
+  SceneDesc scene;
+  const std::string text(bytes.begin(), bytes.end());
+  if (!ParseSceneJson(text, label, "", scene, error)) return false;
+  graph.jsonVersion = scene.version;
+  std::string why;
+  if (!BuildGraph(*scene.root, graph, why)) {
+    error = label + ":" + why;
+    return false;
+  }
+  return true;
+}
+
 bool LoadScene(const std::string& path, SceneGraph& graph, std::string& error) {
+  if (IsStandardOutput(path)) return LoadStandardInput(graph, error);
   graph.path = path;
   graph.baseDir = fs::path(path).parent_path().string();
   graph.binary = DetectSceneFormat(path) == SceneFormat::Binary;

@@ -69,7 +69,7 @@ std::string DescribeParseError(const CLI::ParseError& e) {
     return what;
   }
   if (dynamic_cast<const CLI::RequiredError*>(&e)) {
-    if (StartsWith(what, "A subcommand")) return "a command is required (render, eval, convert, info, modes or layers)";
+    if (StartsWith(what, "A subcommand")) return "a command is required (render, eval, convert, info, check, modes or layers)";
     // "--output is required", "scene is required"
     const std::size_t is = what.find(" is required");
     if (is != std::string::npos) return "missing " + what.substr(0, is);

@@ -340,6 +340,44 @@ TEST(Program, LayersSheetShowsTheCompositeAfterEachLayer) {
   EXPECT_EQ(flat.err, "tessary: error: flat.json: the root map is not a layered map\n");
 }
 
+// Several scenes in one run, each to its own {name}; check reads without
+// rendering; a scene can come from standard input.
+TEST(Program, BatchesCheckAndStandardInput) {
+  ScratchDir dir("batch");
+  WriteFile(dir / "a.json", kGood);
+  WriteFile(dir / "b.json", Scene(R"({"type": "checker"})"));
+  WriteFile(dir / "bad.json", Scene(R"({"type": "marble"})"));
+  const RunResult batch = RunProgram(dir, "render a.json b.json --size 8 -o 'out-{name}.png'");
+  EXPECT_EQ(batch.exitCode, 0) << batch.err;
+  EXPECT_EQ(batch.out, "wrote out-a.png (8x8)\nwrote out-b.png (8x8)\n");
+  ASSERT_EQ(RunProgram(dir, "render b.json --size 8 -o one.png").exitCode, 0);
+  Image alone, batched;
+  std::string error;
+  ASSERT_TRUE(ReadImage((dir / "one.png").string(), alone, error) &&
+              ReadImage((dir / "out-b.png").string(), batched, error))
+      << error;
+  EXPECT_EQ(alone.rgba8, batched.rgba8);
+
+  const RunResult partly = RunProgram(dir, "render a.json bad.json -q --size 8 -o 'p-{name}.png'");
+  EXPECT_EQ(partly.exitCode, 1);
+  EXPECT_NE(partly.err.find("1 of 2 scenes failed"), std::string::npos) << partly.err;
+  EXPECT_TRUE(std::filesystem::exists(dir / "p-a.png")) << "the other scenes are rendered";
+  EXPECT_EQ(RunProgram(dir, "render a.json b.json -o same.png").exitCode, 2);
+  EXPECT_EQ(RunProgram(dir, "render a.json a.json -o '{name}.png'").exitCode, 2);
+
+  const RunResult check = RunProgram(dir, "check a.json b.json bad.json");
+  EXPECT_EQ(check.exitCode, 1);
+  EXPECT_EQ(check.out, "a.json: ok (1 map, 0 images)\nb.json: ok (1 map, 0 images)\n");
+  EXPECT_NE(check.err.find("bad.json:1:60: unknown map type \"marble\""), std::string::npos) << check.err;
+
+  const RunResult piped = RunProgram(dir, "eval - < b.json");
+  EXPECT_EQ(piped.exitCode, 0) << piped.err;
+  EXPECT_EQ(piped.out, RunProgram(dir, "eval b.json").out);
+  ASSERT_EQ(RunProgram(dir, "convert b.json b.tsy").exitCode, 0);
+  EXPECT_EQ(RunProgram(dir, "convert - - < b.tsy").out, RunProgram(dir, "convert b.json -").out);
+  EXPECT_EQ(RunProgram(dir, "info - < b.tsy").out.rfind("standard input: binary scene file\n", 0), 0u);
+}
+
 TEST(Program, RenderBitsDoNotDependOnThreads) {
   ScratchDir dir("threads");
   const char* const layers[] = {
