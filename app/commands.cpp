@@ -144,6 +144,17 @@ bool RenderOne(const RenderArgs& a, const std::string& scene, const std::string&
   inputs.push_back(scene);
   if (!KeepInputs(output, inputs, a.force, err)) return false;
 
+  if (spec.format == ImageFormat::Tx) {
+    // A texture for renderers is made from the whole image (its mip levels
+    // need all of it).
+    const Image image = RenderImage(*graph.root, a.width, a.height, a.threads);
+    if (!WriteTexture(output, spec, image, error)) {
+      Fail(err, output + ": " + error);
+      return false;
+    }
+    if (!a.quiet) out << "wrote " << output << " (" << a.width << "x" << a.height << ", tiled, mip-mapped)\n";
+    return true;
+  }
   ImageWriter writer;
   if (!writer.Open(output, spec, a.width, a.height, error)) {
     Fail(err, output + ": " + error);

@@ -1,7 +1,10 @@
 #include "app/image_io.h"
 
 #include <OpenImageIO/filesystem.h>
+#include <OpenImageIO/imagebuf.h>
+#include <OpenImageIO/imagebufalgo.h>
 #include <OpenImageIO/imageio.h>
+#include <unistd.h>
 #include <algorithm>
 #include <array>
 #include <cctype>
@@ -266,6 +269,7 @@ const char* FormatName(ImageFormat format) {
     case ImageFormat::Jpeg: return "JPEG";
     case ImageFormat::Exr: return "EXR";
     case ImageFormat::Tiff: return "TIFF";
+    case ImageFormat::Tx: return "TX";
   }
   return "";
 }
@@ -273,7 +277,8 @@ const char* FormatName(ImageFormat format) {
 std::vector<std::string> Compressions(ImageFormat format) {
   switch (format) {
     case ImageFormat::Exr: return {"none", "rle", "zips", "zip", "piz", "pxr24", "b44", "b44a", "dwaa", "dwab"};
-    case ImageFormat::Tiff: return {"none", "lzw", "zip", "packbits"};
+    case ImageFormat::Tiff:
+    case ImageFormat::Tx: return {"none", "lzw", "zip", "packbits"};
     case ImageFormat::Png8:
     case ImageFormat::Png16:
     case ImageFormat::Jpeg: break;
@@ -288,6 +293,7 @@ std::vector<std::pair<std::string, DataFormat>> DataFormats(ImageFormat format) 
     case ImageFormat::Jpeg: return {{"uint8", DataFormat::UInt8}};
     case ImageFormat::Exr: return {{"half", DataFormat::Half}, {"float", DataFormat::Float}};
     case ImageFormat::Tiff:
+    case ImageFormat::Tx:
       // The library writes no half TIFF (it would store floats instead).
       return {{"uint8", DataFormat::UInt8}, {"uint16", DataFormat::UInt16}, {"float", DataFormat::Float}};
   }
@@ -390,8 +396,10 @@ bool FormatForPath(const std::string& path, int bits, ImageFormat& format, std::
     format = ImageFormat::Exr;
   } else if (ext == ".tif" || ext == ".tiff") {
     format = ImageFormat::Tiff;
+  } else if (ext == ".tx") {
+    format = ImageFormat::Tx;
   } else {
-    error = "unknown output format \"" + ext + "\" (use .png, .jpg, .exr or .tif)";
+    error = "unknown output format \"" + ext + "\" (use .png, .jpg, .exr, .tif or .tx)";
     return false;
   }
   if (bits != 8 && bits != 16 && format != ImageFormat::Png8) {
@@ -458,7 +466,8 @@ const char* WriterName(ImageFormat format) {
     case ImageFormat::Png16: return "png";
     case ImageFormat::Jpeg: return "jpeg";
     case ImageFormat::Exr: return "openexr";
-    case ImageFormat::Tiff: return "tiff";
+    case ImageFormat::Tiff:
+    case ImageFormat::Tx: return "tiff";
   }
   return "";
 }
@@ -538,6 +547,10 @@ bool ImageWriter::Open(const std::string& path, const OutputSpec& spec, int widt
   m.channels = format == ImageFormat::Jpeg ? 3 : 4;
   if (IsStandardOutput(path)) {
     error = kNoImagesToStandardOutput;
+    return false;
+  }
+  if (format == ImageFormat::Tx) {
+    error = "a texture (.tx) is written whole, not row by row";
     return false;
   }
   if (!m.file.Open(path, error)) return false;
@@ -650,6 +663,53 @@ bool ImageWriter::Commit(std::string& error) {
 }
 
 bool ImageWriter::DroppedAlpha() const { return impl_->droppedAlpha; }
+
+bool WriteTexture(const std::string& path, const OutputSpec& spec, const Image& image, std::string& error) {
+  if (IsStandardOutput(path)) {
+    error = kNoImagesToStandardOutput;
+    return false;
+  }
+  const fs::path target(path);
+  const fs::path dir = target.parent_path().empty() ? fs::path(".") : target.parent_path();
+  std::error_code ec;
+  if (!fs::is_directory(dir, ec)) {
+    error = "cannot write: folder \"" + dir.string() + "\" does not exist";
+    return false;
+  }
+  // The library writes the texture by name: a hidden name of its own beside
+  // the destination, renamed into place when complete.
+  const fs::path temp = dir / ("." + target.filename().string().substr(0, 200) + ".tmp-" +
+                               std::to_string(static_cast<long long>(::getpid())) + ".tx");
+  OIIO::ImageSpec source(image.width, image.height, 4, OIIO::TypeDesc::FLOAT);
+  source.alpha_channel = 3;
+  source.attribute("oiio:UnassociatedAlpha", 1);
+  OIIO::ImageBuf buffer(source, const_cast<float*>(image.rgba.data()));
+  OIIO::ImageSpec config;
+  config.format = StoredType(spec.data);
+  config.tile_width = 64;
+  config.tile_height = 64;
+  config.tile_depth = 1;
+  config.attribute("compression", spec.compression.empty() ? "zip" : spec.compression);
+  config.attribute("wrapmodes", "periodic,periodic");
+  config.attribute("maketx:fileformatname", "tiff");
+  config.attribute("maketx:ignore_unassoc", 0);
+  if (!spec.software.empty()) config.attribute("Software", spec.software);
+  if (!spec.source.empty()) config.attribute("DocumentName", spec.source);
+  const bool made = OIIO::ImageBufAlgo::make_texture(OIIO::ImageBufAlgo::MakeTxTexture, buffer, temp.string(), config);
+  const std::string why = OneLine(OIIO::geterror(), "the texture could not be made");
+  if (!made) {
+    fs::remove(temp, ec);
+    error = "cannot write: " + why;
+    return false;
+  }
+  fs::rename(temp, target, ec);
+  if (ec) {
+    fs::remove(temp, ec);
+    error = "cannot write: " + ec.message();
+    return false;
+  }
+  return true;
+}
 
 bool WriteImage(const std::string& path, ImageFormat format, const Image& image, std::string& error) {
   ImageWriter writer;

@@ -58,7 +58,9 @@ enum class AlphaMode : int { FromFile = 0, Straight = 1, Premultiplied = 2 };
 // the library would fill in the missing part and carry on.
 bool ReadImage(const std::string& path, Image& image, std::string& error);
 
-enum class ImageFormat { Png8, Png16, Jpeg, Exr, Tiff };
+// Tx: a tiled, mip-mapped TIFF texture for renderers (.tx), written whole by
+// WriteTexture rather than row by row.
+enum class ImageFormat { Png8, Png16, Jpeg, Exr, Tiff, Tx };
 
 // How EXR and TIFF output is compressed (the other formats ignore it).
 enum class Compression { Zip, None };
@@ -154,6 +156,13 @@ class ImageWriter {
   struct Impl;
   std::unique_ptr<Impl> impl_;
 };
+
+// Writes a tiled (64 x 64), mip-mapped texture of the image (straight
+// colour, marked as unassociated alpha; the filter for the smaller levels
+// is the image library's default), wrapping periodically as the maps do. The
+// texture is made in a hidden temporary file beside the destination and
+// renamed into place once complete; a failure leaves nothing behind.
+bool WriteTexture(const std::string& path, const OutputSpec& spec, const Image& image, std::string& error);
 
 // Writes a whole image (a convenience over ImageWriter).
 bool WriteImage(const std::string& path, ImageFormat format, const Image& image, std::string& error);

@@ -245,7 +245,8 @@ TEST(Program, RenderWritesTheAskedOutputWithItsProvenance) {
                 OIIO::TypeDesc::HALF, "piz"},
                {"render scene.json -q --size 4 -o t.tif --bits 16 --compression lzw", "t.tif", OIIO::TypeDesc::UINT16,
                 "lzw"},
-               {"render scene.json -q --size 4 -o p.png", "p.png", OIIO::TypeDesc::UINT8, nullptr}};
+               {"render scene.json -q --size 4 -o p.png", "p.png", OIIO::TypeDesc::UINT8, nullptr},
+               {"render scene.json -q --size 4 -o x.tx --bits 16", "x.tx", OIIO::TypeDesc::UINT16, "zip"}};
   for (const auto& c : cases) {
     const RunResult r = RunProgram(dir, c.args);
     ASSERT_EQ(r.exitCode, 0) << c.args << ": " << r.err;
@@ -376,6 +377,28 @@ TEST(Program, BatchesCheckAndStandardInput) {
   ASSERT_EQ(RunProgram(dir, "convert b.json b.tsy").exitCode, 0);
   EXPECT_EQ(RunProgram(dir, "convert - - < b.tsy").out, RunProgram(dir, "convert b.json -").out);
   EXPECT_EQ(RunProgram(dir, "info - < b.tsy").out.rfind("standard input: binary scene file\n", 0), 0u);
+}
+
+// A .tx texture: tiled, mip-mapped, wrapping as the maps do; its top level
+// holds the very floats a TIFF render holds.
+TEST(Program, RenderMakesATextureForRenderers) {
+  ScratchDir dir("texture");
+  WriteFile(dir / "scene.json", Scene(R"({"type": "tessary", "layers": [{"map": {"type": "noise"}},)"
+                                      R"( {"map": {"type": "checker"}, "mode": "Overlay", "opacity": 50}]})"));
+  ASSERT_EQ(RunProgram(dir, "render scene.json -q --size 48x32 -o t.tx").exitCode, 0);
+  ASSERT_EQ(RunProgram(dir, "render scene.json -q --size 48x32 -o t.tif").exitCode, 0);
+  auto in = OIIO::ImageInput::open((dir / "t.tx").string());
+  ASSERT_TRUE(in);
+  EXPECT_EQ(in->spec().tile_width, 64);
+  EXPECT_EQ(in->spec().get_string_attribute("wrapmodes"), "periodic,periodic");
+  int levels = 0;
+  while (in->seek_subimage(0, levels)) ++levels;
+  EXPECT_EQ(levels, 6) << "48x32, 24x16, 12x8, 6x4, 3x2, 1x1";
+  Image tx, tif;
+  std::string error;
+  ASSERT_TRUE(ReadImage((dir / "t.tx").string(), tx, error) && ReadImage((dir / "t.tif").string(), tif, error)) << error;
+  EXPECT_EQ(tx.rgba, tif.rgba);
+  EXPECT_EQ(dir.Files(), (std::vector<std::string>{"scene.json", "t.tif", "t.tx"}));
 }
 
 TEST(Program, RenderBitsDoNotDependOnThreads) {

@@ -141,6 +141,7 @@ TEST(ImageIo, OutputOptionsApplyOrFail) {
       {"a.tif", {16, "", "lzw", 0}, ImageFormat::Tiff, DataFormat::UInt16, "lzw", 95, nullptr},
       {"a.TIFF", {8, "uint8", "none", 0}, ImageFormat::Tiff, DataFormat::UInt8, "none", 95, nullptr},
       {"a.jpg", {0, "", "", 40}, ImageFormat::Jpeg, DataFormat::UInt8, "", 40, nullptr},
+      {"a.tx", {0, "uint8", "lzw", 0}, ImageFormat::Tx, DataFormat::UInt8, "lzw", 95, nullptr},
       {"a.exr", {16, "", "", 0}, {}, {}, "", 0, "--bits 16: EXR output is half or float"},
       {"a.jpg", {16, "", "", 0}, {}, {}, "", 0, "--bits 16: JPEG output is uint8"},
       {"a.tif", {0, "half", "", 0}, {}, {}, "", 0, "--data-format half: TIFF output is uint8, uint16 or float"},
