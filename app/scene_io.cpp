@@ -128,6 +128,17 @@ bool LoadBinaryBytes(const std::string& path, std::span<const std::uint8_t> byte
 
 }  // namespace
 
+// The maps of a JSON scene read from `label`.
+bool BuildJsonScene(const SceneDesc& scene, const std::string& label, SceneGraph& graph, std::string& error) {
+  graph.jsonVersion = scene.version;
+  std::string why;
+  if (!BuildGraph(*scene.root, graph, why)) {
+    error = label + ":" + why;
+    return false;
+  }
+  return true;
+}
+
 // A scene on standard input: read once, whole (as large as a scene file may
 // be), as what its first bytes say; relative image paths start in the
 // current folder.
@@ -164,14 +175,7 @@ bool LoadStandardInput(SceneGraph& graph, std::string& error) {
   if (graph.binary) return LoadBinaryBytes(label, bytes, graph, error);
   SceneDesc scene;
   const std::string text(bytes.begin(), bytes.end());
-  if (!ParseSceneJson(text, label, "", scene, error)) return false;
-  graph.jsonVersion = scene.version;
-  std::string why;
-  if (!BuildGraph(*scene.root, graph, why)) {
-    error = label + ":" + why;
-    return false;
-  }
-  return true;
+  return ParseSceneJson(text, label, "", scene, error) && BuildJsonScene(scene, label, graph, error);
 }
 
 bool LoadScene(const std::string& path, SceneGraph& graph, std::string& error) {
@@ -181,14 +185,7 @@ bool LoadScene(const std::string& path, SceneGraph& graph, std::string& error) {
   graph.binary = DetectSceneFormat(path) == SceneFormat::Binary;
   if (graph.binary) return LoadBinary(path, graph, error);
   SceneDesc scene;
-  if (!ReadSceneJson(path, scene, error)) return false;
-  graph.jsonVersion = scene.version;
-  std::string why;
-  if (!BuildGraph(*scene.root, graph, why)) {
-    error = path + ":" + why;
-    return false;
-  }
-  return true;
+  return ReadSceneJson(path, scene, error) && BuildJsonScene(scene, path, graph, error);
 }
 
 bool WriteFileAtomically(const std::string& path, const std::string& bytes, std::string& error) {
