@@ -17,6 +17,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "app/host_session.h"
 #include "app/image_io.h"
 #include "app/map_graph.h"
 #include "app/mode_names.h"
@@ -449,7 +450,7 @@ int RunModes(const ModesArgs& a, std::ostream& out, std::ostream& err) {
   std::string error;
   ImageFormat format{};
   if (!FormatForPath(a.output, 8, format, error)) return Fail(err, a.output + ": " + error);
-  const fs::path textures = fs::path(TESSARY_EXAMPLES_DIR) / "textures";
+  const fs::path textures = fs::path(SharedDataDir()) / "examples" / "textures";
   const std::string basePath = a.baseImage.empty() ? (textures / "mode_base.png").string() : a.baseImage;
   const std::string topPath = a.topImage.empty() ? (textures / "mode_top.png").string() : a.topImage;
   if (!KeepInputs(a.output, {basePath, topPath}, a.force, err)) return kExitFailure;

@@ -26,13 +26,20 @@ std::vector<std::string> ModuleCandidates() {
   std::error_code ec;
   const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
   if (!ec) {
+    // Beside the program; installed, in lib/tessary/ next to bin/; in a
+    // build tree, in lib/ next to bin/.
+    const fs::path prefix = exe.parent_path().parent_path();
     paths.push_back((exe.parent_path() / kModuleFileName).string());
-    paths.push_back((exe.parent_path().parent_path() / "lib" / kModuleFileName).string());
+    paths.push_back((prefix / "lib" / "tessary" / kModuleFileName).string());
+    paths.push_back((prefix / "lib" / kModuleFileName).string());
   }
-#ifdef TESSARY_MODULE_PATH
-  paths.emplace_back(TESSARY_MODULE_PATH);
-#endif
   return paths;
+}
+
+std::string SharedDataDir() {
+  std::error_code ec;
+  const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
+  return ec ? std::string("share/tessary") : (exe.parent_path().parent_path() / "share" / "tessary").string();
 }
 
 std::unique_ptr<HostSession> HostSession::Start(std::string& error) {

@@ -15,6 +15,11 @@ namespace tessary::app {
 // File name of the plug-in module.
 inline constexpr const char* kModuleFileName = "quilbo.so";
 
+// The program's shared data (the bundled examples and textures):
+// share/tessary next to the folder of the program, installed as in a build
+// tree (the build copies them there).
+std::string SharedDataDir();
+
 // Where the module is looked for, in order: $TESSARY_MODULE when set (and
 // then only there), the program's own folder, ../lib beside it (the build
 // tree's layout), and the path the build put it at.
