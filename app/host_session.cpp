@@ -1,7 +1,5 @@
 #include "app/host_session.h"
 
-#include <unistd.h>
-
 #include <cstdlib>
 #include <filesystem>
 
@@ -9,17 +7,42 @@
 #include "app/mode_names.h"
 #include "host/runtime/class_directory.h"
 #include "host/runtime/stdmap_classes.h"
+#include "platform/win32.h"
 
 namespace tessary::app {
 
 namespace fs = std::filesystem;
 
+namespace {
+
+// The running program's file; empty when the system does not say.
+fs::path ProgramFile() {
+#ifdef _WIN32
+  std::wstring name(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD n = GetModuleFileNameW(nullptr, name.data(), static_cast<DWORD>(name.size()));
+    if (n == 0) return {};
+    if (n < name.size()) {
+      name.resize(n);
+      return fs::path(name);
+    }
+    if (name.size() >= 32768) return {};  // longer than any Windows path
+    name.resize(name.size() * 2);
+  }
+#else
+  std::error_code ec;
+  const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
+  return ec ? fs::path() : exe;
+#endif
+}
+
+}  // namespace
+
 std::vector<std::string> ModuleCandidates() {
   if (const char* env = std::getenv("TESSARY_MODULE"); env && *env) return {env};
   std::vector<std::string> paths;
-  std::error_code ec;
-  const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
-  if (!ec) {
+  const fs::path exe = ProgramFile();
+  if (!exe.empty()) {
     paths.push_back((exe.parent_path() / kModuleFileName).string());
     paths.push_back((exe.parent_path().parent_path() / "lib" / kModuleFileName).string());
   }

@@ -3,15 +3,29 @@
 #include <CLI/CLI.hpp>
 #include <iostream>
 
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
+
 #include "app/commands.h"
 #include "app/host_session.h"
 
 using namespace tessary::app;
 
 int main(int argc, char** argv) {
+#ifdef _WIN32
+  // The same bytes as elsewhere: "\n" stays "\n" (JSON on standard output,
+  // files redirected from either stream).
+  _setmode(_fileno(stdout), _O_BINARY);
+  _setmode(_fileno(stderr), _O_BINARY);
+#endif
   CLI::App app{"tessary: render, evaluate, convert and inspect layered texture-map scenes", "tessary"};
   app.set_version_flag("--version", std::string("tessary ") + TESSARY_VERSION_STRING);
   app.require_subcommand(1);
+  // The same command line everywhere: on Windows too "/name" is a path (an
+  // absolute one), not an option.
+  app.allow_windows_style_options(false);
 
   RenderArgs render;
   std::string size;
