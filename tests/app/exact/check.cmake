@@ -8,9 +8,10 @@
 #
 # eval       every case of eval_cases.txt whose name matches CASES (all by
 #            default) against expected/eval.txt
-# files      each scene file: convert to .tsy (expected/NAME.tsy), that back
-#            to JSON on standard output (expected/NAME.from-tsy.json), info
-#            of both (expected/NAME.info.txt)
+# files      each scene file: convert to .tsy (expected/NAME.tsy; twice, the
+#            second over the first; not over its own input), that back to
+#            JSON on standard output (expected/NAME.from-tsy.json), info of
+#            both (expected/NAME.info.txt); no temporary file left
 # no-images  a build without image support: render, modes and a scene with
 #            a bitmap fail with one line saying so
 #
@@ -128,8 +129,14 @@ if(CHECK STREQUAL "eval")
 elseif(CHECK STREQUAL "files")
   foreach(name IN LISTS SCENE_FILES)
     file(COPY_FILE ${HERE}/${name}.json ${WORK}/${name}.json)
+    # Twice: the second replaces the first (Windows' rename would not).
+    run_ok(ignored convert ${name}.json ${name}.tsy)
     run_ok(ignored convert ${name}.json ${name}.tsy)
     same_bytes("${name}.json to .tsy" ${EXPECTED}/${name}.tsy ${WORK}/${name}.tsy)
+    run(out err rc convert ${name}.tsy ./${name}.tsy)
+    if(NOT rc EQUAL 1 OR NOT err MATCHES "is also an input of this command")
+      set(failures "${failures}\nconvert ${name}.tsy ./${name}.tsy: exit ${rc}, error [${err}]")
+    endif()
     run_ok(json convert ${name}.tsy -)
     file(WRITE ${WORK}/${name}.from-tsy.json "${json}")
     same_bytes("${name}.tsy to JSON" ${EXPECTED}/${name}.from-tsy.json ${WORK}/${name}.from-tsy.json)
@@ -138,6 +145,10 @@ elseif(CHECK STREQUAL "files")
     file(WRITE ${WORK}/${name}.info.txt "${info_json}\n${info_tsy}")
     same_bytes("info of ${name}.json and .tsy" ${EXPECTED}/${name}.info.txt ${WORK}/${name}.info.txt)
   endforeach()
+  file(GLOB left LIST_DIRECTORIES true ${WORK}/.*)
+  if(left)
+    set(failures "${failures}\ntemporary files were left: ${left}")
+  endif()
 
 elseif(CHECK STREQUAL "no-images")
   file(WRITE ${WORK}/bitmap.json
