@@ -36,6 +36,23 @@ fs::path ProgramFile() {
 #endif
 }
 
+// A path as the program's other file names are written: on Windows in the
+// system's code page (as the C runtime and the narrow file functions take
+// them), elsewhere as the system gives it.
+std::string NarrowPath(const fs::path& p) {
+#ifdef _WIN32
+  const std::wstring& wide = p.native();
+  if (wide.empty()) return {};
+  const int n = WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr,
+                                    nullptr);
+  std::string narrow(static_cast<std::size_t>(n), '\0');
+  WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), narrow.data(), n, nullptr, nullptr);
+  return narrow;
+#else
+  return p.string();
+#endif
+}
+
 }  // namespace
 
 std::vector<std::string> ModuleCandidates() {
@@ -43,8 +60,8 @@ std::vector<std::string> ModuleCandidates() {
   std::vector<std::string> paths;
   const fs::path exe = ProgramFile();
   if (!exe.empty()) {
-    paths.push_back((exe.parent_path() / kModuleFileName).string());
-    paths.push_back((exe.parent_path().parent_path() / "lib" / kModuleFileName).string());
+    paths.push_back(NarrowPath(exe.parent_path() / kModuleFileName));
+    paths.push_back(NarrowPath(exe.parent_path().parent_path() / "lib" / kModuleFileName));
   }
 #ifdef TESSARY_MODULE_PATH
   paths.emplace_back(TESSARY_MODULE_PATH);

@@ -1,6 +1,7 @@
 // tessary: the command-line host of the layered texture map.
 
 #include <CLI/CLI.hpp>
+#include <clocale>
 #include <iostream>
 
 #ifdef _WIN32
@@ -19,6 +20,10 @@ int main(int argc, char** argv) {
   // files redirected from either stream).
   _setmode(_fileno(stdout), _O_BINARY);
   _setmode(_fileno(stderr), _O_BINARY);
+  // File names come in the system's code page (the C runtime's arguments and
+  // narrow file functions); with this, std::filesystem converts them with
+  // the same code page. Numbers are still read and written the C way.
+  std::setlocale(LC_CTYPE, "");
 #endif
   CLI::App app{"tessary: render, evaluate, convert and inspect layered texture-map scenes", "tessary"};
   app.set_version_flag("--version", std::string("tessary ") + TESSARY_VERSION_STRING);
