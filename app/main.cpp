@@ -1,12 +1,13 @@
 // tessary: the command-line host of the layered texture map.
 
 #include <CLI/CLI.hpp>
-#include <clocale>
 #include <iostream>
 
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
+
+#include <clocale>
 #endif
 
 #include "app/commands.h"
