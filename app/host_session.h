@@ -12,8 +12,13 @@
 
 namespace tessary::app {
 
-// File name of the plug-in module.
+// File name of the plug-in module (Windows hosts load texture maps from .dlt
+// files).
+#ifdef _WIN32
+inline constexpr const char* kModuleFileName = "quilbo.dlt";
+#else
 inline constexpr const char* kModuleFileName = "quilbo.so";
+#endif
 
 // The program's shared data (the bundled examples and textures):
 // share/tessary next to the folder of the program, installed as in a build
@@ -22,7 +27,7 @@ std::string SharedDataDir();
 
 // Where the module is looked for, in order: $TESSARY_MODULE when set (and
 // then only there), the program's own folder, ../lib beside it (the build
-// tree's layout), and the path the build put it at.
+// tree's layout), and, in a native build, the path the build put it at.
 std::vector<std::string> ModuleCandidates();
 
 class HostSession {

@@ -43,6 +43,9 @@ struct Image {
   }
 };
 
+// The longest side of an image the program renders.
+inline constexpr int kMaxImageSide = 65536;
+
 // Images larger than this many pixels are refused (memory stays bounded).
 inline constexpr std::int64_t kMaxImagePixels = std::int64_t{1} << 26;
 

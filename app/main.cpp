@@ -6,6 +6,13 @@
 #include <string>
 #include <vector>
 
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+
+#include <clocale>
+#endif
+
 #include "app/commands.h"
 #include "app/host_session.h"
 #include "app/layers_sheet.h"
@@ -14,9 +21,22 @@
 using namespace tessary::app;
 
 int main(int argc, char** argv) {
+#ifdef _WIN32
+  // The same bytes as elsewhere: "\n" stays "\n" (JSON on standard output,
+  // files redirected from either stream).
+  _setmode(_fileno(stdout), _O_BINARY);
+  _setmode(_fileno(stderr), _O_BINARY);
+  // File names come in the system's code page (the C runtime's arguments and
+  // narrow file functions); with this, std::filesystem converts them with
+  // the same code page. Numbers are still read and written the C way.
+  std::setlocale(LC_CTYPE, "");
+#endif
   CLI::App app{"tessary: render, evaluate, convert and inspect layered texture-map scenes", "tessary"};
   app.set_version_flag("--version", std::string("tessary ") + TESSARY_VERSION_STRING);
   app.require_subcommand(1);
+  // The same command line everywhere: on Windows too "/name" is a path (an
+  // absolute one), not an option.
+  app.allow_windows_style_options(false);
 
   RenderArgs render;
   std::string size;

@@ -59,15 +59,15 @@ std::shared_ptr<MapDesc> DescribeGraph(host::Texmap* root, const SceneGraph& gra
 // (nearest to factor / 0.01 on a tie); factor / 0.01f when there is none.
 float PercentFromFactor(float factor);
 
-// --- Images (scene_images.cpp, which needs the image library) -------------------
+// --- Images (scene_images.cpp; the files are read through image_io.h) -----------
 
 // The images of a scene, each file read once however many maps show it.
 class ImageLibrary {
  public:
   // The image at `path`, read on first use; null with `error` set on failure.
   std::shared_ptr<const Image> Get(const std::string& path, std::string& error);
-  // Reads the files not read yet side by side (oneTBB); a file that fails
-  // is left for Get to report.
+  // Reads the files not read yet side by side (oneTBB; a build without
+  // images reads nothing ahead); a file that fails is left for Get to report.
   void Preload(const std::vector<std::string>& paths);
   // The paths of the images read.
   std::vector<std::string> Paths() const;

@@ -16,8 +16,6 @@
 
 namespace tessary::app {
 
-inline constexpr int kMaxImageSide = 65536;
-
 struct RenderOptions {
   int width = 512;
   int height = 512;

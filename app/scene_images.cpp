@@ -1,13 +1,11 @@
-// The images of a scene's bitmaps: read once per file, side by side, and
-// given to the maps. Apart from map_graph.cpp (which builds and describes
-// maps without reading any image), so that the scene reader and the map
-// builder can be built without the image library.
+// The images of a scene's bitmaps: read once per file (side by side, see
+// image_preload.cpp) and given to the maps. Apart from map_graph.cpp (which
+// builds and describes maps without reading any image), so that the scene
+// reader and the map builder can be built without the image library.
 
 #include <algorithm>
 #include <filesystem>
 #include <set>
-
-#include <tbb/parallel_for.h>
 
 #include "app/map_graph.h"
 
@@ -29,22 +27,6 @@ std::vector<std::string> ImageLibrary::Paths() const {
   std::vector<std::string> paths;
   for (const auto& entry : images_) paths.push_back(entry.first);
   return paths;
-}
-
-void ImageLibrary::Preload(const std::vector<std::string>& paths) {
-  std::vector<std::string> todo;
-  for (const std::string& p : paths)
-    if (!images_.count(p) && std::find(todo.begin(), todo.end(), p) == todo.end()) todo.push_back(p);
-  if (todo.size() < 2) return;
-  std::vector<std::shared_ptr<Image>> read(todo.size());
-  tbb::parallel_for(std::size_t{0}, todo.size(), [&](std::size_t i) {
-    auto image = std::make_shared<Image>();
-    std::string ignored;
-    if (ReadImage(todo[i], *image, ignored)) read[i] = std::move(image);
-  });
-  // Files that failed are read again by Get, which reports why.
-  for (std::size_t i = 0; i < todo.size(); ++i)
-    if (read[i]) images_.emplace(todo[i], std::move(read[i]));
 }
 
 namespace {

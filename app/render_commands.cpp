@@ -1,0 +1,240 @@
+// The commands that make images: `render` (a scene into an image file,
+// rendered in parallel) and `modes` (the contact sheet of the blend modes).
+// Built with the image library; no_image.cpp stands in for them without it.
+
+#include <unistd.h>
+
+#include <OpenImageIO/imagebuf.h>
+#include <OpenImageIO/imagebufalgo.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <set>
+#include <ostream>
+
+#include "app/command_steps.h"
+#include "app/commands.h"
+#include "app/host_session.h"
+#include "app/image_io.h"
+#include "app/layer_pick.h"
+#include "app/output_file.h"
+#include "app/map_graph.h"
+#include "app/mode_names.h"
+#include "app/render.h"
+#include "compositing/blend_modes.h"
+
+namespace tessary::app {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class ProgressBar {
+ public:
+  void operator()(double fraction) {
+    const int width = 40;
+    const int filled = static_cast<int>(fraction * width);
+    if (filled == last_) return;
+    last_ = filled;
+    std::fprintf(stderr, "\rrendering [%s%s] %3d%%", std::string(static_cast<std::size_t>(filled), '#').c_str(),
+                 std::string(static_cast<std::size_t>(width - filled), ' ').c_str(),
+                 static_cast<int>(fraction * 100.0 + 0.5));
+    if (fraction >= 1.0) std::fputs("\n", stderr);
+    std::fflush(stderr);
+  }
+
+ private:
+  int last_ = -1;
+};
+
+}  // namespace
+
+namespace {
+
+// The output of one scene of a batch: {name} in the template is the scene
+// file's name without its folder and extension ("stdin" for standard input).
+std::string OutputFor(const std::string& pattern, const std::string& scene) {
+  const std::string name = IsStandardOutput(scene) ? std::string("stdin") : fs::path(scene).stem().string();
+  std::string out = pattern;
+  for (std::size_t at = out.find("{name}"); at != std::string::npos; at = out.find("{name}", at + name.size()))
+    out.replace(at, 6, name);
+  return out;
+}
+
+// Renders one scene of the command to `output`.
+bool RenderOne(const RenderArgs& a, const std::string& scene, const std::string& output, OutputSpec spec,
+               ImageLibrary& images, std::ostream& out, std::ostream& err) {
+  std::string error;
+  spec.source = scene;
+  SceneGraph graph;
+  if (!LoadMaps(scene, graph, images, err)) return false;
+  if (!ApplyLayerPick(*graph.root, a.pick, error)) {
+    Fail(err, scene + ": " + error);
+    return false;
+  }
+  std::vector<std::string> inputs = images.Paths();
+  inputs.push_back(scene);
+  if (!KeepInputs(output, inputs, a.force, err)) return false;
+
+  if (spec.format == ImageFormat::Tx) {
+    // A texture for renderers is made from the whole image (its mip levels
+    // need all of it).
+    const Image image = RenderImage(*graph.root, a.width, a.height, a.threads);
+    if (!WriteTexture(output, spec, image, error)) {
+      Fail(err, output + ": " + error);
+      return false;
+    }
+    if (!a.quiet) out << "wrote " << output << " (" << a.width << "x" << a.height << ", tiled, mip-mapped)\n";
+    return true;
+  }
+  ImageWriter writer;
+  if (!writer.Open(output, spec, a.width, a.height, error)) {
+    Fail(err, output + ": " + error);
+    return false;
+  }
+  RenderOptions options;
+  options.width = a.width;
+  options.height = a.height;
+  options.threads = a.threads;
+  ProgressBar bar;
+  if (!a.quiet && ::isatty(STDERR_FILENO)) options.progress = [&bar](double f) { bar(f); };
+  if (!RenderTo(*graph.root, writer, options, error) || !writer.Commit(error)) {
+    Fail(err, output + ": " + error);
+    return false;
+  }
+  if (writer.DroppedAlpha())
+    err << "tessary: warning: " << output << ": JPEG keeps no alpha; the render's alpha, below 1 in places, was dropped\n";
+  if (!a.quiet) out << "wrote " << output << " (" << a.width << "x" << a.height << ")\n";
+  return true;
+}
+
+}  // namespace
+
+int RunRender(const RenderArgs& a, std::ostream& out, std::ostream& err) {
+  std::string error;
+  auto usage = [&err](const std::string& message) {
+    err << "tessary: error: " << message << "\nRun 'tessary render --help' for usage.\n";
+    return kExitUsage;
+  };
+  if (a.scenes.empty()) return usage("missing scene");
+  // Several scenes: each needs an output of its own.
+  std::vector<std::string> outputs;
+  for (const std::string& scene : a.scenes) outputs.push_back(OutputFor(a.output, scene));
+  if (a.scenes.size() > 1) {
+    if (a.output.find("{name}") == std::string::npos)
+      return usage("several scenes need {name} in the output, for example -o 'out/{name}.exr'");
+    std::set<std::string> seen;
+    for (const std::string& o : outputs)
+      if (!seen.insert(o).second) return usage("two scenes would be written to " + o + " (scene files of one name)");
+  }
+  ImageFormat format{};
+  if (!FormatForPath(outputs.front(), 8, format, error)) return Fail(err, outputs.front() + ": " + error);
+  // An output option the format does not have is a usage error, not ignored.
+  OutputSpec spec;
+  if (!ResolveOutput(outputs.front(), a.request, spec, error)) return usage(outputs.front() + ": " + error);
+  spec.software = std::string("tessary ") + TESSARY_VERSION_STRING;
+  // --threads bounds every thread: reading the images, rendering, writing.
+  const ThreadLimit limit(a.threads);
+  // Images used by several scenes are read once.
+  ImageLibrary images;
+  int failed = 0;
+  for (std::size_t i = 0; i < a.scenes.size(); ++i)
+    if (!RenderOne(a, a.scenes[i], outputs[i], spec, images, out, err)) ++failed;
+  if (failed > 0 && a.scenes.size() > 1)
+    err << "tessary: error: " << failed << " of " << a.scenes.size() << " scenes failed\n";
+  return failed > 0 ? kExitFailure : kExitOk;
+}
+
+
+namespace {
+
+// Whether `label` drawn at `fontSize` fits under a tile `tile` pixels wide.
+// Without the font there is nothing to measure: drawing reports it.
+bool LabelFits(const std::string& label, int fontSize, int tile) {
+  const OIIO::ROI box = OIIO::ImageBufAlgo::text_size(label, fontSize, TESSARY_FONT_FILE);
+  return !box.defined() || box.width() <= tile - 3;
+}
+
+}  // namespace
+
+int RunModes(const ModesArgs& a, std::ostream& out, std::ostream& err) {
+  std::string error;
+  ImageFormat format{};
+  if (!FormatForPath(a.output, 8, format, error)) return Fail(err, a.output + ": " + error);
+  const fs::path textures = fs::path(SharedDataDir()) / "examples" / "textures";
+  const std::string basePath = a.baseImage.empty() ? (textures / "mode_base.png").string() : a.baseImage;
+  const std::string topPath = a.topImage.empty() ? (textures / "mode_top.png").string() : a.topImage;
+  if (!KeepInputs(a.output, {basePath, topPath}, a.force, err)) return kExitFailure;
+
+  const ThreadLimit limit(a.threads);
+  ImageLibrary images;
+  constexpr int kColumns = 6;
+  constexpr int kLabel = 24;
+  constexpr int kGap = 6;
+  const int tile = a.tile;
+  const int rows = (kNumBlendModes + kColumns - 1) / kColumns;
+  const int sheetW = kColumns * tile + (kColumns + 1) * kGap;
+  const int sheetH = rows * (tile + kLabel) + (rows + 1) * kGap;
+  OIIO::ImageBuf sheet(OIIO::ImageSpec(sheetW, sheetH, 4, OIIO::TypeDesc::FLOAT));
+  const float background[4] = {0.13f, 0.13f, 0.14f, 1.0f};
+  OIIO::ImageBufAlgo::fill(sheet, background);
+
+  // The labels fit under their tiles: one font size for the sheet, the
+  // largest (up to 15) at which every name fits, at least 8; a name that does
+  // not fit even then is shown by its number alone.
+  const auto Label = [](int mode) { return std::to_string(mode) + " " + std::string(ModeName(mode)); };
+  int fontSize = 15;
+  while (fontSize > 8) {
+    bool all = true;
+    for (int mode = 0; mode < kNumBlendModes && all; ++mode) all = LabelFits(Label(mode), fontSize, tile);
+    if (all) break;
+    --fontSize;
+  }
+
+  for (int mode = 0; mode < kNumBlendModes; ++mode) {
+    MapDesc desc;
+    desc.type = MapType::Layered;
+    desc.layers.resize(2);
+    for (int l = 0; l < 2; ++l) {
+      auto bitmap = std::make_shared<MapDesc>();
+      bitmap->type = MapType::Bitmap;
+      bitmap->bitmap.file = l == 0 ? basePath : topPath;
+      bitmap->bitmap.resolvedPath = bitmap->bitmap.file;
+      desc.layers[static_cast<std::size_t>(l)].map = std::move(bitmap);
+    }
+    desc.layers[1].mode = mode;
+    SceneGraph graph;
+    graph.path = "modes";
+    if (!BuildGraph(desc, graph, error)) return Fail(err, error);
+    if (!PrepareGraph(graph, images, error)) return Fail(err, error);
+    const Image img = RenderImage(*graph.root, tile, tile, a.threads);
+    const int col = mode % kColumns;
+    const int row = mode / kColumns;
+    const int x0 = kGap + col * (tile + kGap);
+    const int y0 = kGap + row * (tile + kLabel + kGap);
+    for (int y = 0; y < tile; ++y)
+      for (int x = 0; x < tile; ++x) {
+        host::AColor c = img.At(x, y);
+        c.ClampMinMax();
+        const float px[4] = {c.r, c.g, c.b, 1.0f};
+        sheet.setpixel(x0 + x, y0 + y, px);
+      }
+    const float white[4] = {0.92f, 0.92f, 0.92f, 1.0f};
+    std::string label = Label(mode);
+    if (!LabelFits(label, fontSize, tile)) label = std::to_string(mode);
+    if (!OIIO::ImageBufAlgo::render_text(sheet, x0 + 3, y0 + tile + 17, label, fontSize, TESSARY_FONT_FILE, white))
+      return Fail(err, "cannot draw the mode names: " + sheet.geterror());
+  }
+
+  Image result;
+  result.width = sheetW;
+  result.height = sheetH;
+  result.rgba.resize(static_cast<std::size_t>(sheetW) * static_cast<std::size_t>(sheetH) * 4);
+  sheet.get_pixels(OIIO::ROI(0, sheetW, 0, sheetH, 0, 1, 0, 4), OIIO::TypeDesc::FLOAT, result.rgba.data());
+  if (!WriteImage(a.output, format, result, error)) return Fail(err, a.output + ": " + error);
+  out << "wrote " << a.output << " (" << kNumBlendModes << " modes, " << sheetW << "x" << sheetH << ")\n";
+  return kExitOk;
+}
+
+
+}  // namespace tessary::app
