@@ -5,6 +5,7 @@
 
 #include "host/sdk/iosave.h"
 #include "host/sdk/shade_context.h"
+#include "host/sdk/shade_span.h"
 #include "host/runtime/stdmaps.h"
 
 namespace tessary::app {
@@ -63,15 +64,32 @@ host::AColor SampleBilinear(const Image& image, float u, float v, bool premultip
   return weighted.a > 0.0f ? Unpremultiplied(weighted) : plain;
 }
 
+bool BitmapTex::Premultiplied() const {
+  return alpha == AlphaMode::FromFile ? image_->premultiplied : alpha == AlphaMode::Premultiplied;
+}
+
 host::AColor BitmapTex::At(float u, float v) const {
   if (!image_) return host::AColor(0.0f, 0.0f, 0.0f, 0.0f);
-  const bool premultiplied = alpha == AlphaMode::FromFile ? image_->premultiplied : alpha == AlphaMode::Premultiplied;
-  return SampleBilinear(*image_, u * tile[0] + offset[0], v * tile[1] + offset[1], premultiplied);
+  return SampleBilinear(*image_, u * tile[0] + offset[0], v * tile[1] + offset[1], Premultiplied());
 }
 
 host::AColor BitmapTex::EvalColor(host::ShadeContext& sc) {
   const host::Point3 uv = sc.UVW(1);
   return At(uv.x, uv.y);
+}
+
+void BitmapTex::EvalColorSpan(host::ShadeSpan& span, host::SpanColors& out) {
+  const int n = span.Count();
+  if (!image_) {
+    out.Fill(host::AColor(0.0f, 0.0f, 0.0f, 0.0f), n);
+    return;
+  }
+  const bool premultiplied = Premultiplied();
+  const float* u = span.U();
+  const float* v = span.V();
+  for (int k = 0; k < n; ++k) {
+    out.Set(k, SampleBilinear(*image_, u[k] * tile[0] + offset[0], v[k] * tile[1] + offset[1], premultiplied));
+  }
 }
 
 host::Point3 BitmapTex::EvalNormalPerturb(host::ShadeContext& sc) {
