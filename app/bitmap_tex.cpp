@@ -1,6 +1,7 @@
 #include "app/bitmap_tex.h"
 
 #include <cmath>
+#include <cstdint>
 #include <new>
 
 #include "host/sdk/iosave.h"
@@ -29,6 +30,90 @@ host::AColor Unpremultiplied(host::AColor c) {
     c.b /= c.a;
   }
   return c;
+}
+
+// The span sampler: SampleBilinear's arithmetic, written out for a run of
+// samples with the pixel format chosen once and nothing out of line, and
+// checked against it sample by sample (tests/app/span_render_test.cpp).
+
+// Where x (in pixels) falls on an axis of n pixels: the two pixels around it,
+// wrapped, and the fraction between them; a non-finite x reads pixel 0.
+struct AxisSample {
+  int a;
+  int b;
+  float f;
+};
+inline AxisSample Axis(float x, int n) {
+  if (!std::isfinite(x)) x = 0.0f;
+  const float x0 = std::floor(x);
+  // Inside the axis WrapIndex gives x0 itself (n is at most 2^16, so x0 / n
+  // stays below 1 and its floor is 0): its division is skipped there.
+  const int a = x0 >= 0.0f && x0 < static_cast<float>(n) ? static_cast<int>(x0) : WrapIndex(x0, n);
+  return {a, a + 1 == n ? 0 : a + 1, x - x0};
+}
+
+// MixColors (stdmaps.h), inline.
+inline host::AColor Lerp(const host::AColor& a, const host::AColor& b, float t) {
+  return host::AColor(a.r + (b.r - a.r) * t, a.g + (b.g - a.g) * t, a.b + (b.b - a.b) * t, a.a + (b.a - a.a) * t);
+}
+
+// Pixel (x, y) of a float image or of an 8-bit one, as Image::At reads it.
+struct FloatPixels {
+  const float* rgba;
+  host::AColor At(std::size_t row, int x) const {
+    const float* p = rgba + row + 4 * static_cast<std::size_t>(x);
+    return host::AColor(p[0], p[1], p[2], p[3]);
+  }
+};
+struct BytePixels {
+  const std::uint8_t* rgba;
+  const float* toFloat;
+  host::AColor At(std::size_t row, int x) const {
+    const std::uint8_t* p = rgba + row + 4 * static_cast<std::size_t>(x);
+    return host::AColor(toFloat[p[0]], toFloat[p[1]], toFloat[p[2]], toFloat[p[3]]);
+  }
+};
+
+struct SpanPlacing {
+  float tileU, tileV, offsetU, offsetV;
+  bool premultiplied;
+};
+
+template <class Pixels>
+void SampleSpan(const Image& image, Pixels pixels, const SpanPlacing& s, const float* u, const float* v, int n,
+                host::SpanColors& out) {
+  const auto width = static_cast<float>(image.width);
+  const auto height = static_cast<float>(image.height);
+  const std::size_t stride = 4 * static_cast<std::size_t>(image.width);
+  for (int k = 0; k < n; ++k) {
+    const AxisSample x = Axis((u[k] * s.tileU + s.offsetU) * width - 0.5f, image.width);
+    const AxisSample y = Axis((1.0f - (v[k] * s.tileV + s.offsetV)) * height - 0.5f, image.height);
+    const std::size_t rowA = static_cast<std::size_t>(y.a) * stride;
+    const std::size_t rowB = static_cast<std::size_t>(y.b) * stride;
+    host::AColor p[4] = {pixels.At(rowA, x.a), pixels.At(rowA, x.b), pixels.At(rowB, x.a), pixels.At(rowB, x.b)};
+    auto mix = [&] { return Lerp(Lerp(p[0], p[1], x.f), Lerp(p[2], p[3], x.f), y.f); };
+    host::AColor c;
+    if (s.premultiplied) {
+      c = Unpremultiplied(mix());
+    } else {
+      const bool sameAlpha = p[0].a == p[1].a && p[1].a == p[2].a && p[2].a == p[3].a;
+      bool unit = true;
+      for (const host::AColor& q : p) unit = unit && q.a >= 0.0f && q.a <= 1.0f;
+      if (sameAlpha || !unit) {
+        c = mix();
+      } else {
+        const host::AColor plain = mix();
+        for (host::AColor& q : p) {
+          q.r *= q.a;
+          q.g *= q.a;
+          q.b *= q.a;
+        }
+        const host::AColor weighted = mix();
+        c = weighted.a > 0.0f ? Unpremultiplied(weighted) : plain;
+      }
+    }
+    out.Set(k, c);
+  }
 }
 
 }  // namespace
@@ -80,15 +165,16 @@ host::AColor BitmapTex::EvalColor(host::ShadeContext& sc) {
 
 void BitmapTex::EvalColorSpan(host::ShadeSpan& span, host::SpanColors& out) {
   const int n = span.Count();
-  if (!image_) {
+  if (!image_ || image_->width <= 0 || image_->height <= 0) {
     out.Fill(host::AColor(0.0f, 0.0f, 0.0f, 0.0f), n);
     return;
   }
-  const bool premultiplied = Premultiplied();
-  const float* u = span.U();
-  const float* v = span.V();
-  for (int k = 0; k < n; ++k) {
-    out.Set(k, SampleBilinear(*image_, u[k] * tile[0] + offset[0], v[k] * tile[1] + offset[1], premultiplied));
+  const SpanPlacing placing{tile[0], tile[1], offset[0], offset[1], Premultiplied()};
+  if (image_->rgba8.empty()) {
+    SampleSpan(*image_, FloatPixels{image_->rgba.data()}, placing, span.U(), span.V(), n, out);
+  } else {
+    SampleSpan(*image_, BytePixels{image_->rgba8.data(), image_->byteToFloat}, placing, span.U(), span.V(), n,
+               out);
   }
 }
 

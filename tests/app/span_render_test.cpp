@@ -6,14 +6,19 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <filesystem>
+#include <memory>
 #include <limits>
 #include <string>
 
+#include "app/bitmap_tex.h"
 #include "app/image_io.h"
 #include "app/map_graph.h"
 #include "app/render.h"
 #include "app/scene_io.h"
+#include "host/sdk/shade_context.h"
+#include "host/sdk/shade_span.h"
 #include "tests/app/test_util.h"
 #include "tests/support/float_bits.h"
 
@@ -94,6 +99,55 @@ TEST(SpanRender, BitmapStackWithHostileValues) {
     "output": {"on": true, "gamma": 2.2, "hsv": [15, 0.1, -0.05], "rgb": [0.1, 0, -0.1], "bright": 90}}})";
   WriteFile(dir / "scene.json", scene);
   ExpectSameRenderBothWays((dir / "scene.json").string(), 45, 33);
+}
+
+// The bitmap's span sampler against its per-sample one at coordinates a
+// render never produces: non-finite, huge, negative, on pixel edges and
+// image borders, for float and 8-bit images, straight and premultiplied.
+TEST(SpanRender, BitmapSpanAtHostileCoordinates) {
+  const float inf = std::numeric_limits<float>::infinity();
+  const float coords[] = {0.0f,  -0.0f,  1.0f,     0.99999994f, 1.0000001f, 0.5f,  0.25f,   -0.25f, -1.0f,
+                          7.5f,  -7.5f,  1e-40f,   3.4e38f,     -3.4e38f,   16777216.0f, 1e9f,  inf,   -inf,
+                          std::numeric_limits<float>::quiet_NaN(), 0.1f, 0.7f, 1.0f / 3.0f, 2.0f / 7.0f};
+  const int count = static_cast<int>(std::size(coords));
+  Image floats;
+  floats.width = 5;
+  floats.height = 3;
+  for (int i = 0; i < 5 * 3 * 4; ++i) floats.rgba.push_back(i % 4 == 3 ? static_cast<float>(i % 3) * 0.5f - 0.25f : static_cast<float>(i) * 0.05f);
+  ScratchDir dir("span-bitmap");
+  std::string error;
+  ASSERT_TRUE(WriteImage((dir / "bytes.png").string(), ImageFormat::Png8, floats, error)) << error;
+  Image bytes;
+  ASSERT_TRUE(ReadImage((dir / "bytes.png").string(), bytes, error)) << error;
+  ASSERT_FALSE(bytes.rgba8.empty());
+
+  for (const Image* image : {&floats, &bytes}) {
+    for (AlphaMode alpha : {AlphaMode::Straight, AlphaMode::Premultiplied}) {
+      for (const std::array<float, 4>& placing : {std::array<float, 4>{1, 1, 0, 0}, {3, -2, 0.3f, -7}, {1e-3f, 1e6f, 0, 0.5f}}) {
+        SCOPED_TRACE(std::string(image == &bytes ? "8-bit" : "float") + (alpha == AlphaMode::Straight ? ", straight" : ", premultiplied") + ", tile " + std::to_string(placing[0]));
+        BitmapTex map;
+        map.SetImage(std::make_shared<Image>(*image));
+        map.alpha = alpha;
+        map.tile = {placing[0], placing[1]};
+        map.offset = {placing[2], placing[3]};
+        host::ShadeContext sc;
+        host::ShadeSpan span(sc);
+        auto got = std::make_unique<host::SpanColors>();
+        // Span `shift` pairs coordinate k with coordinate k + shift: every
+        // pair meets once.
+        for (int shift = 0; shift < count; ++shift) {
+          span.NewSpan(count);
+          for (int k = 0; k < count; ++k) span.SetUVW(k, host::Point3(coords[k], coords[(k + shift) % count], 0.0f));
+          map.EvalColorSpan(span, *got);
+          for (int k = 0; k < count; ++k) {
+            sc.MoveTo(span.UVW(k));
+            ASSERT_TRUE(tessary::testing::ColorBitsEq(got->Get(k), map.EvalColor(sc)))
+                << "u " << span.U()[k] << ", v " << span.V()[k];
+          }
+        }
+      }
+    }
+  }
 }
 
 }  // namespace
