@@ -1,7 +1,9 @@
 #include "app/bitmap_tex.h"
 
+#include <bit>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <new>
 
 #include "host/sdk/iosave.h"
@@ -52,25 +54,36 @@ inline AxisSample Axis(float x, int n) {
   return {a, a + 1 == n ? 0 : a + 1, x - x0};
 }
 
-// MixColors (stdmaps.h), inline.
-inline host::AColor Lerp(const host::AColor& a, const host::AColor& b, float t) {
-  return host::AColor(a.r + (b.r - a.r) * t, a.g + (b.g - a.g) * t, a.b + (b.b - a.b) * t, a.a + (b.a - a.a) * t);
+// Four channels r, g, b, a side by side: each operation is the scalar
+// operation in every lane (IEEE single precision, no contraction), so a lane
+// holds exactly the scalar result.
+using V4 = float __attribute__((vector_size(16)));
+inline V4 Splat(float x) { return V4{x, x, x, x}; }
+// MixColors (stdmaps.h) of all four channels at once.
+inline V4 Lerp(V4 a, V4 b, float t) { return a + (b - a) * Splat(t); }
+// Unpremultiplied: r, g, b divided by alpha where alpha is above 0.
+inline V4 Unpremultiplied(V4 c) {
+  if (!(c[3] > 0.0f)) return c;
+  const V4 q = c / Splat(c[3]);
+  return V4{q[0], q[1], q[2], c[3]};
 }
 
-// Pixel (x, y) of a float image or of an 8-bit one, as Image::At reads it.
+// Pixel x of the row starting at `row`, of a float image or of an 8-bit one,
+// as Image::At reads it.
 struct FloatPixels {
   const float* rgba;
-  host::AColor At(std::size_t row, int x) const {
-    const float* p = rgba + row + 4 * static_cast<std::size_t>(x);
-    return host::AColor(p[0], p[1], p[2], p[3]);
+  V4 At(std::size_t row, int x) const {
+    V4 v;
+    std::memcpy(&v, rgba + row + 4 * static_cast<std::size_t>(x), sizeof(v));
+    return v;
   }
 };
 struct BytePixels {
   const std::uint8_t* rgba;
   const float* toFloat;
-  host::AColor At(std::size_t row, int x) const {
+  V4 At(std::size_t row, int x) const {
     const std::uint8_t* p = rgba + row + 4 * static_cast<std::size_t>(x);
-    return host::AColor(toFloat[p[0]], toFloat[p[1]], toFloat[p[2]], toFloat[p[3]]);
+    return V4{toFloat[p[0]], toFloat[p[1]], toFloat[p[2]], toFloat[p[3]]};
   }
 };
 
@@ -79,40 +92,43 @@ struct SpanPlacing {
   bool premultiplied;
 };
 
+// Straight colour: the plain mix, or where the alphas differ and all lie in
+// [0, 1] the mix weighted by alpha, divided by its alpha (the plain mix
+// where that is not above 0).
+inline V4 MixStraight(V4 p0, V4 p1, V4 p2, V4 p3, float fx, float fy) {
+  const V4 plain = Lerp(Lerp(p0, p1, fx), Lerp(p2, p3, fx), fy);
+  const float a0 = p0[3], a1 = p1[3], a2 = p2[3], a3 = p3[3];
+  const bool sameAlpha = a0 == a1 && a1 == a2 && a2 == a3;
+  const bool unit = a0 >= 0.0f && a0 <= 1.0f && a1 >= 0.0f && a1 <= 1.0f && a2 >= 0.0f && a2 <= 1.0f &&
+                    a3 >= 0.0f && a3 <= 1.0f;
+  if (sameAlpha || !unit) return plain;
+  auto weigh = [](V4 p) { return p * V4{p[3], p[3], p[3], 1.0f}; };
+  const V4 weighted = Lerp(Lerp(weigh(p0), weigh(p1), fx), Lerp(weigh(p2), weigh(p3), fx), fy);
+  return weighted[3] > 0.0f ? Unpremultiplied(weighted) : plain;
+}
+
 template <class Pixels>
 void SampleSpan(const Image& image, Pixels pixels, const SpanPlacing& s, const float* u, const float* v, int n,
                 host::SpanColors& out) {
   const auto width = static_cast<float>(image.width);
   const auto height = static_cast<float>(image.height);
   const std::size_t stride = 4 * static_cast<std::size_t>(image.width);
+  // Rows of a render share one v: the vertical part once for the span.
+  bool oneRow = true;
+  for (int k = 1; k < n; ++k) oneRow = oneRow && std::bit_cast<std::uint32_t>(v[k]) == std::bit_cast<std::uint32_t>(v[0]);
+  AxisSample y{0, 0, 0.0f};
   for (int k = 0; k < n; ++k) {
     const AxisSample x = Axis((u[k] * s.tileU + s.offsetU) * width - 0.5f, image.width);
-    const AxisSample y = Axis((1.0f - (v[k] * s.tileV + s.offsetV)) * height - 0.5f, image.height);
+    if (k == 0 || !oneRow) y = Axis((1.0f - (v[k] * s.tileV + s.offsetV)) * height - 0.5f, image.height);
     const std::size_t rowA = static_cast<std::size_t>(y.a) * stride;
     const std::size_t rowB = static_cast<std::size_t>(y.b) * stride;
-    host::AColor p[4] = {pixels.At(rowA, x.a), pixels.At(rowA, x.b), pixels.At(rowB, x.a), pixels.At(rowB, x.b)};
-    auto mix = [&] { return Lerp(Lerp(p[0], p[1], x.f), Lerp(p[2], p[3], x.f), y.f); };
-    host::AColor c;
-    if (s.premultiplied) {
-      c = Unpremultiplied(mix());
-    } else {
-      const bool sameAlpha = p[0].a == p[1].a && p[1].a == p[2].a && p[2].a == p[3].a;
-      bool unit = true;
-      for (const host::AColor& q : p) unit = unit && q.a >= 0.0f && q.a <= 1.0f;
-      if (sameAlpha || !unit) {
-        c = mix();
-      } else {
-        const host::AColor plain = mix();
-        for (host::AColor& q : p) {
-          q.r *= q.a;
-          q.g *= q.a;
-          q.b *= q.a;
-        }
-        const host::AColor weighted = mix();
-        c = weighted.a > 0.0f ? Unpremultiplied(weighted) : plain;
-      }
-    }
-    out.Set(k, c);
+    const V4 p0 = pixels.At(rowA, x.a), p1 = pixels.At(rowA, x.b), p2 = pixels.At(rowB, x.a), p3 = pixels.At(rowB, x.b);
+    const V4 c = s.premultiplied ? Unpremultiplied(Lerp(Lerp(p0, p1, x.f), Lerp(p2, p3, x.f), y.f))
+                                 : MixStraight(p0, p1, p2, p3, x.f, y.f);
+    out.r[k] = c[0];
+    out.g[k] = c[1];
+    out.b[k] = c[2];
+    out.a[k] = c[3];
   }
 }
 

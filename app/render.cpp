@@ -15,7 +15,10 @@ namespace tessary::app {
 
 namespace {
 
-constexpr int kTileSide = 64;
+// Tiles of up to kTileRows rows and one span's width: each row of a tile is
+// one span, long enough for the memory reads of bitmap layers to stream.
+constexpr int kTileRows = 16;
+constexpr int kTileColumns = host::kMaxSpan;
 
 // What each render thread keeps: its shading context, its span over that
 // context and the colour planes the root's span is evaluated into.
@@ -62,7 +65,7 @@ void RenderBand(host::Texmap& root, int width, int height, int y0, int rows, flo
                 ThreadStates& states) {
   const float invW = 1.0f / static_cast<float>(width);
   const float invH = 1.0f / static_cast<float>(height);
-  tbb::parallel_for(tbb::blocked_range2d<int>(0, rows, kTileSide, 0, width, kTileSide),
+  tbb::parallel_for(tbb::blocked_range2d<int>(0, rows, kTileRows, 0, width, kTileColumns),
                     [&](const tbb::blocked_range2d<int>& r) {
                       ThreadState& ts = states.local();
                       for (int y = r.rows().begin(); y < r.rows().end(); ++y) {
