@@ -17,6 +17,7 @@
 #include "host/sdk/shade_span.h"
 #include "map/quilbo.h"
 #include "tests/map/map_doubles.h"
+#include "tests/support/allocation_counter.h"
 #include "tests/support/span_stack.h"
 
 namespace tessary::testing {
@@ -280,6 +281,40 @@ TEST(SpanEval, CacheEvictionAndDeepNesting) {
   SetLayer(*chain, 0, 0, 100.0f, scene.Samples(99, 2, true), nullptr);
   ExpectSpanMatchesSamples(*root, kMaxSpan);
   ExpectSpanMatchesSamples(*root, 5);
+}
+
+// Once a thread's span has been through every depth of a graph, further
+// spans over it allocate nothing: nested maps reuse their planes.
+TEST(SpanEval, SpansAfterTheFirstAllocateNothing) {
+  Scene scene;
+  Quilbo* root = scene.Layered(3);
+  scene.Hold(root);
+  Quilbo* inner = scene.Layered(2);
+  Quilbo* innermost = scene.Layered(2);
+  SetLayer(*innermost, 0, 0, 100.0f, scene.Samples(1, 0, true), nullptr);
+  SetLayer(*innermost, 1, 2, 50.0f, scene.Samples(2, 0, false), scene.Samples(3, 0, true));
+  SetLayer(*inner, 0, 0, 100.0f, innermost, nullptr);
+  SetLayer(*inner, 1, 22, 70.0f, scene.Samples(4, 0, true), innermost);
+  SetLayer(*root, 0, 0, 100.0f, scene.Samples(5, 0, true), nullptr);
+  SetLayer(*root, 1, 1, 80.0f, inner, nullptr);
+  SetLayer(*root, 2, 13, 60.0f, innermost, inner);
+  OutputSettings s;
+  s.outputOn = true;
+  s.gamma = 2.2f;
+  root->SetOutput(s);
+
+  ShadeContext sc;
+  ShadeSpan span(sc);
+  auto out = std::make_unique<SpanColors>();
+  auto run = [&](int n) {
+    span.NewSpan(n);
+    for (int k = 0; k < n; ++k) span.SetUVW(k, SamplePoint(k));
+    root->EvalColorSpan(span, *out);
+  };
+  run(kMaxSpan);
+  AllocationCounter counter;
+  for (int n : kSpanLengths) run(n);
+  EXPECT_EQ(counter.Count(), 0);
 }
 
 }  // namespace
