@@ -69,8 +69,14 @@ void* ShadeSpan::PushScratch(std::size_t bytes) {
   }
   Block& b = scratch_[depth_];
   if (b.bytes < bytes) {
-    void* fresh = ::operator new(bytes, kScratchAlignment, std::nothrow);
-    if (!fresh) return nullptr;
+    void* fresh = nullptr;
+    try {
+      // The throwing form, so the block pairs with the delete below whatever
+      // replacement of the global operators a program brings.
+      fresh = ::operator new(bytes, kScratchAlignment);
+    } catch (const std::bad_alloc&) {
+      return nullptr;
+    }
     ::operator delete(b.data, kScratchAlignment);
     b = Block{fresh, bytes};
   }
