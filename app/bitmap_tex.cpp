@@ -1,10 +1,14 @@
 #include "app/bitmap_tex.h"
 
+#include <bit>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <new>
 
 #include "host/sdk/iosave.h"
 #include "host/sdk/shade_context.h"
+#include "host/sdk/shade_span.h"
 #include "host/runtime/stdmaps.h"
 
 namespace tessary::app {
@@ -28,6 +32,104 @@ host::AColor Unpremultiplied(host::AColor c) {
     c.b /= c.a;
   }
   return c;
+}
+
+// The span sampler: SampleBilinear's arithmetic, written out for a run of
+// samples with the pixel format chosen once and nothing out of line, and
+// checked against it sample by sample (tests/app/span_render_test.cpp).
+
+// Where x (in pixels) falls on an axis of n pixels: the two pixels around it,
+// wrapped, and the fraction between them; a non-finite x reads pixel 0.
+struct AxisSample {
+  int a;
+  int b;
+  float f;
+};
+inline AxisSample Axis(float x, int n) {
+  if (!std::isfinite(x)) x = 0.0f;
+  const float x0 = std::floor(x);
+  // Inside the axis WrapIndex gives x0 itself (n is at most 2^16, so x0 / n
+  // stays below 1 and its floor is 0): its division is skipped there.
+  const int a = x0 >= 0.0f && x0 < static_cast<float>(n) ? static_cast<int>(x0) : WrapIndex(x0, n);
+  return {a, a + 1 == n ? 0 : a + 1, x - x0};
+}
+
+// Four channels r, g, b, a side by side: each operation is the scalar
+// operation in every lane (IEEE single precision, no contraction), so a lane
+// holds exactly the scalar result.
+using V4 = float __attribute__((vector_size(16)));
+inline V4 Splat(float x) { return V4{x, x, x, x}; }
+// MixColors (stdmaps.h) of all four channels at once.
+inline V4 Lerp(V4 a, V4 b, float t) { return a + (b - a) * Splat(t); }
+// Unpremultiplied: r, g, b divided by alpha where alpha is above 0.
+inline V4 Unpremultiplied(V4 c) {
+  if (!(c[3] > 0.0f)) return c;
+  const V4 q = c / Splat(c[3]);
+  return V4{q[0], q[1], q[2], c[3]};
+}
+
+// Pixel x of the row starting at `row`, of a float image or of an 8-bit one,
+// as Image::At reads it.
+struct FloatPixels {
+  const float* rgba;
+  V4 At(std::size_t row, int x) const {
+    V4 v;
+    std::memcpy(&v, rgba + row + 4 * static_cast<std::size_t>(x), sizeof(v));
+    return v;
+  }
+};
+struct BytePixels {
+  const std::uint8_t* rgba;
+  const float* toFloat;
+  V4 At(std::size_t row, int x) const {
+    const std::uint8_t* p = rgba + row + 4 * static_cast<std::size_t>(x);
+    return V4{toFloat[p[0]], toFloat[p[1]], toFloat[p[2]], toFloat[p[3]]};
+  }
+};
+
+struct SpanPlacing {
+  float tileU, tileV, offsetU, offsetV;
+  bool premultiplied;
+};
+
+// Straight colour: the plain mix, or where the alphas differ and all lie in
+// [0, 1] the mix weighted by alpha, divided by its alpha (the plain mix
+// where that is not above 0).
+inline V4 MixStraight(V4 p0, V4 p1, V4 p2, V4 p3, float fx, float fy) {
+  const V4 plain = Lerp(Lerp(p0, p1, fx), Lerp(p2, p3, fx), fy);
+  const float a0 = p0[3], a1 = p1[3], a2 = p2[3], a3 = p3[3];
+  const bool sameAlpha = a0 == a1 && a1 == a2 && a2 == a3;
+  const bool unit = a0 >= 0.0f && a0 <= 1.0f && a1 >= 0.0f && a1 <= 1.0f && a2 >= 0.0f && a2 <= 1.0f &&
+                    a3 >= 0.0f && a3 <= 1.0f;
+  if (sameAlpha || !unit) return plain;
+  auto weigh = [](V4 p) { return p * V4{p[3], p[3], p[3], 1.0f}; };
+  const V4 weighted = Lerp(Lerp(weigh(p0), weigh(p1), fx), Lerp(weigh(p2), weigh(p3), fx), fy);
+  return weighted[3] > 0.0f ? Unpremultiplied(weighted) : plain;
+}
+
+template <class Pixels>
+void SampleSpan(const Image& image, Pixels pixels, const SpanPlacing& s, const float* u, const float* v, int n,
+                host::SpanColors& out) {
+  const auto width = static_cast<float>(image.width);
+  const auto height = static_cast<float>(image.height);
+  const std::size_t stride = 4 * static_cast<std::size_t>(image.width);
+  // Rows of a render share one v: the vertical part once for the span.
+  bool oneRow = true;
+  for (int k = 1; k < n; ++k) oneRow = oneRow && std::bit_cast<std::uint32_t>(v[k]) == std::bit_cast<std::uint32_t>(v[0]);
+  AxisSample y{0, 0, 0.0f};
+  for (int k = 0; k < n; ++k) {
+    const AxisSample x = Axis((u[k] * s.tileU + s.offsetU) * width - 0.5f, image.width);
+    if (k == 0 || !oneRow) y = Axis((1.0f - (v[k] * s.tileV + s.offsetV)) * height - 0.5f, image.height);
+    const std::size_t rowA = static_cast<std::size_t>(y.a) * stride;
+    const std::size_t rowB = static_cast<std::size_t>(y.b) * stride;
+    const V4 p0 = pixels.At(rowA, x.a), p1 = pixels.At(rowA, x.b), p2 = pixels.At(rowB, x.a), p3 = pixels.At(rowB, x.b);
+    const V4 c = s.premultiplied ? Unpremultiplied(Lerp(Lerp(p0, p1, x.f), Lerp(p2, p3, x.f), y.f))
+                                 : MixStraight(p0, p1, p2, p3, x.f, y.f);
+    out.r[k] = c[0];
+    out.g[k] = c[1];
+    out.b[k] = c[2];
+    out.a[k] = c[3];
+  }
 }
 
 }  // namespace
@@ -63,15 +165,33 @@ host::AColor SampleBilinear(const Image& image, float u, float v, bool premultip
   return weighted.a > 0.0f ? Unpremultiplied(weighted) : plain;
 }
 
+bool BitmapTex::Premultiplied() const {
+  return alpha == AlphaMode::FromFile ? image_->premultiplied : alpha == AlphaMode::Premultiplied;
+}
+
 host::AColor BitmapTex::At(float u, float v) const {
   if (!image_) return host::AColor(0.0f, 0.0f, 0.0f, 0.0f);
-  const bool premultiplied = alpha == AlphaMode::FromFile ? image_->premultiplied : alpha == AlphaMode::Premultiplied;
-  return SampleBilinear(*image_, u * tile[0] + offset[0], v * tile[1] + offset[1], premultiplied);
+  return SampleBilinear(*image_, u * tile[0] + offset[0], v * tile[1] + offset[1], Premultiplied());
 }
 
 host::AColor BitmapTex::EvalColor(host::ShadeContext& sc) {
   const host::Point3 uv = sc.UVW(1);
   return At(uv.x, uv.y);
+}
+
+void BitmapTex::EvalColorSpan(host::ShadeSpan& span, host::SpanColors& out) {
+  const int n = span.Count();
+  if (!image_ || image_->width <= 0 || image_->height <= 0) {
+    out.Fill(host::AColor(0.0f, 0.0f, 0.0f, 0.0f), n);
+    return;
+  }
+  const SpanPlacing placing{tile[0], tile[1], offset[0], offset[1], Premultiplied()};
+  if (image_->rgba8.empty()) {
+    SampleSpan(*image_, FloatPixels{image_->rgba.data()}, placing, span.U(), span.V(), n, out);
+  } else {
+    SampleSpan(*image_, BytePixels{image_->rgba8.data(), image_->byteToFloat}, placing, span.U(), span.V(), n,
+               out);
+  }
 }
 
 host::Point3 BitmapTex::EvalNormalPerturb(host::ShadeContext& sc) {

@@ -51,6 +51,8 @@ class BitmapTex final : public host::Texmap {
   host::Class_ID ClassID() override { return BITMAP_TEX_CLASS_ID; }
   void GetClassName(host::MSTR& s) override { s = "Bitmap"; }
   host::AColor EvalColor(host::ShadeContext& sc) override;
+  // Every sample as EvalColor samples it, without going through the context.
+  void EvalColorSpan(host::ShadeSpan& span, host::SpanColors& out) override;
   // The fall of the grey value across a small step in u and v.
   host::Point3 EvalNormalPerturb(host::ShadeContext& sc) override;
   host::IOResult Save(host::ISave* isave) override;
@@ -68,6 +70,7 @@ class BitmapTex final : public host::Texmap {
   AlphaMode alpha = AlphaMode::FromFile;    // how the image's colour is stored
 
  private:
+  bool Premultiplied() const;
   host::AColor At(float u, float v) const;
   std::shared_ptr<const Image> image_;
 };

@@ -9,32 +9,72 @@
 #include <vector>
 
 #include "host/sdk/shade_context.h"
+#include "host/sdk/shade_span.h"
 
 namespace tessary::app {
 
 namespace {
 
-constexpr int kTileSide = 64;
+// Tiles of up to kTileRows rows and one span's width: each row of a tile is
+// one span, long enough for the memory reads of bitmap layers to stream.
+constexpr int kTileRows = 16;
+constexpr int kTileColumns = host::kMaxSpan;
+
+// What each render thread keeps: its shading context, its span over that
+// context and the colour planes the root's span is evaluated into.
+struct ThreadState {
+  ThreadState() : span(sc) {}
+  host::ShadeContext sc;
+  host::ShadeSpan span;
+  host::SpanColors colors;
+};
+using ThreadStates = tbb::enumerable_thread_specific<ThreadState>;
+
+// Pixels [x0, x1) of row y (v its coordinate) into `row`, as spans.
+void RenderRowSpans(host::Texmap& root, ThreadState& ts, int x0, int x1, float v, float invW, float* row) {
+  for (int xs = x0; xs < x1; xs += host::kMaxSpan) {
+    const int n = std::min(host::kMaxSpan, x1 - xs);
+    ts.span.NewSpan(n);
+    for (int k = 0; k < n; ++k) ts.span.SetUVW(k, host::Point3((static_cast<float>(xs + k) + 0.5f) * invW, v, 0.0f));
+    root.EvalColorSpan(ts.span, ts.colors);
+    float* p = row + static_cast<std::size_t>(xs) * 4;
+    for (int k = 0; k < n; ++k, p += 4) {
+      p[0] = ts.colors.r[k];
+      p[1] = ts.colors.g[k];
+      p[2] = ts.colors.b[k];
+      p[3] = ts.colors.a[k];
+    }
+  }
+}
+
+// The same pixels one sample at a time through EvalColor.
+void RenderRowSamples(host::Texmap& root, host::ShadeContext& sc, int x0, int x1, float v, float invW, float* row) {
+  for (int x = x0; x < x1; ++x) {
+    sc.MoveTo(host::Point3((static_cast<float>(x) + 0.5f) * invW, v, 0.0f));
+    const host::AColor c = root.EvalColor(sc);
+    float* p = row + static_cast<std::size_t>(x) * 4;
+    p[0] = c.r;
+    p[1] = c.g;
+    p[2] = c.b;
+    p[3] = c.a;
+  }
+}
 
 // Renders rows [y0, y0 + rows) of a width x height image into `band`.
-void RenderBand(host::Texmap& root, int width, int height, int y0, int rows, float* band,
-                tbb::enumerable_thread_specific<host::ShadeContext>& contexts) {
+void RenderBand(host::Texmap& root, int width, int height, int y0, int rows, float* band, EvalPath path,
+                ThreadStates& states) {
   const float invW = 1.0f / static_cast<float>(width);
   const float invH = 1.0f / static_cast<float>(height);
-  tbb::parallel_for(tbb::blocked_range2d<int>(0, rows, kTileSide, 0, width, kTileSide),
+  tbb::parallel_for(tbb::blocked_range2d<int>(0, rows, kTileRows, 0, width, kTileColumns),
                     [&](const tbb::blocked_range2d<int>& r) {
-                      host::ShadeContext& sc = contexts.local();
+                      ThreadState& ts = states.local();
                       for (int y = r.rows().begin(); y < r.rows().end(); ++y) {
                         const float v = 1.0f - (static_cast<float>(y0 + y) + 0.5f) * invH;
                         float* row = band + static_cast<std::size_t>(y) * static_cast<std::size_t>(width) * 4;
-                        for (int x = r.cols().begin(); x < r.cols().end(); ++x) {
-                          sc.MoveTo(host::Point3((static_cast<float>(x) + 0.5f) * invW, v, 0.0f));
-                          const host::AColor c = root.EvalColor(sc);
-                          float* p = row + static_cast<std::size_t>(x) * 4;
-                          p[0] = c.r;
-                          p[1] = c.g;
-                          p[2] = c.b;
-                          p[3] = c.a;
+                        if (path == EvalPath::Spans) {
+                          RenderRowSpans(root, ts, r.cols().begin(), r.cols().end(), v, invW, row);
+                        } else {
+                          RenderRowSamples(root, ts.sc, r.cols().begin(), r.cols().end(), v, invW, row);
                         }
                       }
                     });
@@ -59,26 +99,26 @@ int BandRows(int threads) {
 
 bool RenderTo(host::Texmap& root, ImageWriter& writer, const RenderOptions& o, std::string& error) {
   tbb::task_arena arena(ThreadCount(o.threads));
-  tbb::enumerable_thread_specific<host::ShadeContext> contexts;
+  ThreadStates states;
   const int bandRows = std::min(BandRows(o.threads), o.height);
   std::vector<float> band(static_cast<std::size_t>(bandRows) * static_cast<std::size_t>(o.width) * 4);
   for (int y0 = 0; y0 < o.height; y0 += bandRows) {
     const int rows = std::min(bandRows, o.height - y0);
-    arena.execute([&] { RenderBand(root, o.width, o.height, y0, rows, band.data(), contexts); });
+    arena.execute([&] { RenderBand(root, o.width, o.height, y0, rows, band.data(), o.path, states); });
     if (!writer.WriteRows(y0, rows, band.data(), error)) return false;
     if (o.progress) o.progress(static_cast<double>(y0 + rows) / static_cast<double>(o.height));
   }
   return true;
 }
 
-Image RenderImage(host::Texmap& root, int width, int height, int threads) {
+Image RenderImage(host::Texmap& root, int width, int height, int threads, EvalPath path) {
   Image image;
   image.width = width;
   image.height = height;
   image.rgba.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4, 0.0f);
   tbb::task_arena arena(ThreadCount(threads));
-  tbb::enumerable_thread_specific<host::ShadeContext> contexts;
-  arena.execute([&] { RenderBand(root, width, height, 0, height, image.rgba.data(), contexts); });
+  ThreadStates states;
+  arena.execute([&] { RenderBand(root, width, height, 0, height, image.rgba.data(), path, states); });
   return image;
 }
 

@@ -2,8 +2,11 @@
 // Rendering a map over the unit square: pixel (x, y) samples
 // u = (x + 0.5) / width, v = 1 - (y + 0.5) / height (row 0 at the top, v
 // upwards). Rows are rendered in bands; inside a band oneTBB hands out tiles
-// to the worker threads, each with its own shading context. The root must
-// have been updated; evaluation only reads the maps.
+// to the worker threads, each with its own shading context and span. Each
+// row of a tile is one span, evaluated through the root's EvalColorSpan; the
+// pixels have the bits of the root's EvalColor at each sample, which the
+// per-sample path calls one pixel at a time. The root must have been
+// updated; evaluation only reads the maps.
 
 #include <tbb/global_control.h>
 
@@ -16,10 +19,15 @@
 
 namespace tessary::app {
 
+// How pixels are evaluated: the rows of each tile as spans (the renderer's
+// way), or one sample at a time through EvalColor (for comparing the two).
+enum class EvalPath { Spans, Samples };
+
 struct RenderOptions {
   int width = 512;
   int height = 512;
   int threads = 0;  // 0: as many as the machine has
+  EvalPath path = EvalPath::Spans;
   // Called after each band with the fraction of rows done (0..1].
   std::function<void(double)> progress;
 };
@@ -48,6 +56,6 @@ int BandRows(int threads);
 bool RenderTo(host::Texmap& root, ImageWriter& writer, const RenderOptions& options, std::string& error);
 
 // Renders into memory (for small images such as contact-sheet tiles).
-Image RenderImage(host::Texmap& root, int width, int height, int threads);
+Image RenderImage(host::Texmap& root, int width, int height, int threads, EvalPath path = EvalPath::Spans);
 
 }  // namespace tessary::app

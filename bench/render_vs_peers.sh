@@ -84,14 +84,16 @@ layer_scene() {
 }
 
 # time_tessary EXT OUT LABEL BINARY: the rows of one build of the program for one case.
+# Every render is 2048x2048, the size of the layers (the program's default
+# size is 512).
 time_tessary() {
   local ext="$1" out="$2" label="$3" bin="$4"
   for t in $threads_list; do
-    best "$label, 8 layers, $t threads" "$bin" render "$work/stack-$ext.json" -o "$work/$out" --threads "$t" -q
+    best "$label, 8 layers, $t threads" "$bin" render "$work/stack-$ext.json" -o "$work/$out" --size 2048 --threads "$t" -q
     eval "t_${label//[^a-z]/_}_${ext}_$t=$best"
-    best "$label, layers 1-7 off, $t threads" "$bin" render "$work/off-$ext.json" -o "$work/$out" --threads "$t" -q
+    best "$label, layers 1-7 off, $t threads" "$bin" render "$work/off-$ext.json" -o "$work/$out" --size 2048 --threads "$t" -q
     eval "off_${label//[^a-z]/_}_${ext}_$t=$best"
-    best "$label, one layer read and written, $t threads" "$bin" render "$work/one-$ext.json" -o "$work/$out" \
+    best "$label, one layer read and written, $t threads" "$bin" render "$work/one-$ext.json" -o "$work/$out" --size 2048 \
       --threads "$t" -q
   done
 }

@@ -23,32 +23,15 @@
 #include "compositing/color_helpers.h"
 #include "compositing/layer_tables.h"
 #include "compositing/output_settings.h"
+#include "host/sdk/shade_span.h"
 
 namespace tessary {
 
-// The most samples one span walk computes.
-inline constexpr int kMaxSpan = 256;
-
-// The colours of a span as four planes (structure of arrays), so each loop
-// reads and writes whole vectors of one channel. Only the first n samples of
-// a walk are meaningful.
-struct SpanColors {
-  alignas(64) float r[kMaxSpan];
-  alignas(64) float g[kMaxSpan];
-  alignas(64) float b[kMaxSpan];
-  alignas(64) float a[kMaxSpan];
-
-  AColor Get(int k) const { return AColor(r[k], g[k], b[k], a[k]); }
-  void Set(int k, const AColor& c) {
-    r[k] = c.r;
-    g[k] = c.g;
-    b[k] = c.b;
-    a[k] = c.a;
-  }
-  void Fill(const AColor& c, int n) {
-    for (int k = 0; k < n; ++k) Set(k, c);
-  }
-};
+// The most samples one span walk computes, and the colours of a span as four
+// planes: the host's span types (host/sdk/shade_span.h), so a map's span
+// evaluation writes straight into the walk's planes.
+using host::kMaxSpan;
+using host::SpanColors;
 
 // The working planes of one colour span walk. A layered map that is itself a
 // sub-map of another needs its own scratch (one per nesting level).

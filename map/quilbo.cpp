@@ -9,9 +9,11 @@
 
 #include "bump/bump_walk.h"
 #include "compositing/layer_walk.h"
+#include "compositing/span_walk.h"
 #include "host/sdk/classdesc.h"
 #include "host/sdk/hold.h"
 #include "host/sdk/shade_context.h"
+#include "host/sdk/shade_span.h"
 #include "map/dialog_link.h"
 #include "module_text/module_text.h"
 #include "map/quilbo_class_desc.h"
@@ -370,6 +372,24 @@ AColor Quilbo::EvalColor(ShadeContext& sc) {
   // The early result of a stack without layers skips the cache.
   if (r.complete) sc.PutCache(this, r.color);
   return r.color;
+}
+
+void Quilbo::EvalColorSpan(ShadeSpan& span, SpanColors& out) {
+  if (span.GetCache(this, out)) return;
+  // This map's planes, its own whatever maps it holds inside it.
+  SpanScratch<ColorSpanScratch> scratch(span);
+  if (!scratch.get()) {
+    // No memory for them: one sample at a time, the same bits.
+    Texmap::EvalColorSpan(span, out);
+    return;
+  }
+  if (GetGBufID() != 0) span.Context().SetGBufferID(GetGBufID());
+  const bool complete = EvalLayeredColorSpan(Tables(), Output(), span.Count(), out, *scratch.get(),
+                                             [&span](Texmap* map, SpanColors& colors, int /*n*/) {
+                                               map->EvalColorSpan(span, colors);
+                                             });
+  // As per sample: the early result of a stack without layers skips the cache.
+  if (complete) span.PutCache(this, out);
 }
 
 float Quilbo::EvalMono(ShadeContext& sc) { return Intensity(EvalColor(sc)); }

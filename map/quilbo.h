@@ -79,6 +79,11 @@ class Quilbo : public host::MultiTex, public ILayeredMap {
 
   // --- Evaluation ---
   host::AColor EvalColor(host::ShadeContext& sc) override;
+  // The span path of EvalColor: each layer's map and mask evaluated over the
+  // span, the mode chosen once per layer, then the output stage over the
+  // span; the same bits as EvalColor at every sample, the same use of the
+  // cache (the span's) and of the G-buffer ID.
+  void EvalColorSpan(host::ShadeSpan& span, host::SpanColors& out) override;
   float EvalMono(host::ShadeContext& sc) override;
   host::Point3 EvalNormalPerturb(host::ShadeContext& sc) override;
   bool IsLocalOutputMeaningful(host::ShadeContext& sc) override;

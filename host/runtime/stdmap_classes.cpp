@@ -4,6 +4,7 @@
 
 #include "host/sdk/iosave.h"
 #include "host/sdk/shade_context.h"
+#include "host/sdk/shade_span.h"
 #include "host/runtime/class_directory.h"
 
 namespace tessary::host {
@@ -23,6 +24,16 @@ void ReadColor(ILoad* l, AColor& c) {
 }
 
 Point3 UV(ShadeContext& sc) { return sc.UVW(1); }
+
+// out = eval(params, u, v) at every sample of the span.
+template <class Params>
+void EvalSpan(AColor (*eval)(const Params&, float, float), const Params& params, ShadeSpan& span,
+              SpanColors& out) {
+  const float* u = span.U();
+  const float* v = span.V();
+  const int n = span.Count();
+  for (int k = 0; k < n; ++k) out.Set(k, eval(params, u[k], v[k]));
+}
 
 }  // namespace
 
@@ -83,12 +94,16 @@ bool ConstantTex::ReadParams(ILoad* iload, std::string*) {
   return true;
 }
 
+void ConstantTex::EvalColorSpan(ShadeSpan& span, SpanColors& out) { out.Fill(params.color, span.Count()); }
+
 // --- Checker --------------------------------------------------------------
 
 AColor CheckerTex::EvalColor(ShadeContext& sc) {
   const Point3 uv = UV(sc);
   return EvalChecker(params, uv.x, uv.y);
 }
+
+void CheckerTex::EvalColorSpan(ShadeSpan& span, SpanColors& out) { EvalSpan(EvalChecker, params, span, out); }
 
 void CheckerTex::WriteParams(ISave* isave) const {
   WriteColor(isave, params.color1);
@@ -111,6 +126,8 @@ AColor GradientTex::EvalColor(ShadeContext& sc) {
   const Point3 uv = UV(sc);
   return EvalGradient(params, uv.x, uv.y);
 }
+
+void GradientTex::EvalColorSpan(ShadeSpan& span, SpanColors& out) { EvalSpan(EvalGradient, params, span, out); }
 
 void GradientTex::WriteParams(ISave* isave) const {
   WriteColor(isave, params.color1);
@@ -143,6 +160,8 @@ AColor NoiseTex::EvalColor(ShadeContext& sc) {
   const Point3 uv = UV(sc);
   return EvalNoise(params, uv.x, uv.y);
 }
+
+void NoiseTex::EvalColorSpan(ShadeSpan& span, SpanColors& out) { EvalSpan(EvalNoise, params, span, out); }
 
 void NoiseTex::WriteParams(ISave* isave) const {
   WriteColor(isave, params.color1);

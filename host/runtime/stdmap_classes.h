@@ -26,7 +26,8 @@ inline constexpr Class_ID NOISE_TEX_CLASS_ID(0x54530004, 0x00000001);
 inline constexpr USHORT STDMAP_BASE_CHUNK = 0x4000;
 inline constexpr USHORT STDMAP_PARAMS_CHUNK = 0x5000;
 
-// What the standard maps share: the chunk layout and the slope bump.
+// What the standard maps share: the chunk layout and the slope bump. Each
+// evaluates a span (EvalColorSpan) with the same pure function as a sample.
 class StdTexmap : public Texmap {
  public:
   Point3 EvalNormalPerturb(ShadeContext& sc) override;
@@ -50,6 +51,7 @@ class ConstantTex final : public StdTexmap {
   Class_ID ClassID() override { return CONSTANT_TEX_CLASS_ID; }
   void GetClassName(MSTR& s) override { s = "Constant"; }
   AColor EvalColor(ShadeContext&) override { return params.color; }
+  void EvalColorSpan(ShadeSpan& span, SpanColors& out) override;
   Point3 EvalNormalPerturb(ShadeContext&) override { return params.perturb; }
   RefTargetHandle Clone(RemapDir& remap) override;
   ConstantParams params;
@@ -66,6 +68,7 @@ class CheckerTex final : public StdTexmap {
   Class_ID ClassID() override { return CHECKER_TEX_CLASS_ID; }
   void GetClassName(MSTR& s) override { s = "Checker"; }
   AColor EvalColor(ShadeContext& sc) override;
+  void EvalColorSpan(ShadeSpan& span, SpanColors& out) override;
   RefTargetHandle Clone(RemapDir& remap) override;
   CheckerParams params;
 
@@ -81,6 +84,7 @@ class GradientTex final : public StdTexmap {
   Class_ID ClassID() override { return GRADIENT_TEX_CLASS_ID; }
   void GetClassName(MSTR& s) override { s = "Gradient"; }
   AColor EvalColor(ShadeContext& sc) override;
+  void EvalColorSpan(ShadeSpan& span, SpanColors& out) override;
   RefTargetHandle Clone(RemapDir& remap) override;
   GradientParams params;
 
@@ -96,6 +100,7 @@ class NoiseTex final : public StdTexmap {
   Class_ID ClassID() override { return NOISE_TEX_CLASS_ID; }
   void GetClassName(MSTR& s) override { s = "Noise"; }
   AColor EvalColor(ShadeContext& sc) override;
+  void EvalColorSpan(ShadeSpan& span, SpanColors& out) override;
   RefTargetHandle Clone(RemapDir& remap) override;
   NoiseParams params;
 

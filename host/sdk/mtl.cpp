@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <set>
 
+#include "host/sdk/shade_context.h"
+#include "host/sdk/shade_span.h"
+
 namespace tessary::host {
 
 MSTR MtlBase::GetFullName() {
@@ -16,6 +19,15 @@ MSTR MtlBase::GetFullName() {
 float Texmap::EvalMono(ShadeContext& sc) {
   const AColor c = EvalColor(sc);
   return ((c.b + c.g) + c.r) * 0.33333334f;
+}
+
+void Texmap::EvalColorSpan(ShadeSpan& span, SpanColors& out) {
+  ShadeContext& sc = span.Context();
+  const int n = span.Count();
+  for (int k = 0; k < n; ++k) {
+    sc.MoveTo(span.UVW(k));
+    out.Set(k, EvalColor(sc));
+  }
 }
 
 void* Texmap::GetProperty(int id) {

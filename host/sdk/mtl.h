@@ -16,6 +16,8 @@ namespace tessary::host {
 class IMtlParams;
 class ParamDlg;
 class ShadeContext;
+class ShadeSpan;
+struct SpanColors;
 class Texmap;
 class Material;
 class MtlMakerCallback;
@@ -104,6 +106,13 @@ class Texmap : public MtlBase {
 
   // Colour at the shading context's sample.
   virtual AColor EvalColor(ShadeContext& sc) = 0;
+  // Colours at samples 0 .. span.Count() - 1 of the span, into the same
+  // samples of out (the rest of out is left as it is). Every sample has the
+  // bits EvalColor gives at that sample with a context moved there (its
+  // UVW, an empty cache). By default it is exactly that: for each sample the
+  // span's context is moved to it and EvalColor called. Maps that can do
+  // better over a run of samples override it.
+  virtual void EvalColorSpan(ShadeSpan& span, SpanColors& out);
   // Grey value at the sample: by default the mean of EvalColor's r, g and
   // b, computed as ((b + g) + r) * 0.33333334.
   virtual float EvalMono(ShadeContext& sc);

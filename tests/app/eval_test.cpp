@@ -2,6 +2,8 @@
 // constant maps, run through the program, compared bit for bit with values
 // worked out from the mode and output-stage formulas in binary32, one
 // rounding per operation (an independent calculation, kept here as literals).
+// The mode scenes are also rendered, so the renderer's span path meets the
+// same literals.
 
 #include <gtest/gtest.h>
 
@@ -9,7 +11,10 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "app/map_graph.h"
 #include "app/mode_names.h"
+#include "app/render.h"
+#include "app/scene_io.h"
 #include "app/scene_json.h"
 #include "compositing/blend_modes.h"
 #include "tests/app/test_util.h"
@@ -115,6 +120,13 @@ TEST(EvalExact, EveryModeWithMask) {
     ExpectBits(got[2], want[2], name + " b");
     ExpectBits(got[3], want[3], name + " a");
     ExpectBits(got[4], want[4], name + " mono");
+    // The renderer's span path meets the same literals.
+    SceneGraph graph;
+    ImageLibrary images;
+    std::string error;
+    ASSERT_TRUE(LoadScene((dir / "scene.json").string(), graph, error) && PrepareGraph(graph, images, error)) << error;
+    const Image image = RenderImage(*graph.root, 1, 1, 1, EvalPath::Spans);
+    for (std::size_t c = 0; c < 4; ++c) ExpectBits(image.rgba[c], want[c], name + " rendered, channel " + std::to_string(c));
   }
 }
 

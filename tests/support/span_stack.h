@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "bump/bump_span_walk.h"
+#include "compositing/blend_modes.h"
 #include "compositing/layer_tables.h"
 #include "compositing/span_walk.h"
 #include "host/sdk/color.h"

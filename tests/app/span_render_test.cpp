@@ -1,0 +1,154 @@
+// The renderer evaluates the rows of its tiles as spans; a host evaluates one
+// sample at a time through EvalColor. Both ways must give every pixel the
+// same bits: the project's scenes (the golden scene, the showcase) and a
+// stack of bitmaps holding hostile values are rendered both ways here and
+// compared float by float (a NaN need only meet a NaN).
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <filesystem>
+#include <memory>
+#include <limits>
+#include <string>
+
+#include "app/bitmap_tex.h"
+#include "app/image_io.h"
+#include "app/map_graph.h"
+#include "app/render.h"
+#include "app/scene_io.h"
+#include "host/sdk/shade_context.h"
+#include "host/sdk/shade_span.h"
+#include "tests/app/test_util.h"
+#include "tests/support/float_bits.h"
+
+namespace tessary::app::testing {
+namespace {
+
+namespace fs = std::filesystem;
+using tessary::testing::SameBits;
+using tessary::testing::Show;
+
+void ExpectSameRenderBothWays(const std::string& scene, int width, int height) {
+  SceneGraph graph;
+  ImageLibrary images;
+  std::string error;
+  ASSERT_TRUE(LoadScene(scene, graph, error) && PrepareGraph(graph, images, error)) << error;
+  const Image spans = RenderImage(*graph.root, width, height, 2, EvalPath::Spans);
+  const Image samples = RenderImage(*graph.root, width, height, 1, EvalPath::Samples);
+  ASSERT_EQ(spans.rgba.size(), samples.rgba.size());
+  for (std::size_t i = 0; i < spans.rgba.size(); ++i) {
+    const std::size_t pixel = i / 4;
+    ASSERT_TRUE(SameBits(spans.rgba[i], samples.rgba[i]))
+        << "pixel (" << pixel % static_cast<std::size_t>(width) << ", " << pixel / static_cast<std::size_t>(width)
+        << ") channel " << i % 4 << ": spans " << Show(spans.rgba[i]) << ", samples " << Show(samples.rgba[i]);
+  }
+}
+
+TEST(SpanRender, ProjectScenesBothWays) {
+  struct Case {
+    fs::path scene;
+    int width, height;
+  };
+  const fs::path source(TESSARY_SOURCE_DIR);
+  const Case cases[] = {
+      {source / "tests/app/golden/scene.json", 37, 29},  // tiles cut short on both axes
+      {source / "tests/app/golden/scene.json", 131, 70},
+      {source / "examples/showcase.json", 150, 97},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.scene.string() + " at " + std::to_string(c.width) + "x" + std::to_string(c.height));
+    ExpectSameRenderBothWays(c.scene.string(), c.width, c.height);
+  }
+}
+
+// Float images with NaN, infinities, negatives, alpha 0 and above 1, read
+// as premultiplied (EXR, divided by alpha), straight (TIFF) and 8-bit (PNG),
+// tiled and offset, as layers and masks in many modes, with the output stage.
+TEST(SpanRender, BitmapStackWithHostileValues) {
+  ScratchDir dir("span-render");
+  const float inf = std::numeric_limits<float>::infinity();
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  const float values[] = {0.0f, -0.0f, 1.0f, 0.5f, -0.75f, 1.6f, 1e-40f, inf, -inf, nan, 3.4e38f, 0.25f, 2.0f};
+  const int kValues = static_cast<int>(std::size(values));
+  for (int f = 0; f < 3; ++f) {
+    Image img;
+    img.width = 7 + f;
+    img.height = 5 + 2 * f;
+    for (int i = 0; i < img.width * img.height * 4; ++i) {
+      // Mostly ordinary colours with a hostile value in every fifth place.
+      const float ordinary = static_cast<float>((i * 37 + f * 11) % 101) / 100.0f;
+      img.rgba.push_back(i % 5 == 4 ? values[(i / 5 + f) % kValues] : ordinary);
+    }
+    std::string error;
+    const char* names[] = {"a.exr", "b.tif", "c.png"};
+    const ImageFormat formats[] = {ImageFormat::Exr, ImageFormat::Tiff, ImageFormat::Png8};
+    ASSERT_TRUE(WriteImage((dir / names[f]).string(), formats[f], img, error)) << error;
+  }
+  const std::string scene = R"({"format": "tessary-scene", "version": 1, "root": {"type": "tessary", "layers": [
+    {"map": {"type": "bitmap", "file": "a.exr", "tile": [3, 2], "offset": [0.1, -0.3]}},
+    {"map": {"type": "bitmap", "file": "b.tif"}, "mask": {"type": "bitmap", "file": "c.png", "tile": 2},
+     "mode": "Overlay", "opacity": 80},
+    {"map": {"type": "bitmap", "file": "c.png", "offset": 0.5}, "mode": "Soft Light"},
+    {"map": {"type": "bitmap", "file": "a.exr", "alpha": "straight"}, "mode": "Hue", "opacity": 45},
+    {"map": {"type": "bitmap", "file": "b.tif", "alpha": "premultiplied", "tile": [-1, 4]}, "mode": "Dodge"},
+    {"color": [0.2, 0.9, 0.4], "mask": {"type": "bitmap", "file": "a.exr"}, "mode": "Interpolation"},
+    {"map": {"type": "bitmap", "file": "c.png"}, "mode": "Exact Difference", "used": false},
+    {"map": {"type": "noise", "kind": "turbulence", "size": 0.1}, "mode": "Burn", "opacity": 30},
+    {"color": [1, 0, 0], "mode": 34}],
+    "output": {"on": true, "gamma": 2.2, "hsv": [15, 0.1, -0.05], "rgb": [0.1, 0, -0.1], "bright": 90}}})";
+  WriteFile(dir / "scene.json", scene);
+  ExpectSameRenderBothWays((dir / "scene.json").string(), 45, 33);
+}
+
+// The bitmap's span sampler against its per-sample one at coordinates a
+// render never produces: non-finite, huge, negative, on pixel edges and
+// image borders, for float and 8-bit images, straight and premultiplied.
+TEST(SpanRender, BitmapSpanAtHostileCoordinates) {
+  const float inf = std::numeric_limits<float>::infinity();
+  const float coords[] = {0.0f,  -0.0f,  1.0f,     0.99999994f, 1.0000001f, 0.5f,  0.25f,   -0.25f, -1.0f,
+                          7.5f,  -7.5f,  1e-40f,   3.4e38f,     -3.4e38f,   16777216.0f, 1e9f,  inf,   -inf,
+                          std::numeric_limits<float>::quiet_NaN(), 0.1f, 0.7f, 1.0f / 3.0f, 2.0f / 7.0f};
+  const int count = static_cast<int>(std::size(coords));
+  Image floats;
+  floats.width = 5;
+  floats.height = 3;
+  for (int i = 0; i < 5 * 3 * 4; ++i) floats.rgba.push_back(i % 4 == 3 ? static_cast<float>(i % 3) * 0.5f - 0.25f : static_cast<float>(i) * 0.05f);
+  ScratchDir dir("span-bitmap");
+  std::string error;
+  ASSERT_TRUE(WriteImage((dir / "bytes.png").string(), ImageFormat::Png8, floats, error)) << error;
+  Image bytes;
+  ASSERT_TRUE(ReadImage((dir / "bytes.png").string(), bytes, error)) << error;
+  ASSERT_FALSE(bytes.rgba8.empty());
+
+  for (const Image* image : {&floats, &bytes}) {
+    for (AlphaMode alpha : {AlphaMode::Straight, AlphaMode::Premultiplied}) {
+      for (const std::array<float, 4>& placing : {std::array<float, 4>{1, 1, 0, 0}, {3, -2, 0.3f, -7}, {1e-3f, 1e6f, 0, 0.5f}}) {
+        SCOPED_TRACE(std::string(image == &bytes ? "8-bit" : "float") + (alpha == AlphaMode::Straight ? ", straight" : ", premultiplied") + ", tile " + std::to_string(placing[0]));
+        BitmapTex map;
+        map.SetImage(std::make_shared<Image>(*image));
+        map.alpha = alpha;
+        map.tile = {placing[0], placing[1]};
+        map.offset = {placing[2], placing[3]};
+        host::ShadeContext sc;
+        host::ShadeSpan span(sc);
+        auto got = std::make_unique<host::SpanColors>();
+        // Span `shift` pairs coordinate k with coordinate k + shift: every
+        // pair meets once.
+        for (int shift = 0; shift < count; ++shift) {
+          span.NewSpan(count);
+          for (int k = 0; k < count; ++k) span.SetUVW(k, host::Point3(coords[k], coords[(k + shift) % count], 0.0f));
+          map.EvalColorSpan(span, *got);
+          for (int k = 0; k < count; ++k) {
+            sc.MoveTo(span.UVW(k));
+            ASSERT_TRUE(tessary::testing::ColorBitsEq(got->Get(k), map.EvalColor(sc)))
+                << "u " << span.U()[k] << ", v " << span.V()[k];
+          }
+        }
+      }
+    }
+  }
+}
+
+}  // namespace
+}  // namespace tessary::app::testing
