@@ -27,6 +27,7 @@ struct RenderArgs {
   int threads = 0;
   OutputRequest request;  // --bits, --data-format, --compression, --quality as given
   LayerPick pick;         // --solo, --upto
+  int samples = 1;        // --samples: n x n per pixel
   bool quiet = false;
   bool force = false;  // write over an input of the render (its scene or an image)
 };

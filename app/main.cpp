@@ -58,6 +58,9 @@ int main(int argc, char** argv) {
                       "(default zip)");
   cRender->add_option("--quality", render.request.quality, "JPEG quality, 1 to 100 (default 95)")
       ->check(WholeNumberIn(1, 100));
+  cRender->add_option("--samples", render.samples,
+                      "N x N stratified samples per pixel, averaged (box filter); default 1, the pixel's centre")
+      ->check(WholeNumberIn(1, 16));
   auto* solo = cRender->add_option("--solo", render.pick.solo, "Show layer N of the root map alone (0 is the base)")
                    ->check(WholeNumberIn(0, 32767));
   cRender->add_option("--upto", render.pick.upto, "Show the root map's layers 0 to N only")

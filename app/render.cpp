@@ -27,6 +27,7 @@ struct ThreadState {
   host::ShadeContext sc;
   host::ShadeSpan span;
   host::SpanColors colors;
+  std::vector<float> sums;  // a tile row's pixel sums when pixels take several samples
 };
 using ThreadStates = tbb::enumerable_thread_specific<ThreadState>;
 
@@ -60,9 +61,55 @@ void RenderRowSamples(host::Texmap& root, host::ShadeContext& sc, int x0, int x1
   }
 }
 
+// Pixels [x0, x1) of image row y with n x n samples each: sample (i, j) of
+// pixel (x, y) lies at u = (x + (i + 0.5) / n) / width, v = 1 - (y + (j +
+// 0.5) / n) / height, and the pixel is the sum of its samples, row j by row
+// j and i by i within a row, divided by n * n (a box filter). Both paths add
+// in that order, so the bits depend neither on the path nor on the threads.
+void RenderRowSupersampled(host::Texmap& root, ThreadState& ts, int x0, int x1, int y, int n, float invW,
+                           float invH, EvalPath path, float* row) {
+  const int count = x1 - x0;
+  ts.sums.assign(static_cast<std::size_t>(count) * 4, 0.0f);
+  const float samples = static_cast<float>(n);
+  auto offset = [samples](int k) { return (static_cast<float>(k) + 0.5f) / samples; };
+  auto add = [&ts](int pixel, const host::AColor& c) {
+    float* sum = ts.sums.data() + static_cast<std::size_t>(pixel) * 4;
+    sum[0] += c.r;
+    sum[1] += c.g;
+    sum[2] += c.b;
+    sum[3] += c.a;
+  };
+  const int total = count * n;  // the samples of one sample row, pixel by pixel
+  for (int j = 0; j < n; ++j) {
+    const float v = 1.0f - (static_cast<float>(y) + offset(j)) * invH;
+    for (int s0 = 0; s0 < total; s0 += host::kMaxSpan) {
+      const int m = std::min(host::kMaxSpan, total - s0);
+      auto uv = [&](int s) {
+        return host::Point3((static_cast<float>(x0 + s / n) + offset(s % n)) * invW, v, 0.0f);
+      };
+      if (path == EvalPath::Spans) {
+        ts.span.NewSpan(m);
+        for (int k = 0; k < m; ++k) ts.span.SetUVW(k, uv(s0 + k));
+        root.EvalColorSpan(ts.span, ts.colors);
+        for (int k = 0; k < m; ++k) add((s0 + k) / n, ts.colors.Get(k));
+      } else {
+        for (int k = 0; k < m; ++k) {
+          ts.sc.MoveTo(uv(s0 + k));
+          add((s0 + k) / n, root.EvalColor(ts.sc));
+        }
+      }
+    }
+  }
+  const float norm = samples * samples;
+  for (int p = 0; p < count; ++p)
+    for (int c = 0; c < 4; ++c)
+      row[static_cast<std::size_t>(x0 + p) * 4 + static_cast<std::size_t>(c)] =
+          ts.sums[static_cast<std::size_t>(p) * 4 + static_cast<std::size_t>(c)] / norm;
+}
+
 // Renders rows [y0, y0 + rows) of a width x height image into `band`.
 void RenderBand(host::Texmap& root, int width, int height, int y0, int rows, float* band, EvalPath path,
-                ThreadStates& states) {
+                int samples, ThreadStates& states) {
   const float invW = 1.0f / static_cast<float>(width);
   const float invH = 1.0f / static_cast<float>(height);
   tbb::parallel_for(tbb::blocked_range2d<int>(0, rows, kTileRows, 0, width, kTileColumns),
@@ -71,7 +118,10 @@ void RenderBand(host::Texmap& root, int width, int height, int y0, int rows, flo
                       for (int y = r.rows().begin(); y < r.rows().end(); ++y) {
                         const float v = 1.0f - (static_cast<float>(y0 + y) + 0.5f) * invH;
                         float* row = band + static_cast<std::size_t>(y) * static_cast<std::size_t>(width) * 4;
-                        if (path == EvalPath::Spans) {
+                        if (samples > 1) {
+                          RenderRowSupersampled(root, ts, r.cols().begin(), r.cols().end(), y0 + y, samples, invW,
+                                                invH, path, row);
+                        } else if (path == EvalPath::Spans) {
                           RenderRowSpans(root, ts, r.cols().begin(), r.cols().end(), v, invW, row);
                         } else {
                           RenderRowSamples(root, ts.sc, r.cols().begin(), r.cols().end(), v, invW, row);
@@ -104,21 +154,21 @@ bool RenderTo(host::Texmap& root, ImageWriter& writer, const RenderOptions& o, s
   std::vector<float> band(static_cast<std::size_t>(bandRows) * static_cast<std::size_t>(o.width) * 4);
   for (int y0 = 0; y0 < o.height; y0 += bandRows) {
     const int rows = std::min(bandRows, o.height - y0);
-    arena.execute([&] { RenderBand(root, o.width, o.height, y0, rows, band.data(), o.path, states); });
+    arena.execute([&] { RenderBand(root, o.width, o.height, y0, rows, band.data(), o.path, o.samples, states); });
     if (!writer.WriteRows(y0, rows, band.data(), error)) return false;
     if (o.progress) o.progress(static_cast<double>(y0 + rows) / static_cast<double>(o.height));
   }
   return true;
 }
 
-Image RenderImage(host::Texmap& root, int width, int height, int threads, EvalPath path) {
+Image RenderImage(host::Texmap& root, int width, int height, int threads, EvalPath path, int samples) {
   Image image;
   image.width = width;
   image.height = height;
   image.rgba.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4, 0.0f);
   tbb::task_arena arena(ThreadCount(threads));
   ThreadStates states;
-  arena.execute([&] { RenderBand(root, width, height, 0, height, image.rgba.data(), path, states); });
+  arena.execute([&] { RenderBand(root, width, height, 0, height, image.rgba.data(), path, samples, states); });
   return image;
 }
 

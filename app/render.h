@@ -28,6 +28,9 @@ struct RenderOptions {
   int height = 512;
   int threads = 0;  // 0: as many as the machine has
   EvalPath path = EvalPath::Spans;
+  // Samples per pixel along each axis: n x n stratified samples averaged
+  // with a box filter (1: the pixel's centre, as always).
+  int samples = 1;
   // Called after each band with the fraction of rows done (0..1].
   std::function<void(double)> progress;
 };
@@ -56,6 +59,7 @@ int BandRows(int threads);
 bool RenderTo(host::Texmap& root, ImageWriter& writer, const RenderOptions& options, std::string& error);
 
 // Renders into memory (for small images such as contact-sheet tiles).
-Image RenderImage(host::Texmap& root, int width, int height, int threads, EvalPath path = EvalPath::Spans);
+Image RenderImage(host::Texmap& root, int width, int height, int threads, EvalPath path = EvalPath::Spans,
+                  int samples = 1);
 
 }  // namespace tessary::app

@@ -79,7 +79,7 @@ bool RenderOne(const RenderArgs& a, const std::string& scene, const std::string&
   if (spec.format == ImageFormat::Tx) {
     // A texture for renderers is made from the whole image (its mip levels
     // need all of it).
-    const Image image = RenderImage(*graph.root, a.width, a.height, a.threads);
+    const Image image = RenderImage(*graph.root, a.width, a.height, a.threads, EvalPath::Spans, a.samples);
     if (!WriteTexture(output, spec, image, error)) {
       Fail(err, output + ": " + error);
       return false;
@@ -96,6 +96,7 @@ bool RenderOne(const RenderArgs& a, const std::string& scene, const std::string&
   options.width = a.width;
   options.height = a.height;
   options.threads = a.threads;
+  options.samples = a.samples;
   ProgressBar bar;
   if (!a.quiet && ::isatty(STDERR_FILENO)) options.progress = [&bar](double f) { bar(f); };
   if (!RenderTo(*graph.root, writer, options, error) || !writer.Commit(error)) {

@@ -401,6 +401,34 @@ TEST(Program, RenderMakesATextureForRenderers) {
   EXPECT_EQ(dir.Files(), (std::vector<std::string>{"scene.json", "t.tif", "t.tx"}));
 }
 
+// --samples N: N x N stratified samples a pixel, averaged. A checker with two
+// squares a pixel aliases to one colour at the pixel centres; with 2 x 2
+// samples every pixel sees two black and two white samples: 0.5 exactly.
+// The bits depend neither on the threads nor on the evaluation path.
+TEST(Program, SamplesAverageStratifiedSamples) {
+  ScratchDir dir("samples");
+  WriteFile(dir / "checker.json", Scene(R"({"type": "checker", "checks": 32})"));
+  auto render = [&](const std::string& args) {
+    const RunResult r = RunProgram(dir, "render checker.json -q --size 16 -o out.exr " + args);
+    EXPECT_EQ(r.exitCode, 0) << args << ": " << r.err;
+    Image image;
+    std::string error;
+    EXPECT_TRUE(ReadImage((dir / "out.exr").string(), image, error)) << error;
+    return image.rgba;
+  };
+  const std::vector<float> centres = render("");
+  const std::vector<float> averaged = render("--samples 2");
+  ASSERT_EQ(averaged.size(), 16u * 16u * 4u);
+  for (std::size_t i = 0; i < averaged.size(); i += 4) {
+    EXPECT_EQ(centres[i], centres[0]) << "one colour at every centre";
+    EXPECT_EQ(averaged[i], 0.5f) << "pixel " << i / 4;
+    EXPECT_EQ(averaged[i + 3], 1.0f);
+  }
+  EXPECT_EQ(render("--samples 1"), centres);
+  EXPECT_EQ(render("--samples 3 --threads 1"), render("--samples 3 --threads 2"));
+  EXPECT_EQ(RunProgram(dir, "render checker.json -o x.png --samples 17").exitCode, 2);
+}
+
 TEST(Program, RenderBitsDoNotDependOnThreads) {
   ScratchDir dir("threads");
   const char* const layers[] = {

@@ -29,13 +29,13 @@ namespace fs = std::filesystem;
 using tessary::testing::SameBits;
 using tessary::testing::Show;
 
-void ExpectSameRenderBothWays(const std::string& scene, int width, int height) {
+void ExpectSameRenderBothWays(const std::string& scene, int width, int height, int samplesPerAxis = 1) {
   SceneGraph graph;
   ImageLibrary images;
   std::string error;
   ASSERT_TRUE(LoadScene(scene, graph, error) && PrepareGraph(graph, images, error)) << error;
-  const Image spans = RenderImage(*graph.root, width, height, 2, EvalPath::Spans);
-  const Image samples = RenderImage(*graph.root, width, height, 1, EvalPath::Samples);
+  const Image spans = RenderImage(*graph.root, width, height, 2, EvalPath::Spans, samplesPerAxis);
+  const Image samples = RenderImage(*graph.root, width, height, 1, EvalPath::Samples, samplesPerAxis);
   ASSERT_EQ(spans.rgba.size(), samples.rgba.size());
   for (std::size_t i = 0; i < spans.rgba.size(); ++i) {
     const std::size_t pixel = i / 4;
@@ -49,16 +49,20 @@ TEST(SpanRender, ProjectScenesBothWays) {
   struct Case {
     fs::path scene;
     int width, height;
+    int samples = 1;  // per axis and pixel
   };
   const fs::path source(TESSARY_SOURCE_DIR);
   const Case cases[] = {
       {source / "tests/app/golden/scene.json", 37, 29},  // tiles cut short on both axes
       {source / "tests/app/golden/scene.json", 131, 70},
       {source / "examples/showcase.json", 150, 97},
+      // 3 x 3 samples a pixel: a row of samples spans more than one span,
+      // and spans end inside a pixel.
+      {source / "examples/showcase.json", 150, 41, 3},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.scene.string() + " at " + std::to_string(c.width) + "x" + std::to_string(c.height));
-    ExpectSameRenderBothWays(c.scene.string(), c.width, c.height);
+    ExpectSameRenderBothWays(c.scene.string(), c.width, c.height, c.samples);
   }
 }
 
