@@ -1,7 +1,6 @@
 // tessary: the command-line host of the layered texture map.
 
 #include <CLI/CLI.hpp>
-#include <algorithm>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -114,7 +113,8 @@ int main(int argc, char** argv) {
   // The command the line is for: "help [COMMAND]" shows a help text, a word
   // that names no command is refused before the parser sees it (which would
   // only say that a command is required).
-  const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + std::max(argc, 1));
+  std::vector<std::string> args;
+  for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
   const std::string command = CommandWord(args);
   const std::vector<CLI::App*> commands = {cRender, cEval, cConvert, cInfo, cModes, cLayers, cCheck};
   auto find = [&commands](const std::string& name) -> CLI::App* {
