@@ -316,12 +316,12 @@ std::string CompressionNames(ImageFormat format) {
   return text;
 }
 
-bool ResolveOutput(const std::string& path, const OutputRequest& request, OutputSpec& spec, std::string& error) {
-  if (!FormatForPath(path, 8, spec.format, error)) return false;
-  const char* name = FormatName(spec.format);
-  const auto data = DataFormats(spec.format);
-  spec.data = data.back().second;  // the widest: 16-bit PNG only when asked for
-  if (spec.format == ImageFormat::Png8) spec.data = DataFormat::UInt8;
+bool ResolveOutput(const std::string& path, const OutputRequest& request, OutputChoice& choice, std::string& error) {
+  if (!FormatForPath(path, 8, choice.format, error)) return false;
+  const char* name = FormatName(choice.format);
+  const auto data = DataFormats(choice.format);
+  choice.data = data.back().second;  // the widest: 16-bit PNG only when asked for
+  if (choice.format == ImageFormat::Png8) choice.data = DataFormat::UInt8;
   std::string wanted = request.dataFormat;
   if (request.bits != 0) {
     const std::string asBits = "uint" + std::to_string(request.bits);
@@ -337,7 +337,7 @@ bool ResolveOutput(const std::string& path, const OutputRequest& request, Output
     for (const auto& [text, format] : data) {
       names.push_back(text);
       if (text == wanted) {
-        spec.data = format;
+        choice.data = format;
         found = true;
       }
     }
@@ -347,10 +347,10 @@ bool ResolveOutput(const std::string& path, const OutputRequest& request, Output
       return false;
     }
   }
-  if (spec.format == ImageFormat::Png8 && spec.data == DataFormat::UInt16) spec.format = ImageFormat::Png16;
+  if (choice.format == ImageFormat::Png8 && choice.data == DataFormat::UInt16) choice.format = ImageFormat::Png16;
 
-  const std::vector<std::string> compressions = Compressions(spec.format);
-  spec.compression = compressions.empty() ? "" : "zip";
+  const std::vector<std::string> compressions = Compressions(choice.format);
+  choice.compression = compressions.empty() ? "" : "zip";
   if (!request.compression.empty()) {
     if (compressions.empty()) {
       error = std::string("--compression: ") + name + " output has no compression setting (EXR and TIFF have)";
@@ -360,12 +360,12 @@ bool ResolveOutput(const std::string& path, const OutputRequest& request, Output
       error = "--compression " + request.compression + ": " + name + " output takes " + Join(compressions);
       return false;
     }
-    spec.compression = request.compression;
+    choice.compression = request.compression;
   }
 
-  spec.quality = 95;
+  choice.quality = 95;
   if (request.quality != 0) {
-    if (spec.format != ImageFormat::Jpeg) {
+    if (choice.format != ImageFormat::Jpeg) {
       error = std::string("--quality: only JPEG output has a quality setting, not ") + name;
       return false;
     }
@@ -373,7 +373,7 @@ bool ResolveOutput(const std::string& path, const OutputRequest& request, Output
       error = "--quality " + std::to_string(request.quality) + ": expected 1 to 100";
       return false;
     }
-    spec.quality = request.quality;
+    choice.quality = request.quality;
   }
   return true;
 }
@@ -525,22 +525,22 @@ void ImageWriter::Abandon() { impl_->Drop(); }
 
 bool ImageWriter::Open(const std::string& path, ImageFormat format, int width, int height, std::string& error,
                        Compression compression) {
-  OutputSpec spec;
-  spec.format = format;
-  spec.data = format == ImageFormat::Png8 || format == ImageFormat::Jpeg ? DataFormat::UInt8
+  OutputChoice choice;
+  choice.format = format;
+  choice.data = format == ImageFormat::Png8 || format == ImageFormat::Jpeg ? DataFormat::UInt8
               : format == ImageFormat::Png16                             ? DataFormat::UInt16
                                                                          : DataFormat::Float;
   if (format == ImageFormat::Exr || format == ImageFormat::Tiff)
-    spec.compression = compression == Compression::Zip ? "zip" : "none";
-  return Open(path, spec, width, height, error);
+    choice.compression = compression == Compression::Zip ? "zip" : "none";
+  return Open(path, choice, width, height, error);
 }
 
-bool ImageWriter::Open(const std::string& path, const OutputSpec& spec, int width, int height, std::string& error) {
+bool ImageWriter::Open(const std::string& path, const OutputChoice& choice, int width, int height, std::string& error) {
   Impl& m = *impl_;
   m.Drop();
-  const ImageFormat format = spec.format;
+  const ImageFormat format = choice.format;
   m.format = format;
-  m.data = spec.data;
+  m.data = choice.data;
   m.droppedAlpha = false;
   m.width = width;
   m.height = height;
@@ -555,7 +555,7 @@ bool ImageWriter::Open(const std::string& path, const OutputSpec& spec, int widt
   }
   if (!m.file.Open(path, error)) return false;
 
-  OIIO::ImageSpec header(width, height, m.channels, StoredType(spec.data));
+  OIIO::ImageSpec header(width, height, m.channels, StoredType(choice.data));
   if (m.channels == 4) header.alpha_channel = 3;
   // Straight colour is written as it is and marked so (TIFF: extra sample
   // "unassociated alpha"); without the mark the library would take the
@@ -563,10 +563,10 @@ bool ImageWriter::Open(const std::string& path, const OutputSpec& spec, int widt
   // convention: WriteRows multiplies.
   if (format == ImageFormat::Png8 || format == ImageFormat::Png16 || format == ImageFormat::Tiff)
     header.attribute("oiio:UnassociatedAlpha", 1);
-  if (format == ImageFormat::Jpeg) header.attribute("CompressionQuality", spec.quality);
-  if (!spec.compression.empty()) header.attribute("compression", spec.compression);
-  if (!spec.software.empty()) header.attribute("Software", spec.software);
-  if (!spec.source.empty()) header.attribute("DocumentName", spec.source);
+  if (format == ImageFormat::Jpeg) header.attribute("CompressionQuality", choice.quality);
+  if (!choice.compression.empty()) header.attribute("compression", choice.compression);
+  if (!choice.software.empty()) header.attribute("Software", choice.software);
+  if (!choice.source.empty()) header.attribute("DocumentName", choice.source);
 
   m.out = OIIO::ImageOutput::create(WriterName(format));
   if (!m.out) {
@@ -664,7 +664,7 @@ bool ImageWriter::Commit(std::string& error) {
 
 bool ImageWriter::DroppedAlpha() const { return impl_->droppedAlpha; }
 
-bool WriteTexture(const std::string& path, const OutputSpec& spec, const Image& image, std::string& error) {
+bool WriteTexture(const std::string& path, const OutputChoice& choice, const Image& image, std::string& error) {
   if (IsStandardOutput(path)) {
     error = kNoImagesToStandardOutput;
     return false;
@@ -685,16 +685,16 @@ bool WriteTexture(const std::string& path, const OutputSpec& spec, const Image& 
   source.attribute("oiio:UnassociatedAlpha", 1);
   OIIO::ImageBuf buffer(source, const_cast<float*>(image.rgba.data()));
   OIIO::ImageSpec config;
-  config.format = StoredType(spec.data);
+  config.format = StoredType(choice.data);
   config.tile_width = 64;
   config.tile_height = 64;
   config.tile_depth = 1;
-  config.attribute("compression", spec.compression.empty() ? "zip" : spec.compression);
+  config.attribute("compression", choice.compression.empty() ? "zip" : choice.compression);
   config.attribute("wrapmodes", "periodic,periodic");
   config.attribute("maketx:fileformatname", "tiff");
   config.attribute("maketx:ignore_unassoc", 0);
-  if (!spec.software.empty()) config.attribute("Software", spec.software);
-  if (!spec.source.empty()) config.attribute("DocumentName", spec.source);
+  if (!choice.software.empty()) config.attribute("Software", choice.software);
+  if (!choice.source.empty()) config.attribute("DocumentName", choice.source);
   const bool made = OIIO::ImageBufAlgo::make_texture(OIIO::ImageBufAlgo::MakeTxTexture, buffer, temp.string(), config);
   const std::string why = OneLine(OIIO::geterror(), "the texture could not be made");
   if (!made) {

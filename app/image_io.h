@@ -91,7 +91,7 @@ class ImageLibraryThreads {
 enum class DataFormat { UInt8, UInt16, Half, Float };
 
 // Everything the writer is told about an output besides its pixels.
-struct OutputSpec {
+struct OutputChoice {
   ImageFormat format = ImageFormat::Png8;
   DataFormat data = DataFormat::UInt8;
   std::string compression;  // EXR, TIFF: the library's name of it ("zip", "piz", "lzw", ...)
@@ -120,7 +120,7 @@ std::string CompressionNames(ImageFormat format);
 // option and what the format takes (--bits 16 for EXR, --quality for PNG,
 // --compression for JPEG), never ignored. Defaults: PNG 8-bit, JPEG 8-bit
 // quality 95, EXR float zip, TIFF float zip. --bits N is --data-format uintN.
-bool ResolveOutput(const std::string& path, const OutputRequest& request, OutputSpec& spec, std::string& error);
+bool ResolveOutput(const std::string& path, const OutputRequest& request, OutputChoice& choice, std::string& error);
 
 // The format that an output path's extension asks for (.png, .jpg/.jpeg,
 // .exr, .tif/.tiff; case does not matter). `bits` 16 selects 16-bit PNG.
@@ -145,7 +145,7 @@ class ImageWriter {
 
   bool Open(const std::string& path, ImageFormat format, int width, int height, std::string& error,
             Compression compression = Compression::Zip);
-  bool Open(const std::string& path, const OutputSpec& spec, int width, int height, std::string& error);
+  bool Open(const std::string& path, const OutputChoice& choice, int width, int height, std::string& error);
   // Rows [y0, y0 + rows) as RGBA floats, `rows` x width x 4 values, in order.
   // 8- and 16-bit formats clamp into [0, 1] and round (NaN becomes 0).
   bool WriteRows(int y0, int rows, const float* rgba, std::string& error);
@@ -165,7 +165,7 @@ class ImageWriter {
 // is the image library's default), wrapping periodically as the maps do. The
 // texture is made in a hidden temporary file beside the destination and
 // renamed into place once complete; a failure leaves nothing behind.
-bool WriteTexture(const std::string& path, const OutputSpec& spec, const Image& image, std::string& error);
+bool WriteTexture(const std::string& path, const OutputChoice& choice, const Image& image, std::string& error);
 
 // Writes a whole image (a convenience over ImageWriter).
 bool WriteImage(const std::string& path, ImageFormat format, const Image& image, std::string& error);

@@ -62,10 +62,10 @@ std::string OutputFor(const std::string& pattern, const std::string& scene) {
 }
 
 // Renders one scene of the command to `output`.
-bool RenderOne(const RenderArgs& a, const std::string& scene, const std::string& output, OutputSpec spec,
+bool RenderOne(const RenderArgs& a, const std::string& scene, const std::string& output, OutputChoice choice,
                ImageLibrary& images, std::ostream& out, std::ostream& err) {
   std::string error;
-  spec.source = scene;
+  choice.source = scene;
   SceneGraph graph;
   if (!LoadMaps(scene, graph, images, err)) return false;
   if (!ApplyLayerPick(*graph.root, a.pick, error)) {
@@ -76,11 +76,11 @@ bool RenderOne(const RenderArgs& a, const std::string& scene, const std::string&
   inputs.push_back(scene);
   if (!KeepInputs(output, inputs, a.force, err)) return false;
 
-  if (spec.format == ImageFormat::Tx) {
+  if (choice.format == ImageFormat::Tx) {
     // A texture for renderers is made from the whole image (its mip levels
     // need all of it).
     const Image image = RenderImage(*graph.root, a.width, a.height, a.threads, EvalPath::Spans, a.samples);
-    if (!WriteTexture(output, spec, image, error)) {
+    if (!WriteTexture(output, choice, image, error)) {
       Fail(err, output + ": " + error);
       return false;
     }
@@ -88,7 +88,7 @@ bool RenderOne(const RenderArgs& a, const std::string& scene, const std::string&
     return true;
   }
   ImageWriter writer;
-  if (!writer.Open(output, spec, a.width, a.height, error)) {
+  if (!writer.Open(output, choice, a.width, a.height, error)) {
     Fail(err, output + ": " + error);
     return false;
   }
@@ -131,16 +131,16 @@ int RunRender(const RenderArgs& a, std::ostream& out, std::ostream& err) {
   ImageFormat format{};
   if (!FormatForPath(outputs.front(), 8, format, error)) return Fail(err, outputs.front() + ": " + error);
   // An output option the format does not have is a usage error, not ignored.
-  OutputSpec spec;
-  if (!ResolveOutput(outputs.front(), a.request, spec, error)) return usage(outputs.front() + ": " + error);
-  spec.software = std::string("tessary ") + TESSARY_VERSION_STRING;
+  OutputChoice choice;
+  if (!ResolveOutput(outputs.front(), a.request, choice, error)) return usage(outputs.front() + ": " + error);
+  choice.software = std::string("tessary ") + TESSARY_VERSION_STRING;
   // --threads bounds every thread: reading the images, rendering, writing.
   const ThreadLimit limit(a.threads);
   // Images used by several scenes are read once.
   ImageLibrary images;
   int failed = 0;
   for (std::size_t i = 0; i < a.scenes.size(); ++i)
-    if (!RenderOne(a, a.scenes[i], outputs[i], spec, images, out, err)) ++failed;
+    if (!RenderOne(a, a.scenes[i], outputs[i], choice, images, out, err)) ++failed;
   if (failed > 0 && a.scenes.size() > 1)
     err << "tessary: error: " << failed << " of " << a.scenes.size() << " scenes failed\n";
   return failed > 0 ? kExitFailure : kExitOk;

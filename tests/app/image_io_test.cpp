@@ -154,19 +154,19 @@ TEST(ImageIo, OutputOptionsApplyOrFail) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.path + std::string(" ") + (c.error ? c.error : "accepted"));
-    OutputSpec spec;
+    OutputChoice choice;
     std::string error;
-    const bool ok = ResolveOutput(c.path, c.request, spec, error);
+    const bool ok = ResolveOutput(c.path, c.request, choice, error);
     if (c.error) {
       EXPECT_FALSE(ok);
       EXPECT_EQ(error.rfind(c.error, 0), 0u) << error;
       continue;
     }
     ASSERT_TRUE(ok) << error;
-    EXPECT_EQ(spec.format, c.format);
-    EXPECT_EQ(spec.data, c.data);
-    EXPECT_EQ(spec.compression, c.compression);
-    EXPECT_EQ(spec.quality, c.quality);
+    EXPECT_EQ(choice.format, c.format);
+    EXPECT_EQ(choice.data, c.data);
+    EXPECT_EQ(choice.compression, c.compression);
+    EXPECT_EQ(choice.quality, c.quality);
   }
 }
 
