@@ -112,10 +112,22 @@ bool ReferenceTarget::RemoveDependent(ReferenceMaker* maker) {
 
 RefResult ReferenceTarget::NotifyDependents(const Interval& changeInt, PartID partID, RefMessage message,
                                             SClass_ID sclass, bool propagate, RefTargetHandle target) {
+  Notification n;
+  PassOn(changeInt, partID, message, sclass, propagate, target, n);
+  return REF_SUCCEED;
+}
+
+void ReferenceTarget::PassOn(const Interval& changeInt, PartID partID, RefMessage message, SClass_ID sclass,
+                             bool propagate, RefTargetHandle target, Notification& n) {
   // Targets whose notification is under way on this thread: a cycle in the
-  // graph ends here instead of recursing for ever.
+  // graph, or a maker that starts a notification of its own while hearing
+  // one, ends here instead of recursing for ever.
   thread_local std::vector<const ReferenceTarget*> busy;
-  if (std::find(busy.begin(), busy.end(), this) != busy.end()) return REF_SUCCEED;
+  if (std::find(busy.begin(), busy.end(), this) != busy.end()) return;
+  // A target reached again along another path of shared targets has passed
+  // this notification on already; going on would visit the graph once per
+  // path, which grows exponentially with the depth of the sharing.
+  if (!n.passedOn.insert(this).second) return;
   busy.push_back(this);
 
   // Each maker once, in the order they came, even if it references this
@@ -130,13 +142,11 @@ RefResult ReferenceTarget::NotifyDependents(const Interval& changeInt, PartID pa
     PartID part = partID;
     const RefResult r = m->NotifyRefChanged(changeInt, target ? target : this, part, message, propagate);
     if (propagate && r == REF_SUCCEED && m->IsRefTarget()) {
-      static_cast<ReferenceTarget*>(m)->NotifyDependents(changeInt, part, message, sclass, propagate,
-                                                         nullptr);
+      static_cast<ReferenceTarget*>(m)->PassOn(changeInt, part, message, sclass, propagate, nullptr, n);
     }
   }
 
   busy.erase(std::find(busy.begin(), busy.end(), this));
-  return REF_SUCCEED;
 }
 
 RefTargetHandle ReferenceTarget::Clone(RemapDir& /*remap*/) { return nullptr; }

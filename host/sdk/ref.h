@@ -17,6 +17,7 @@
 // the maker's virtual SetReference and reads them through GetReference.
 
 #include <map>
+#include <unordered_set>
 #include <vector>
 
 #include "host/sdk/interval.h"
@@ -127,7 +128,10 @@ class ReferenceTarget : public ReferenceMaker {
   // sclass, or all of them for NOTIFY_ALL) with this target, or with target
   // when given. A dependent that is itself a target and answers REF_SUCCEED
   // passes the message on to its own dependents when propagate is set. A
-  // target already busy notifying (a cycle) is not notified again.
+  // target already busy notifying (a cycle) is not notified again, and a
+  // target reached along several paths (shared sub-targets) passes one
+  // notification on once: every maker still hears once from each of its
+  // targets that changed, and the work stays linear in the graph's size.
   RefResult NotifyDependents(const Interval& changeInt, PartID partID, RefMessage message,
                              SClass_ID sclass = NOTIFY_ALL, bool propagate = true,
                              RefTargetHandle target = nullptr);
@@ -149,6 +153,12 @@ class ReferenceTarget : public ReferenceMaker {
 
  private:
   friend class ReferenceMaker;
+  // The targets that have passed one notification on.
+  struct Notification {
+    std::unordered_set<const ReferenceTarget*> passedOn;
+  };
+  void PassOn(const Interval& changeInt, PartID partID, RefMessage message, SClass_ID sclass, bool propagate,
+              RefTargetHandle target, Notification& n);
   void AddDependent(ReferenceMaker* maker);
   // Removes one record of maker; returns whether one was found.
   bool RemoveDependent(ReferenceMaker* maker);

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "tests/host/test_objects.h"
 
@@ -319,6 +321,40 @@ TEST(NotifyDependents, CycleEndsAndEachMakerHearsOncePerSender) {
   b->ReplaceReference(0, nullptr, false);
   b->ReplaceReference(1, nullptr, false);
   delete a;
+}
+
+TEST(NotifyDependents, SharedTargetsPassANotificationOnOnce) {
+  // A lattice of shared targets: every node of a level references both
+  // nodes of the level below. Followed path by path, a change at the bottom
+  // would reach the top 2^40 times; each maker must hear once per target.
+  constexpr int kLevels = 40;
+  Log log;
+  std::vector<Node*> below = {new Node("leaf", &log)};
+  Node* const leaf = below.front();
+  int edges = 0;
+  std::vector<std::unique_ptr<Node>> top;
+  for (int level = 0; level < kLevels; ++level) {
+    std::vector<Node*> nodes;
+    for (int k = 0; k < 2; ++k) {
+      auto* n = new Node("n" + std::to_string(level) + "." + std::to_string(k), &log);
+      for (size_t i = 0; i < below.size(); ++i, ++edges) n->ReplaceReference(static_cast<int>(i), below[i]);
+      nodes.push_back(n);
+    }
+    below = nodes;
+  }
+  for (Node* n : below) top.emplace_back(n);
+  leaf->NotifyDependents(FOREVER, PART_ALL, REFMSG_CHANGE);
+  EXPECT_EQ(static_cast<int>(log.messages.size()), edges);
+  const auto heard = [&](const std::string& who) {
+    return std::count_if(log.messages.begin(), log.messages.end(), [&](const auto& m) { return m.who == who; });
+  };
+  EXPECT_EQ(heard("n39.0"), 2);  // once from each node below
+  EXPECT_EQ(heard("n0.1"), 1);   // once from the leaf
+
+  // A second notification is a new one: everything hears it again.
+  log.messages.clear();
+  leaf->NotifyDependents(FOREVER, PART_ALL, REFMSG_CHANGE);
+  EXPECT_EQ(static_cast<int>(log.messages.size()), edges);
 }
 
 std::string NameOf(ReferenceTarget* t) {
