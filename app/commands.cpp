@@ -73,6 +73,32 @@ bool ParseFloat(const std::string& text, float& value, std::string& error) {
   return true;
 }
 
+bool MakeRegion(const std::vector<long long>& v, int width, int height, Region& region, std::string& error) {
+  if (v.size() != 4) {
+    error = "--region takes four whole numbers: X0 Y0 X1 Y1";
+    return false;
+  }
+  const std::string given = std::to_string(v[0]) + " " + std::to_string(v[1]) + " " + std::to_string(v[2]) + " " +
+                            std::to_string(v[3]);
+  const std::string size = std::to_string(width) + "x" + std::to_string(height);
+  if (v[0] < 0 || v[1] < 0 || v[2] > width || v[3] > height) {
+    error = "--region " + given + " reaches outside the " + size + " image (X0 Y0 from 0, X1 up to " +
+            std::to_string(width) + ", Y1 up to " + std::to_string(height) + ")";
+    return false;
+  }
+  if (v[0] >= v[2] || v[1] >= v[3]) {
+    error = "--region " + given + " is empty: X1 must be greater than X0 and Y1 greater than Y0";
+    return false;
+  }
+  region.x0 = static_cast<int>(v[0]);
+  region.y0 = static_cast<int>(v[1]);
+  region.x1 = static_cast<int>(v[2]);
+  region.y1 = static_cast<int>(v[3]);
+  region.fullWidth = width;
+  region.fullHeight = height;
+  return true;
+}
+
 bool ParseSize(const std::string& text, int& width, int& height, std::string& error) {
   auto number = [&](std::string_view s, int& out) {
     long long v = 0;

@@ -28,6 +28,9 @@ struct RenderArgs {
   OutputRequest request;  // --bits, --data-format, --compression, --quality as given
   LayerPick pick;         // --solo, --upto
   int samples = 1;        // --samples: n x n per pixel
+  // --region X0 Y0 X1 Y1: pixels [X0, X1) x [Y0, Y1) of the image, as given
+  // (checked against the size by RunRender); empty: the whole image.
+  std::vector<long long> region;
   bool quiet = false;
   bool force = false;  // write over an input of the render (its scene or an image)
 };
@@ -60,6 +63,20 @@ int RunConvert(const std::string& in, const std::string& outPath, std::ostream& 
 int RunCheck(const std::vector<std::string>& scenes, std::ostream& out, std::ostream& err);
 int RunInfo(const std::string& scene, std::ostream& out, std::ostream& err, bool json = false);
 int RunModes(const ModesArgs& args, std::ostream& out, std::ostream& err);
+
+struct AssembleArgs {
+  std::vector<std::string> parts;  // region renders (render --region)
+  std::string output;
+  OutputRequest request;  // --compression as given
+  bool force = false;     // write over one of the parts
+};
+// Joins region renders of one image into the whole image: the parts must be
+// of one format and size, cover the image and not overlap. Their pixels are
+// copied as stored, so the result equals the one-process render bit for bit.
+int RunAssemble(const AssembleArgs& args, std::ostream& out, std::ostream& err);
+
+// Checks --region X0 Y0 X1 Y1 against an image of width x height.
+bool MakeRegion(const std::vector<long long>& values, int width, int height, Region& region, std::string& error);
 
 // Parses "W" or "WxH" (each 1..65536). Returns false with `error` set.
 bool ParseSize(const std::string& text, int& width, int& height, std::string& error);

@@ -24,15 +24,6 @@ namespace tessary::app {
 namespace fs = std::filesystem;
 namespace OIIO = OIIO_NAMESPACE;
 
-namespace {
-
-std::string Lower(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return s;
-}
-
-// A library message on one line (its lines joined by "; "), or `fallback`
-// when there is none.
 std::string OneLine(const std::string& message, const std::string& fallback) {
   std::string joined;
   std::size_t start = 0;
@@ -46,6 +37,14 @@ std::string OneLine(const std::string& message, const std::string& fallback) {
   }
   return joined.empty() ? fallback : joined;
 }
+
+namespace {
+
+std::string Lower(std::string s) {
+  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return s;
+}
+
 
 const char* const kNoImagesToStandardOutput =
     "images are not written to standard output; name a file ending in .png, .jpg, .exr or .tif";
@@ -495,6 +494,8 @@ struct ImageWriter::Impl {
   int width = 0;
   int height = 0;
   int channels = 4;
+  int originY = 0;         // the first row's number in the file (EXR data window)
+  bool asStored = false;   // rows come premultiplied where the format is
   bool open = false;
   std::vector<unsigned char> bytes;
   std::vector<float> floats;
@@ -567,6 +568,21 @@ bool ImageWriter::Open(const std::string& path, const OutputChoice& choice, int 
   if (!choice.compression.empty()) header.attribute("compression", choice.compression);
   if (!choice.software.empty()) header.attribute("Software", choice.software);
   if (!choice.source.empty()) header.attribute("DocumentName", choice.source);
+  m.originY = 0;
+  m.asStored = choice.asStored;
+  if (choice.region.IsSet()) {
+    header.attribute("ImageDescription", DescribeRegion(choice.region));
+    if (format == ImageFormat::Exr) {
+      // Other tools place the pixels by the data window.
+      header.x = choice.region.x0;
+      header.y = choice.region.y0;
+      header.full_x = 0;
+      header.full_y = 0;
+      header.full_width = choice.region.fullWidth;
+      header.full_height = choice.region.fullHeight;
+      m.originY = choice.region.y0;
+    }
+  }
 
   m.out = OIIO::ImageOutput::create(WriterName(format));
   if (!m.out) {
@@ -598,8 +614,9 @@ bool ImageWriter::WriteRows(int y0, int rows, const float* rgba, std::string& er
   }
   // EXR is premultiplied by convention; the other formats take the straight
   // colour as it comes.
+  y0 += m.originY;
   const float* rows4 = rgba;
-  if (m.format == ImageFormat::Exr) {
+  if (m.format == ImageFormat::Exr && !m.asStored) {
     m.floats.assign(rgba, rgba + pixels * 4);
     for (std::size_t p = 0; p < pixels; ++p) {
       float* px = m.floats.data() + p * 4;
@@ -663,6 +680,39 @@ bool ImageWriter::Commit(std::string& error) {
 }
 
 bool ImageWriter::DroppedAlpha() const { return impl_->droppedAlpha; }
+
+std::string DescribeRegion(const Region& r) {
+  return "tessary region " + std::to_string(r.x0) + " " + std::to_string(r.y0) + " " + std::to_string(r.x1) + " " +
+         std::to_string(r.y1) + " of " + std::to_string(r.fullWidth) + "x" + std::to_string(r.fullHeight);
+}
+
+bool ParseRegionDescription(const std::string& text, Region& region) {
+  // Whole numbers of at most six digits, exactly where DescribeRegion puts them.
+  std::string_view rest = text;
+  auto word = [&rest](std::string_view w) {
+    if (rest.substr(0, w.size()) != w) return false;
+    rest.remove_prefix(w.size());
+    return true;
+  };
+  auto number = [&rest](int& value) {
+    std::size_t n = 0;
+    while (n < rest.size() && n < 7 && rest[n] >= '0' && rest[n] <= '9') ++n;
+    if (n == 0 || n > 6) return false;
+    value = 0;
+    for (std::size_t i = 0; i < n; ++i) value = value * 10 + (rest[i] - '0');
+    rest.remove_prefix(n);
+    return true;
+  };
+  Region r;
+  if (!word("tessary region ") || !number(r.x0) || !word(" ") || !number(r.y0) || !word(" ") || !number(r.x1) ||
+      !word(" ") || !number(r.y1) || !word(" of ") || !number(r.fullWidth) || !word("x") || !number(r.fullHeight) ||
+      !rest.empty())
+    return false;
+  if (r.fullWidth < 1 || r.fullWidth > kMaxImageSide || r.fullHeight < 1 || r.fullHeight > kMaxImageSide) return false;
+  if (r.x0 >= r.x1 || r.y0 >= r.y1 || r.x1 > r.fullWidth || r.y1 > r.fullHeight) return false;
+  region = r;
+  return true;
+}
 
 bool WriteTexture(const std::string& path, const OutputChoice& choice, const Image& image, std::string& error) {
   if (IsStandardOutput(path)) {

@@ -90,6 +90,28 @@ class ImageLibraryThreads {
 // The sample type of an output file.
 enum class DataFormat { UInt8, UInt16, Half, Float };
 
+// A rectangle of pixels [x0, x1) x [y0, y1) of an image fullWidth x
+// fullHeight pixels large, row 0 at the top. fullWidth 0: no region (the
+// image is whole).
+struct Region {
+  int x0 = 0;
+  int y0 = 0;
+  int x1 = 0;
+  int y1 = 0;
+  int fullWidth = 0;
+  int fullHeight = 0;
+  bool IsSet() const { return fullWidth > 0; }
+  int Width() const { return x1 - x0; }
+  int Height() const { return y1 - y0; }
+  bool operator==(const Region&) const = default;
+};
+
+// How a region is recorded in its image file (the ImageDescription tag, which
+// PNG, TIFF and EXR keep): "tessary region X0 Y0 X1 Y1 of WxH".
+std::string DescribeRegion(const Region& region);
+// Reads that text back; false for any other text or an impossible region.
+bool ParseRegionDescription(const std::string& text, Region& region);
+
 // Everything the writer is told about an output besides its pixels.
 struct OutputChoice {
   ImageFormat format = ImageFormat::Png8;
@@ -100,6 +122,14 @@ struct OutputChoice {
   // and the scene the image was rendered from.
   std::string software;
   std::string source;
+  // The image is this region of a larger one: recorded in the file
+  // (DescribeRegion; EXR also as its data window inside the display window)
+  // so that `tessary assemble` can put it back in place.
+  Region region;
+  // The rows come as the format stores them (EXR premultiplied) and are
+  // written unchanged: for images joined from parts read from files of the
+  // same format.
+  bool asStored = false;
 };
 
 // The output options of a command line as given: 0 or empty when not given.
@@ -169,6 +199,10 @@ bool WriteTexture(const std::string& path, const OutputChoice& choice, const Ima
 
 // Writes a whole image (a convenience over ImageWriter).
 bool WriteImage(const std::string& path, ImageFormat format, const Image& image, std::string& error);
+
+// A library message on one line (its lines joined by "; "), or `fallback`
+// when there is none.
+std::string OneLine(const std::string& message, const std::string& fallback);
 
 // Quantisation used for 8- and 16-bit output: clamp into [0, 1], then round
 // to nearest of 0..maxValue; NaN gives 0.

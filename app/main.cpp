@@ -65,6 +65,10 @@ int main(int argc, char** argv) {
   cRender->add_option("--upto", render.pick.upto, "Show the root map's layers 0 to N only")
       ->check(WholeNumberIn(0, 32767))
       ->excludes(solo);
+  cRender->add_option("--region", render.region,
+                      "Render pixels X0 to X1 (exclusive) of rows Y0 to Y1 (exclusive) only, into an image of that "
+                      "size that 'tessary assemble' joins with the others")
+      ->expected(4);
   cRender->add_flag("-q,--quiet", render.quiet, "No progress bar and no summary line");
   cRender->add_flag("--force", render.force, "Write over the output even when the render reads it (scene or image)");
 
@@ -110,13 +114,22 @@ int main(int argc, char** argv) {
   cLayers->add_option("--threads", layers.threads, "Worker threads (default: all cores)")->check(WholeNumberIn(1, 1024));
   cLayers->add_flag("--force", layers.force, "Write over the output even when the sheet reads it");
 
+  AssembleArgs assemble;
+  auto* cAssemble = app.add_subcommand("assemble", "Join the region renders of one image into the whole image");
+  cAssemble->add_option("parts", assemble.parts, "Images rendered with render --region (PNG, TIFF or EXR)")->required();
+  cAssemble->add_option("-o,--output", assemble.output, "Output image, of the parts' format")->required();
+  cAssemble->add_option("--compression", assemble.request.compression,
+                        "EXR: none, rle, zips, zip, piz, pxr24, b44, b44a, dwaa, dwab; TIFF: none, lzw, zip, packbits "
+                        "(default zip)");
+  cAssemble->add_flag("--force", assemble.force, "Write over the output even when it is one of the parts");
+
   // The command the line is for: "help [COMMAND]" shows a help text, a word
   // that names no command is refused before the parser sees it (which would
   // only say that a command is required).
   std::vector<std::string> args;
   for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
   const std::string command = CommandWord(args);
-  const std::vector<CLI::App*> commands = {cRender, cEval, cConvert, cInfo, cModes, cLayers, cCheck};
+  const std::vector<CLI::App*> commands = {cRender, cEval, cConvert, cInfo, cModes, cLayers, cCheck, cAssemble};
   auto find = [&commands](const std::string& name) -> CLI::App* {
     for (CLI::App* c : commands)
       if (c->get_name() == name) return c;
@@ -127,7 +140,7 @@ int main(int argc, char** argv) {
       CLI::App* about = find(args[1]);
       if (!about || args.size() > 2) {
         std::cerr << "tessary: error: help: unknown command '" << args[1]
-                  << "' (the commands are render, eval, convert, info, check, modes and layers)\n"
+                  << "' (the commands are " << CommandList("and") << ")\n"
                   << UsageHint("") << "\n";
         return kExitUsage;
       }
@@ -139,7 +152,7 @@ int main(int argc, char** argv) {
   }
   if (!command.empty() && !find(command)) {
     std::cerr << "tessary: error: unknown command '" << command
-              << "' (the commands are render, eval, convert, info, check, modes and layers)\n"
+              << "' (the commands are " << CommandList("and") << ")\n"
               << UsageHint("") << "\n";
     return kExitUsage;
   }
@@ -189,5 +202,6 @@ int main(int argc, char** argv) {
   if (cModes->parsed()) return RunModes(modes, std::cout, std::cerr);
   if (cLayers->parsed()) return RunLayers(layers, std::cout, std::cerr);
   if (cCheck->parsed()) return RunCheck(checkScenes, std::cout, std::cerr);
+  if (cAssemble->parsed()) return RunAssemble(assemble, std::cout, std::cerr);
   return kExitUsage;
 }

@@ -40,4 +40,6 @@ int RunModes(const ModesArgs&, std::ostream&, std::ostream& err) { return Refuse
 
 int RunLayers(const LayersArgs&, std::ostream&, std::ostream& err) { return RefuseImageCommand("layers", err); }
 
+int RunAssemble(const AssembleArgs&, std::ostream&, std::ostream& err) { return RefuseImageCommand("assemble", err); }
+
 }  // namespace tessary::app

@@ -31,14 +31,15 @@ struct ThreadState {
 };
 using ThreadStates = tbb::enumerable_thread_specific<ThreadState>;
 
-// Pixels [x0, x1) of row y (v its coordinate) into `row`, as spans.
+// Pixels [x0, x1) of row y (v its coordinate) into `row`, which holds pixel
+// x0 first, as spans.
 void RenderRowSpans(host::Texmap& root, ThreadState& ts, int x0, int x1, float v, float invW, float* row) {
   for (int xs = x0; xs < x1; xs += host::kMaxSpan) {
     const int n = std::min(host::kMaxSpan, x1 - xs);
     ts.span.NewSpan(n);
     for (int k = 0; k < n; ++k) ts.span.SetUVW(k, host::Point3((static_cast<float>(xs + k) + 0.5f) * invW, v, 0.0f));
     root.EvalColorSpan(ts.span, ts.colors);
-    float* p = row + static_cast<std::size_t>(xs) * 4;
+    float* p = row + static_cast<std::size_t>(xs - x0) * 4;
     for (int k = 0; k < n; ++k, p += 4) {
       p[0] = ts.colors.r[k];
       p[1] = ts.colors.g[k];
@@ -53,7 +54,7 @@ void RenderRowSamples(host::Texmap& root, host::ShadeContext& sc, int x0, int x1
   for (int x = x0; x < x1; ++x) {
     sc.MoveTo(host::Point3((static_cast<float>(x) + 0.5f) * invW, v, 0.0f));
     const host::AColor c = root.EvalColor(sc);
-    float* p = row + static_cast<std::size_t>(x) * 4;
+    float* p = row + static_cast<std::size_t>(x - x0) * 4;
     p[0] = c.r;
     p[1] = c.g;
     p[2] = c.b;
@@ -103,31 +104,43 @@ void RenderRowSupersampled(host::Texmap& root, ThreadState& ts, int x0, int x1, 
   const float norm = samples * samples;
   for (int p = 0; p < count; ++p)
     for (int c = 0; c < 4; ++c)
-      row[static_cast<std::size_t>(x0 + p) * 4 + static_cast<std::size_t>(c)] =
+      row[static_cast<std::size_t>(p) * 4 + static_cast<std::size_t>(c)] =
           ts.sums[static_cast<std::size_t>(p) * 4 + static_cast<std::size_t>(c)] / norm;
 }
 
-// Renders rows [y0, y0 + rows) of a width x height image into `band`.
-void RenderBand(host::Texmap& root, int width, int height, int y0, int rows, float* band, EvalPath path,
-                int samples, ThreadStates& states) {
+// Renders rows [y0, y0 + rows) and columns [x0, x1) of a width x height
+// image into `band` (rows of x1 - x0 pixels).
+void RenderBand(host::Texmap& root, int width, int height, int x0, int x1, int y0, int rows, float* band,
+                EvalPath path, int samples, ThreadStates& states) {
   const float invW = 1.0f / static_cast<float>(width);
   const float invH = 1.0f / static_cast<float>(height);
-  tbb::parallel_for(tbb::blocked_range2d<int>(0, rows, kTileRows, 0, width, kTileColumns),
+  const auto stride = static_cast<std::size_t>(x1 - x0) * 4;
+  tbb::parallel_for(tbb::blocked_range2d<int>(0, rows, kTileRows, x0, x1, kTileColumns),
                     [&](const tbb::blocked_range2d<int>& r) {
                       ThreadState& ts = states.local();
+                      const int c0 = r.cols().begin();
+                      const int c1 = r.cols().end();
                       for (int y = r.rows().begin(); y < r.rows().end(); ++y) {
                         const float v = 1.0f - (static_cast<float>(y0 + y) + 0.5f) * invH;
-                        float* row = band + static_cast<std::size_t>(y) * static_cast<std::size_t>(width) * 4;
+                        float* row = band + static_cast<std::size_t>(y) * stride + static_cast<std::size_t>(c0 - x0) * 4;
                         if (samples > 1) {
-                          RenderRowSupersampled(root, ts, r.cols().begin(), r.cols().end(), y0 + y, samples, invW,
-                                                invH, path, row);
+                          RenderRowSupersampled(root, ts, c0, c1, y0 + y, samples, invW, invH, path, row);
                         } else if (path == EvalPath::Spans) {
-                          RenderRowSpans(root, ts, r.cols().begin(), r.cols().end(), v, invW, row);
+                          RenderRowSpans(root, ts, c0, c1, v, invW, row);
                         } else {
-                          RenderRowSamples(root, ts.sc, r.cols().begin(), r.cols().end(), v, invW, row);
+                          RenderRowSamples(root, ts.sc, c0, c1, v, invW, row);
                         }
                       }
                     });
+}
+
+// The part of the image options asks for.
+Region Wanted(const RenderOptions& o) {
+  if (o.region.IsSet()) return o.region;
+  Region whole;
+  whole.x1 = whole.fullWidth = o.width;
+  whole.y1 = whole.fullHeight = o.height;
+  return whole;
 }
 
 int ThreadCount(int requested) {
@@ -148,28 +161,44 @@ int BandRows(int threads) {
 }
 
 bool RenderTo(host::Texmap& root, ImageWriter& writer, const RenderOptions& o, std::string& error) {
+  const Region r = Wanted(o);
   tbb::task_arena arena(ThreadCount(o.threads));
   ThreadStates states;
-  const int bandRows = std::min(BandRows(o.threads), o.height);
-  std::vector<float> band(static_cast<std::size_t>(bandRows) * static_cast<std::size_t>(o.width) * 4);
-  for (int y0 = 0; y0 < o.height; y0 += bandRows) {
-    const int rows = std::min(bandRows, o.height - y0);
-    arena.execute([&] { RenderBand(root, o.width, o.height, y0, rows, band.data(), o.path, o.samples, states); });
-    if (!writer.WriteRows(y0, rows, band.data(), error)) return false;
-    if (o.progress) o.progress(static_cast<double>(y0 + rows) / static_cast<double>(o.height));
+  const int bandRows = std::min(BandRows(o.threads), r.Height());
+  std::vector<float> band(static_cast<std::size_t>(bandRows) * static_cast<std::size_t>(r.Width()) * 4);
+  for (int y0 = r.y0; y0 < r.y1; y0 += bandRows) {
+    const int rows = std::min(bandRows, r.y1 - y0);
+    arena.execute([&] {
+      RenderBand(root, o.width, o.height, r.x0, r.x1, y0, rows, band.data(), o.path, o.samples, states);
+    });
+    if (!writer.WriteRows(y0 - r.y0, rows, band.data(), error)) return false;
+    if (o.progress) o.progress(static_cast<double>(y0 + rows - r.y0) / static_cast<double>(r.Height()));
   }
   return true;
 }
 
-Image RenderImage(host::Texmap& root, int width, int height, int threads, EvalPath path, int samples) {
+Image RenderRegion(host::Texmap& root, const RenderOptions& o) {
+  const Region r = Wanted(o);
   Image image;
-  image.width = width;
-  image.height = height;
-  image.rgba.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4, 0.0f);
-  tbb::task_arena arena(ThreadCount(threads));
+  image.width = r.Width();
+  image.height = r.Height();
+  image.rgba.assign(static_cast<std::size_t>(image.width) * static_cast<std::size_t>(image.height) * 4, 0.0f);
+  tbb::task_arena arena(ThreadCount(o.threads));
   ThreadStates states;
-  arena.execute([&] { RenderBand(root, width, height, 0, height, image.rgba.data(), path, samples, states); });
+  arena.execute([&] {
+    RenderBand(root, o.width, o.height, r.x0, r.x1, r.y0, r.Height(), image.rgba.data(), o.path, o.samples, states);
+  });
   return image;
+}
+
+Image RenderImage(host::Texmap& root, int width, int height, int threads, EvalPath path, int samples) {
+  RenderOptions o;
+  o.width = width;
+  o.height = height;
+  o.threads = threads;
+  o.path = path;
+  o.samples = samples;
+  return RenderRegion(root, o);
 }
 
 }  // namespace tessary::app

@@ -31,6 +31,10 @@ struct RenderOptions {
   // Samples per pixel along each axis: n x n stratified samples averaged
   // with a box filter (1: the pixel's centre, as always).
   int samples = 1;
+  // Only this part of the width x height image (unset: all of it). Its
+  // pixels have the bits they have in the whole image: each pixel's samples
+  // depend only on its place in the whole.
+  Region region;
   // Called after each band with the fraction of rows done (0..1].
   std::function<void(double)> progress;
 };
@@ -55,8 +59,13 @@ class ThreadLimit {
 int BandRows(int threads);
 
 // Renders `root` row band by row band into an open writer (which is not
-// committed here). Memory stays at one band (BandRows) whatever the size.
+// committed here), the region's rows and columns only when one is set (the
+// writer's image is the region's size). Memory stays at one band (BandRows)
+// whatever the size.
 bool RenderTo(host::Texmap& root, ImageWriter& writer, const RenderOptions& options, std::string& error);
+
+// Renders options.region (or the whole image) into memory.
+Image RenderRegion(host::Texmap& root, const RenderOptions& options);
 
 // Renders into memory (for small images such as contact-sheet tiles).
 Image RenderImage(host::Texmap& root, int width, int height, int threads, EvalPath path = EvalPath::Spans,

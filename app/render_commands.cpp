@@ -76,6 +76,9 @@ bool RenderOne(const RenderArgs& a, const std::string& scene, const std::string&
   inputs.push_back(scene);
   if (!KeepInputs(output, inputs, a.force, err)) return false;
 
+  const Region& region = choice.region;
+  const int width = region.IsSet() ? region.Width() : a.width;
+  const int height = region.IsSet() ? region.Height() : a.height;
   if (choice.format == ImageFormat::Tx) {
     // A texture for renderers is made from the whole image (its mip levels
     // need all of it).
@@ -88,7 +91,7 @@ bool RenderOne(const RenderArgs& a, const std::string& scene, const std::string&
     return true;
   }
   ImageWriter writer;
-  if (!writer.Open(output, choice, a.width, a.height, error)) {
+  if (!writer.Open(output, choice, width, height, error)) {
     Fail(err, output + ": " + error);
     return false;
   }
@@ -97,6 +100,7 @@ bool RenderOne(const RenderArgs& a, const std::string& scene, const std::string&
   options.height = a.height;
   options.threads = a.threads;
   options.samples = a.samples;
+  options.region = region;
   ProgressBar bar;
   if (!a.quiet && ::isatty(STDERR_FILENO)) options.progress = [&bar](double f) { bar(f); };
   if (!RenderTo(*graph.root, writer, options, error) || !writer.Commit(error)) {
@@ -105,7 +109,13 @@ bool RenderOne(const RenderArgs& a, const std::string& scene, const std::string&
   }
   if (writer.DroppedAlpha())
     err << "tessary: warning: " << output << ": JPEG keeps no alpha; the render's alpha, below 1 in places, was dropped\n";
-  if (!a.quiet) out << "wrote " << output << " (" << a.width << "x" << a.height << ")\n";
+  if (!a.quiet) {
+    out << "wrote " << output << " (" << width << "x" << height;
+    if (region.IsSet())
+      out << ", pixels " << region.x0 << " " << region.y0 << " to " << region.x1 << " " << region.y1 << " of "
+          << a.width << "x" << a.height;
+    out << ")\n";
+  }
   return true;
 }
 
@@ -134,6 +144,14 @@ int RunRender(const RenderArgs& a, std::ostream& out, std::ostream& err) {
   OutputChoice choice;
   if (!ResolveOutput(outputs.front(), a.request, choice, error)) return usage(outputs.front() + ": " + error);
   choice.software = std::string("tessary ") + TESSARY_VERSION_STRING;
+  if (!a.region.empty()) {
+    if (!MakeRegion(a.region, a.width, a.height, choice.region, error)) return usage(error);
+    // Regions are joined by copying their pixels: a lossy format or a
+    // texture made from the whole image cannot be a part.
+    if (choice.format == ImageFormat::Jpeg || choice.format == ImageFormat::Tx)
+      return usage("--region writes PNG, TIFF or EXR parts (JPEG is lossy and a .tx texture is made from the whole "
+                   "image); join the parts with 'tessary assemble' and convert the whole");
+  }
   // --threads bounds every thread: reading the images, rendering, writing.
   const ThreadLimit limit(a.threads);
   // Images used by several scenes are read once.

@@ -35,6 +35,10 @@ std::size_t CountAfter(const std::string& text, const std::string& marker) {
 
 }  // namespace
 
+std::string CommandList(const char* last) {
+  return std::string("render, eval, convert, info, check, modes, layers ") + last + " assemble";
+}
+
 std::string CommandWord(const std::vector<std::string>& args) {
   if (args.empty() || StartsWith(args[0], "-")) return "";
   return args[0];
@@ -69,7 +73,7 @@ std::string DescribeParseError(const CLI::ParseError& e) {
     return what;
   }
   if (dynamic_cast<const CLI::RequiredError*>(&e)) {
-    if (StartsWith(what, "A subcommand")) return "a command is required (render, eval, convert, info, check, modes or layers)";
+    if (StartsWith(what, "A subcommand")) return "a command is required (" + CommandList("or") + ")";
     // "--output is required", "scene is required"
     const std::size_t is = what.find(" is required");
     if (is != std::string::npos) return "missing " + what.substr(0, is);

@@ -11,6 +11,10 @@
 
 namespace tessary::app {
 
+// The program's commands, for messages: "render, eval, ... and layers"
+// (`last` joins the final two: "and" or "or").
+std::string CommandList(const char* last);
+
 // The command a command line names: its first argument that is not an
 // option ("" when there is none). `tessary -q render ...` is not a thing the
 // program accepts, so only the first argument counts.

@@ -114,7 +114,14 @@ INSTANTIATE_TEST_SUITE_P(
         BadInputCase{"fileasfolder", kGood.c_str(), "render scene.json -o scene.json/out.png", 1,
                      "cannot write: \"scene.json\" is a file, not a folder"},
         BadInputCase{"nofolder", kGood.c_str(), "render scene.json -o none/out.png", 1,
-                     "cannot write: folder \"none\" does not exist"}),
+                     "cannot write: folder \"none\" does not exist"},
+        BadInputCase{"regionout", kGood.c_str(), "render scene.json -o out.png --size 64x32 --region 0 0 64 33", 2,
+                     "--region 0 0 64 33 reaches outside the 64x32 image"},
+        BadInputCase{"regionempty", kGood.c_str(), "render scene.json -o out.png --region 5 0 5 10", 2,
+                     "--region 5 0 5 10 is empty"},
+        BadInputCase{"regionthree", kGood.c_str(), "render scene.json -o out.png --region 0 0 5", 2, "--region"},
+        BadInputCase{"regionjpeg", kGood.c_str(), "render scene.json -o out.jpg --region 0 0 5 5", 2,
+                     "--region writes PNG, TIFF or EXR parts"}),
     [](const ::testing::TestParamInfo<BadInputCase>& p) { return std::string(p.param.label); });
 
 // info lines up its columns whatever the numbers, and prints each number as
