@@ -67,6 +67,16 @@ for target in "${targets[@]}"; do
   if [ -f "fuzz/corpus/$target.tar.xz" ] && [ -z "$(ls -A "$corpus")" ]; then
     tar -xJf "fuzz/corpus/$target.tar.xz" -C "$corpus"
   fi
+  # Inputs that once failed (fuzz/findings/<target>-*) run first: a mended
+  # fault stays mended.
+  for finding in fuzz/findings/"$target"-*; do
+    [ -f "$finding" ] || continue
+    if ! "$exe" -timeout=10 -rss_limit_mb=2048 -malloc_limit_mb=1024 "$finding" > "$build/artifacts/replay.log" 2>&1; then
+      tail -n 30 "$build/artifacts/replay.log" >&2
+      echo "== $target: FAILED on the kept finding $finding" >&2
+      status=1
+    fi
+  done
   echo "== $target: ${seconds}s"
   if ! "$exe" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -malloc_limit_mb=1024 \
       -max_len=65536 -print_final_stats=1 "${extra[@]}" \
