@@ -26,6 +26,8 @@ struct RenderArgs {
   int height = 512;
   int threads = 0;
   OutputRequest request;  // --bits, --data-format, --compression, --quality as given
+  std::string outputColorspace;  // --output-colorspace ("" the format's convention)
+  std::string colorConfig;  // --colorconfig: an OpenColorIO config file ("" $OCIO, else built-in)
   LayerPick pick;         // --solo, --upto
   int samples = 1;        // --samples: n x n per pixel
   bool quiet = false;
@@ -34,6 +36,7 @@ struct RenderArgs {
 
 struct EvalArgs {
   std::string scene;
+  std::string colorConfig;  // --colorconfig
   float u = 0.5f;
   float v = 0.5f;
 };
@@ -44,6 +47,7 @@ struct ModesArgs {
   std::string topImage;
   int tile = 160;
   int threads = 0;
+  std::string colorConfig;  // --colorconfig
   bool force = false;  // write over one of the two images
 };
 
@@ -57,7 +61,8 @@ int RunConvert(const std::string& in, const std::string& outPath, std::ostream& 
 // images it uses and the scene in the JSON scene format.
 // Reads each scene, builds its maps and reads their images without
 // rendering; one line "SCENE: ok (N maps, M images)" each, or its error.
-int RunCheck(const std::vector<std::string>& scenes, std::ostream& out, std::ostream& err);
+int RunCheck(const std::vector<std::string>& scenes, std::ostream& out, std::ostream& err,
+             const std::string& colorConfig = "");
 int RunInfo(const std::string& scene, std::ostream& out, std::ostream& err, bool json = false);
 int RunModes(const ModesArgs& args, std::ostream& out, std::ostream& err);
 
