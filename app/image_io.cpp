@@ -48,6 +48,9 @@ std::string OneLine(const std::string& message, const std::string& fallback) {
   return joined.empty() ? fallback : joined;
 }
 
+// The string attribute of an EXR file that names its colour space.
+constexpr const char* kExrColourSpaceAttribute = "colorSpace";
+
 const char* const kNoImagesToStandardOutput =
     "images are not written to standard output; name a file ending in .png, .jpg, .exr or .tif";
 
@@ -231,7 +234,8 @@ bool ReadImage(const std::string& path, Image& image, std::string& error) {
   image.height = header.height;
   image.premultiplied = premultiplied;
   image.formatColorspace = header.format.is_floating_point() ? "linear" : "sRGB";
-  image.colorspace = header.get_string_attribute("oiio:ColorSpace");
+  image.colorspace = header.get_string_attribute(kExrColourSpaceAttribute);
+  if (image.colorspace.empty()) image.colorspace = header.get_string_attribute("oiio:ColorSpace");
   if (image.colorspace.empty()) image.colorspace = image.formatColorspace;
   bool ok;
   if (header.format == OIIO::TypeDesc::UINT8) {
@@ -498,6 +502,9 @@ void TagColourSpace(OIIO::ImageSpec& header, const OutputChoice& choice) {
   if (choice.colorspace.empty() || IsRawColourSpace(choice.colorspace)) return;
   if (choice.format == ImageFormat::Tiff) return;
   header.attribute("oiio:ColorSpace", choice.colorspace);
+  // The EXR writer keeps no "oiio:ColorSpace" (its reader says "Linear" for
+  // every file): the name goes into an attribute of its own as well.
+  if (choice.format == ImageFormat::Exr) header.attribute(kExrColourSpaceAttribute, choice.colorspace);
   if (choice.format == ImageFormat::Exr &&
       (SameColourSpace(choice.colorspace, "linear") || SameColourSpace(choice.colorspace, "sRGB"))) {
     static constexpr float kRec709[8] = {0.64f, 0.33f, 0.30f, 0.60f, 0.15f, 0.06f, 0.3127f, 0.3290f};

@@ -38,8 +38,9 @@ struct Image {
   // The colour as stored is multiplied by alpha (EXR, TIFF marked as
   // associated alpha); false for straight colour and images without alpha.
   bool premultiplied = false;
-  // The colour space of the values: ReadImage sets the file's own tag (the
-  // image library's "oiio:ColorSpace") or, without one, its format's
+  // The colour space of the values: ReadImage sets the file's own tag (an
+  // EXR's "colorSpace" attribute as the program writes it, else the image
+  // library's "oiio:ColorSpace") or, without one, its format's
   // convention; `formatColorspace` is always the convention: "sRGB" for
   // integer samples (8- and 16-bit PNG, JPEG, TIFF), "linear" for float and
   // half ones (EXR, float TIFF).
@@ -115,8 +116,9 @@ struct OutputChoice {
   std::string software;
   std::string source;
   // The colour space the file is tagged with ("oiio:ColorSpace"; PNG as
-  // sRGB or gAMA chunks, EXR with the chromaticities of sRGB primaries for
-  // "sRGB" and "linear", .tx as the texture maker writes it; TIFF stays
+  // sRGB or gAMA chunks, EXR as a "colorSpace" string attribute and, for
+  // "sRGB" and "linear", the chromaticities of the sRGB primaries; JPEG as
+  // Exif; .tx as the texture maker writes it; TIFF stays
   // untagged, see image_io.cpp); "raw" or empty: no tag. ResolveOutput sets the
   // format's convention: sRGB for 8- and 16-bit samples, linear for half and
   // float ones.

@@ -48,8 +48,11 @@ void PutThumbnail(OIIO::ImageBuf& sheet, int x0, int y0, const Image& img) {
     }
 }
 
-void PutFlat(OIIO::ImageBuf& sheet, int x0, int y0, int side, const host::Color& c) {
-  const float px[4] = {std::clamp(c.r, 0.0f, 1.0f), std::clamp(c.g, 0.0f, 1.0f), std::clamp(c.b, 0.0f, 1.0f), 1.0f};
+void PutFlat(OIIO::ImageBuf& sheet, int x0, int y0, int side, const host::Color& c, const ColourTransform* display) {
+  float rgba[4] = {c.r, c.g, c.b, 1.0f};
+  if (display) display->Apply(rgba, 1);
+  const float px[4] = {std::clamp(rgba[0], 0.0f, 1.0f), std::clamp(rgba[1], 0.0f, 1.0f), std::clamp(rgba[2], 0.0f, 1.0f),
+                       1.0f};
   OIIO::ImageBufAlgo::fill(sheet, px, OIIO::ROI(x0, x0 + side, y0, y0 + side));
 }
 
@@ -140,7 +143,7 @@ int RunLayers(const LayersArgs& a, std::ostream& out, std::ostream& err) {
     if (map && v.mapOn) {
       PutThumbnail(sheet, kGap, y0, thumbnail(*map));
     } else {
-      PutFlat(sheet, kGap, y0, tile, v.color);
+      PutFlat(sheet, kGap, y0, tile, v.color, display.get());
     }
     host::Texmap* mask = graph.root->GetSubTexmap(2 * i + 1);
     if (mask && v.maskOn) {

@@ -53,7 +53,8 @@ inline constexpr std::uint16_t kScenePropertyChunk = 0x0021;    // data: name, N
 
 // The scene's own settings: (name, value) texts in the order written. A
 // name is not empty and holds no NUL; neither is longer than this.
-using SceneProperties = std::vector<std::pair<std::string, std::string>>;
+using SceneProperty = std::pair<std::string, std::string>;
+using SceneProperties = std::vector<SceneProperty>;
 inline constexpr std::size_t kMaxScenePropertyBytes = 4096;
 
 // Files larger than this are refused by LoadSceneFile.
