@@ -36,7 +36,7 @@ bool ReadImage(const std::string&, Image&, std::string& error) {
 std::shared_ptr<const ColourConfig> OpenColourConfig(const std::string&, std::string&) { return nullptr; }
 
 // Every image would fail to read: Get reports it for the first bitmap.
-void ImageLibrary::Preload(const std::vector<std::string>&) {}
+void ImageLibrary::Preload(const std::vector<ImageRequest>&) {}
 
 int RunRender(const RenderArgs&, std::ostream&, std::ostream& err) { return RefuseImageCommand("render", err); }
 
