@@ -33,6 +33,7 @@ struct Part {
   std::string dataFormat;  // "uint8", "uint16", "half", "float"
   int fileY = 0;           // the file's number of the region's first row (EXR data window)
   std::string source;      // the scene it was rendered from, as recorded
+  std::string colorspace;  // the space its file is tagged with ("" for none)
   std::unique_ptr<OIIO::ImageInput> in;
 };
 
@@ -87,6 +88,9 @@ bool Inspect(Part& part, std::string& error) {
   part.format = byName;
   part.fileY = header.y;
   part.source = header.get_string_attribute("DocumentName");
+  // The EXR reader says "Linear" of every file: the program's own attribute
+  // tells.
+  part.colorspace = header.get_string_attribute(kind == "openexr" ? "colorSpace" : "oiio:ColorSpace");
   in->close();
   return true;
 }
@@ -109,6 +113,11 @@ bool CheckParts(const std::vector<Part>& parts, std::string& error) {
     if (p.format != first.format || p.dataFormat != first.dataFormat) {
       error = p.path + ": " + p.dataFormat + " samples in another format than " + first.path + " (" +
               first.dataFormat + "): the parts of one image have one format";
+      return false;
+    }
+    if (p.colorspace != first.colorspace) {
+      error = p.path + ": colour space \"" + p.colorspace + "\", " + first.path + " \"" + first.colorspace +
+              "\": the parts of one image have one";
       return false;
     }
   }
@@ -191,6 +200,7 @@ int RunAssemble(const AssembleArgs& a, std::ostream& out, std::ostream& err) {
   OutputChoice choice;
   if (!ResolveOutput(a.output, request, choice, error)) return Fail(err, a.output + ": " + error);
   choice.asStored = true;
+  choice.colorspace = parts.front().colorspace;  // tagged as the parts are, converted not at all
   choice.software = std::string("tessary ") + TESSARY_VERSION_STRING;
   // The scene the parts were rendered from, when they agree on it.
   choice.source = parts.front().source;

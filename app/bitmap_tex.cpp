@@ -83,7 +83,7 @@ struct BytePixels {
   const float* toFloat;
   V4 At(std::size_t row, int x) const {
     const std::uint8_t* p = rgba + row + 4 * static_cast<std::size_t>(x);
-    return V4{toFloat[p[0]], toFloat[p[1]], toFloat[p[2]], toFloat[p[3]]};
+    return V4{toFloat[p[0]], toFloat[256 + p[1]], toFloat[512 + p[2]], toFloat[768 + p[3]]};
   }
 };
 
@@ -215,6 +215,11 @@ host::IOResult BitmapTex::Save(host::ISave* isave) {
     host::WriteI32(isave, static_cast<std::int32_t>(alpha));
     isave->EndChunk();
   }
+  if (!colorspace.empty()) {
+    isave->BeginChunk(BITMAP_COLORSPACE_CHUNK);
+    isave->WriteCString(colorspace.c_str());
+    isave->EndChunk();
+  }
   return host::IO_OK;
 }
 
@@ -267,6 +272,20 @@ host::IOResult BitmapTex::Load(host::ILoad* iload) {
         }
         break;
       }
+      case BITMAP_COLORSPACE_CHUNK: {
+        char* text = nullptr;
+        if (iload->CurChunkIsContainer() || iload->CurChunkLength() > kMaxColourSpaceNameBytes) {
+          iload->SetErrorMessage("bitmap map: colour space chunk of " + std::to_string(iload->CurChunkLength()) +
+                                 " bytes is not a colour space name");
+          res = host::IO_ERROR;
+        } else if (iload->ReadCStringChunk(&text) != host::IO_OK || !text || !*text) {
+          iload->SetErrorMessage("bitmap map: the colour space name is empty or unterminated");
+          res = host::IO_ERROR;
+        } else {
+          colorspace = text;
+        }
+        break;
+      }
       default: break;
     }
     iload->CloseChunk();
@@ -286,6 +305,7 @@ host::RefTargetHandle BitmapTex::Clone(host::RemapDir& remap) {
   copy->tile = tile;
   copy->offset = offset;
   copy->alpha = alpha;
+  copy->colorspace = colorspace;
   copy->image_ = image_;
   BaseClone(this, copy, remap);
   return copy;

@@ -5,7 +5,10 @@
 // relative path against the scene file's folder and hands the map its image
 // before rendering (SetImage). Without an image the map is transparent black.
 // It delivers straight colour: an image stored premultiplied (as the file
-// says, or as the scene's alpha override says) is divided by its alpha.
+// says, or as the scene's alpha override says) is divided by its alpha. The
+// image it is given is already in the scene's working colour space (the
+// program converts it when reading it; `colorspace` says what the file's
+// values are when the file's own tag would be wrong).
 
 #include <array>
 #include <memory>
@@ -26,9 +29,14 @@ inline constexpr USHORT BITMAP_PLACING_CHUNK = 0x5010;  // tile u, v, offset u, 
 // The alpha override, i32 1 straight or 2 premultiplied; written only when
 // set, so files without it read as "as the file says".
 inline constexpr USHORT BITMAP_ALPHA_CHUNK = 0x5020;
+// The colour space of the file's values (NUL-terminated text); written only
+// when set, so files without it read as "as the file says".
+inline constexpr USHORT BITMAP_COLORSPACE_CHUNK = 0x5030;
 
 // Paths longer than this are refused when loading.
 inline constexpr std::size_t kMaxBitmapPathBytes = 4096;
+// Colour space names longer than this are refused when loading.
+inline constexpr std::size_t kMaxColourSpaceNameBytes = 1024;
 
 // Bilinear sample with wrap-around tiling: (u, v) = (0, 0) is the lower left
 // corner of the image, pixel centres at half-pixel offsets, and coordinates
@@ -68,6 +76,7 @@ class BitmapTex final : public host::Texmap {
   std::array<float, 2> tile{1.0f, 1.0f};    // repeats over the unit square
   std::array<float, 2> offset{0.0f, 0.0f};  // added to (u, v) after tiling
   AlphaMode alpha = AlphaMode::FromFile;    // how the image's colour is stored
+  std::string colorspace;                   // of the file's values; "" as the file says
 
  private:
   bool Premultiplied() const;

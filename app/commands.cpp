@@ -12,6 +12,7 @@
 #include <nlohmann/json.hpp>
 
 #include "app/host_session.h"
+#include "app/colour.h"
 #include "app/command_steps.h"
 #include "app/image_io.h"
 #include "app/map_graph.h"
@@ -115,8 +116,12 @@ bool ParseSize(const std::string& text, int& width, int& height, std::string& er
   return ok;
 }
 
-int RunCheck(const std::vector<std::string>& scenes, std::ostream& out, std::ostream& err) {
-  ImageLibrary images;
+int RunCheck(const std::vector<std::string>& scenes, std::ostream& out, std::ostream& err,
+             const std::string& colorConfig) {
+  std::string opened;
+  const std::shared_ptr<const ColourConfig> colours = OpenColourConfig(colorConfig, opened);
+  if (!colours && !opened.empty()) return Fail(err, opened);
+  ImageLibrary images(colours);
   int failed = 0;
   for (const std::string& scene : scenes) {
     SceneGraph graph;
@@ -152,7 +157,11 @@ int RunCheck(const std::vector<std::string>& scenes, std::ostream& out, std::ost
 
 int RunEval(const EvalArgs& a, std::ostream& out, std::ostream& err) {
   SceneGraph graph;
-  ImageLibrary images;
+  std::string opened;
+  const std::shared_ptr<const ColourConfig> colours = OpenColourConfig(a.colorConfig, opened);
+  if (!colours && !opened.empty()) return Fail(err, opened);
+  // Bitmaps are converted into the working space as a render reads them.
+  ImageLibrary images(colours);
   if (!LoadMaps(a.scene, graph, images, err)) return kExitFailure;
   // One shading context, a fresh sample for each question, as a renderer
   // asks them.
@@ -192,6 +201,7 @@ std::string MapLabel(const MapDesc* m, const MapIdTable& ids) {
   if (!m) return "-";
   std::string label = MapTypeName(m->type);
   if (m->type == MapType::Bitmap) label += " \"" + m->bitmap.file + "\"";
+  if (m->type == MapType::Bitmap && !m->bitmap.colorspace.empty()) label += " (colour space " + m->bitmap.colorspace + ")";
   if (!m->name.empty()) label += " \"" + m->name + "\"";
   if (m->type == MapType::Layered)
     label += " (" + std::to_string(m->layers.size()) + (m->layers.size() == 1 ? " layer)" : " layers)");
@@ -304,6 +314,7 @@ std::string InfoJson(const std::string& path, const SceneGraph& graph, const std
   text += "],\n  \"scene\": ";
   SceneDesc scene;
   scene.root = root;
+  scene.workingColorspace = graph.workingColorspace;
   const std::string written = WriteSceneJson(scene);
   // The scene's own text, one level further in.
   for (std::size_t i = 0; i < written.size(); ++i) {
@@ -330,6 +341,7 @@ int RunInfo(const std::string& path, std::ostream& out, std::ostream& err, bool 
   text << graph.path << ": "
        << (graph.binary ? std::string("binary scene file") : "JSON scene, version " + std::to_string(graph.jsonVersion))
        << "\n";
+  if (!graph.workingColorspace.empty()) text << "working colour space: " << graph.workingColorspace << "\n";
   std::set<const MapDesc*> printed;
   PrintMap(*root, "root: ", MapIds(*root), printed, text);
   out << text.str();

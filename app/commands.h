@@ -26,6 +26,8 @@ struct RenderArgs {
   int height = 512;
   int threads = 0;
   OutputRequest request;  // --bits, --data-format, --compression, --quality as given
+  std::string outputColorspace;  // --output-colorspace ("" the format's convention)
+  std::string colorConfig;  // --colorconfig: an OpenColorIO config file ("" $OCIO, else built-in)
   LayerPick pick;         // --solo, --upto
   int samples = 1;        // --samples: n x n per pixel
   // --region X0 Y0 X1 Y1: pixels [X0, X1) x [Y0, Y1) of the image, as given
@@ -37,6 +39,7 @@ struct RenderArgs {
 
 struct EvalArgs {
   std::string scene;
+  std::string colorConfig;  // --colorconfig
   float u = 0.5f;
   float v = 0.5f;
 };
@@ -47,6 +50,7 @@ struct ModesArgs {
   std::string topImage;
   int tile = 160;
   int threads = 0;
+  std::string colorConfig;  // --colorconfig
   bool force = false;  // write over one of the two images
 };
 
@@ -60,7 +64,8 @@ int RunConvert(const std::string& in, const std::string& outPath, std::ostream& 
 // images it uses and the scene in the JSON scene format.
 // Reads each scene, builds its maps and reads their images without
 // rendering; one line "SCENE: ok (N maps, M images)" each, or its error.
-int RunCheck(const std::vector<std::string>& scenes, std::ostream& out, std::ostream& err);
+int RunCheck(const std::vector<std::string>& scenes, std::ostream& out, std::ostream& err,
+             const std::string& colorConfig = "");
 int RunInfo(const std::string& scene, std::ostream& out, std::ostream& err, bool json = false);
 int RunModes(const ModesArgs& args, std::ostream& out, std::ostream& err);
 

@@ -17,6 +17,7 @@
 #include <string_view>
 #include <system_error>
 
+#include "app/colour.h"
 #include "app/output_file.h"
 
 namespace tessary::app {
@@ -45,6 +46,8 @@ std::string Lower(std::string s) {
   return s;
 }
 
+// The string attribute of an EXR file that names its colour space.
+constexpr const char* kExrColourSpaceAttribute = "colorSpace";
 
 const char* const kNoImagesToStandardOutput =
     "images are not written to standard output; name a file ending in .png, .jpg, .exr or .tif";
@@ -67,19 +70,24 @@ void SpreadChannels(T* rgba, std::size_t pixels, int used, T opaque) {
   }
 }
 
+}  // namespace
+
 // The float the image library makes of each 8-bit value, taken from the
-// library itself once, so 8-bit images kept as bytes sample to the same bits
-// as if they had been read as floats.
+// library itself once (for each of the four channels), so 8-bit images kept
+// as bytes sample to the same bits as if they had been read as floats.
 const float* ByteToFloat() {
-  static const std::array<float, 256> table = [] {
+  static const std::array<float, 1024> table = [] {
     std::array<std::uint8_t, 256> bytes{};
     for (int i = 0; i < 256; ++i) bytes[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(i);
-    std::array<float, 256> floats{};
+    std::array<float, 1024> floats{};
     OIIO::convert_pixel_values(OIIO::TypeDesc::UINT8, bytes.data(), OIIO::TypeDesc::FLOAT, floats.data(), 256);
+    for (std::size_t c = 1; c < 4; ++c) std::copy(floats.begin(), floats.begin() + 256, floats.begin() + 256 * c);
     return floats;
   }();
   return table.data();
 }
+
+namespace {
 
 // --- PNG structure --------------------------------------------------------------
 //
@@ -223,6 +231,10 @@ bool ReadImage(const std::string& path, Image& image, std::string& error) {
   image.width = header.width;
   image.height = header.height;
   image.premultiplied = premultiplied;
+  image.formatColorspace = header.format.is_floating_point() ? "linear" : "sRGB";
+  image.colorspace = header.get_string_attribute(kExrColourSpaceAttribute);
+  if (image.colorspace.empty()) image.colorspace = header.get_string_attribute("oiio:ColorSpace");
+  if (image.colorspace.empty()) image.colorspace = image.formatColorspace;
   bool ok;
   if (header.format == OIIO::TypeDesc::UINT8) {
     image.rgba8.assign(n * 4, 0);
@@ -374,6 +386,9 @@ bool ResolveOutput(const std::string& path, const OutputRequest& request, Output
     }
     choice.quality = request.quality;
   }
+
+  const bool floats = choice.data == DataFormat::Half || choice.data == DataFormat::Float;
+  choice.colorspace = OutputColourSpace(floats);
   return true;
 }
 
@@ -473,6 +488,30 @@ const char* WriterName(ImageFormat format) {
 
 }  // namespace
 
+namespace {
+
+// Tags a header with the output's colour space; EXR also with the
+// chromaticities of the sRGB primaries (and D65 white) where the space is
+// sRGB or linear with those primaries. TIFF written row by row is left
+// untagged: the library stores "sRGB" as an Exif directory, which this
+// version (2.4, with libtiff 4.5) writes broken through an I/O proxy (the
+// file loses its image length); the texture maker writes by name and keeps it.
+void TagColourSpace(OIIO::ImageSpec& header, const OutputChoice& choice) {
+  if (choice.colorspace.empty() || IsRawColourSpace(choice.colorspace)) return;
+  if (choice.format == ImageFormat::Tiff) return;
+  header.attribute("oiio:ColorSpace", choice.colorspace);
+  // The EXR writer keeps no "oiio:ColorSpace" (its reader says "Linear" for
+  // every file): the name goes into an attribute of its own as well.
+  if (choice.format == ImageFormat::Exr) header.attribute(kExrColourSpaceAttribute, choice.colorspace);
+  if (choice.format == ImageFormat::Exr &&
+      (SameColourSpace(choice.colorspace, "linear") || SameColourSpace(choice.colorspace, "sRGB"))) {
+    static constexpr float kRec709[8] = {0.64f, 0.33f, 0.30f, 0.60f, 0.15f, 0.06f, 0.3127f, 0.3290f};
+    header.attribute("chromaticities", OIIO::TypeDesc(OIIO::TypeDesc::FLOAT, 8), kRec709);
+  }
+}
+
+}  // namespace
+
 // The type the file stores its samples in.
 OIIO::TypeDesc StoredType(DataFormat data) {
   switch (data) {
@@ -499,6 +538,7 @@ struct ImageWriter::Impl {
   bool open = false;
   std::vector<unsigned char> bytes;
   std::vector<float> floats;
+  std::shared_ptr<const ColourTransform> colour;
 
   // The reason of a failure: the file's own (a full disk, ...) first, then
   // the library's; the library's message is taken either way.
@@ -583,6 +623,8 @@ bool ImageWriter::Open(const std::string& path, const OutputChoice& choice, int 
       m.originY = choice.region.y0;
     }
   }
+  TagColourSpace(header, choice);
+  m.colour = choice.colour;
 
   m.out = OIIO::ImageOutput::create(WriterName(format));
   if (!m.out) {
@@ -612,19 +654,24 @@ bool ImageWriter::WriteRows(int y0, int rows, const float* rgba, std::string& er
   if (m.channels == 3) {
     for (std::size_t p = 0; p < pixels && !m.droppedAlpha; ++p) m.droppedAlpha = rgba[p * 4 + 3] != 1.0f;
   }
-  // EXR is premultiplied by convention; the other formats take the straight
-  // colour as it comes.
+  // The straight colour converted into the output's colour space; then EXR,
+  // premultiplied by convention, multiplied by alpha (unless the rows come
+  // as stored). The other formats take the straight colour.
   y0 += m.originY;
   const float* rows4 = rgba;
-  if (m.format == ImageFormat::Exr && !m.asStored) {
+  const bool premultiply = m.format == ImageFormat::Exr && !m.asStored;
+  if (m.colour || premultiply) {
     m.floats.assign(rgba, rgba + pixels * 4);
+    rows4 = m.floats.data();
+  }
+  if (m.colour) m.colour->Apply(m.floats.data(), pixels);
+  if (premultiply) {
     for (std::size_t p = 0; p < pixels; ++p) {
       float* px = m.floats.data() + p * 4;
       px[0] *= px[3];
       px[1] *= px[3];
       px[2] *= px[3];
     }
-    rows4 = m.floats.data();
   }
   switch (m.data) {
     case DataFormat::UInt8: {
@@ -714,7 +761,7 @@ bool ParseRegionDescription(const std::string& text, Region& region) {
   return true;
 }
 
-bool WriteTexture(const std::string& path, const OutputChoice& choice, const Image& image, std::string& error) {
+bool WriteTexture(const std::string& path, const OutputChoice& choice, Image image, std::string& error) {
   if (IsStandardOutput(path)) {
     error = kNoImagesToStandardOutput;
     return false;
@@ -733,7 +780,9 @@ bool WriteTexture(const std::string& path, const OutputChoice& choice, const Ima
   OIIO::ImageSpec source(image.width, image.height, 4, OIIO::TypeDesc::FLOAT);
   source.alpha_channel = 3;
   source.attribute("oiio:UnassociatedAlpha", 1);
-  OIIO::ImageBuf buffer(source, const_cast<float*>(image.rgba.data()));
+  TagColourSpace(source, choice);
+  if (choice.colour) choice.colour->Apply(image.rgba.data(), image.rgba.size() / 4);
+  OIIO::ImageBuf buffer(source, image.rgba.data());
   OIIO::ImageSpec config;
   config.format = StoredType(choice.data);
   config.tile_width = 64;
@@ -745,6 +794,7 @@ bool WriteTexture(const std::string& path, const OutputChoice& choice, const Ima
   config.attribute("maketx:ignore_unassoc", 0);
   if (!choice.software.empty()) config.attribute("Software", choice.software);
   if (!choice.source.empty()) config.attribute("DocumentName", choice.source);
+  TagColourSpace(config, choice);
   const bool made = OIIO::ImageBufAlgo::make_texture(OIIO::ImageBufAlgo::MakeTxTexture, buffer, temp.string(), config);
   const std::string why = OneLine(OIIO::geterror(), "the texture could not be made");
   if (!made) {
@@ -764,6 +814,13 @@ bool WriteTexture(const std::string& path, const OutputChoice& choice, const Ima
 bool WriteImage(const std::string& path, ImageFormat format, const Image& image, std::string& error) {
   ImageWriter writer;
   if (!writer.Open(path, format, image.width, image.height, error)) return false;
+  if (!writer.WriteRows(0, image.height, image.rgba.data(), error)) return false;
+  return writer.Commit(error);
+}
+
+bool WriteImage(const std::string& path, const OutputChoice& choice, const Image& image, std::string& error) {
+  ImageWriter writer;
+  if (!writer.Open(path, choice, image.width, image.height, error)) return false;
   if (!writer.WriteRows(0, image.height, image.rgba.data(), error)) return false;
   return writer.Commit(error);
 }

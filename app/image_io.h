@@ -19,6 +19,8 @@
 
 namespace tessary::app {
 
+class ColourTransform;
+
 // RGBA floats, row 0 at the top of the picture.
 struct Image {
   int width = 0;
@@ -28,16 +30,28 @@ struct Image {
   // turns into the same floats the image library gives for them.
   std::vector<float> rgba;
   std::vector<std::uint8_t> rgba8;
-  const float* byteToFloat = nullptr;  // 256 entries; set with rgba8
+  // Set with rgba8: the float of each byte value, one table of 256 for each
+  // channel (red, green, blue, alpha, in that order), so that a colour
+  // conversion that treats each channel alone is applied exactly here.
+  const float* byteToFloat = nullptr;
+  std::shared_ptr<const std::vector<float>> ownTables;  // holds byteToFloat when it is not the library's
   // The colour as stored is multiplied by alpha (EXR, TIFF marked as
   // associated alpha); false for straight colour and images without alpha.
   bool premultiplied = false;
+  // The colour space of the values: ReadImage sets the file's own tag (an
+  // EXR's "colorSpace" attribute as the program writes it, else the image
+  // library's "oiio:ColorSpace") or, without one, its format's
+  // convention; `formatColorspace` is always the convention: "sRGB" for
+  // integer samples (8- and 16-bit PNG, JPEG, TIFF), "linear" for float and
+  // half ones (EXR, float TIFF).
+  std::string colorspace;
+  std::string formatColorspace;
 
   host::AColor At(int x, int y) const {
     const std::size_t i = 4 * (static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x));
     if (!rgba8.empty()) {
-      return host::AColor(byteToFloat[rgba8[i]], byteToFloat[rgba8[i + 1]], byteToFloat[rgba8[i + 2]],
-                          byteToFloat[rgba8[i + 3]]);
+      return host::AColor(byteToFloat[rgba8[i]], byteToFloat[256 + rgba8[i + 1]], byteToFloat[512 + rgba8[i + 2]],
+                          byteToFloat[768 + rgba8[i + 3]]);
     }
     return host::AColor(rgba[i], rgba[i + 1], rgba[i + 2], rgba[i + 3]);
   }
@@ -56,7 +70,8 @@ enum class AlphaMode : int { FromFile = 0, Straight = 1, Premultiplied = 2 };
 // Reads the first subimage. One channel is grey, two grey and alpha, three
 // RGB with alpha 1, four or more RGBA (further channels are ignored).
 // Values are taken as stored (no colour-space conversion, no division or
-// multiplication by alpha); `premultiplied` says how the file stores them.
+// multiplication by alpha); `premultiplied` says how the file stores them
+// and `colorspace` what they are (ConvertImage in colour.h converts them).
 // A truncated or damaged file fails with the reader's own reason, also when
 // the library would fill in the missing part and carry on.
 bool ReadImage(const std::string& path, Image& image, std::string& error);
@@ -122,6 +137,17 @@ struct OutputChoice {
   // and the scene the image was rendered from.
   std::string software;
   std::string source;
+  // The colour space the file is tagged with ("oiio:ColorSpace"; PNG as
+  // sRGB or gAMA chunks, EXR as a "colorSpace" string attribute and, for
+  // "sRGB" and "linear", the chromaticities of the sRGB primaries; JPEG as
+  // Exif; .tx as the texture maker writes it; TIFF stays
+  // untagged, see image_io.cpp); "raw" or empty: no tag. ResolveOutput sets the
+  // format's convention: sRGB for 8- and 16-bit samples, linear for half and
+  // float ones.
+  std::string colorspace;
+  // Applied to each band's straight colour before it is written (from the
+  // working space into `colorspace`); null: the values as they come.
+  std::shared_ptr<const ColourTransform> colour;
   // The image is this region of a larger one: recorded in the file
   // (DescribeRegion; EXR also as its data window inside the display window)
   // so that `tessary assemble` can put it back in place.
@@ -162,7 +188,9 @@ bool FormatForPath(const std::string& path, int bits, ImageFormat& format, std::
 // Commit() closes it, flushes it to disk and renames it into place. Every
 // step is checked: a full disk fails the write with the reason. Destroying
 // an uncommitted writer removes the temporary file: nothing half-written is
-// left behind. Rows come as straight colour; JPEG drops the alpha. EXR and
+// left behind. Rows come as straight colour, converted into the output's
+// colour space band by band when the choice carries a conversion, and the
+// file is tagged with that space; JPEG drops the alpha. EXR and
 // TIFF are compressed as `compression` says; the library compresses the
 // blocks of one WriteRows call side by side (ImageLibraryThreads bounds it),
 // so a band of many rows keeps all threads busy.
@@ -192,13 +220,20 @@ class ImageWriter {
 
 // Writes a tiled (64 x 64), mip-mapped texture of the image (straight
 // colour, marked as unassociated alpha; the filter for the smaller levels
-// is the image library's default), wrapping periodically as the maps do. The
+// is the image library's default), wrapping periodically as the maps do,
+// its colour converted and tagged as `choice` says (the conversion works on
+// the image given, which is taken by value: move a render in). The
 // texture is made in a hidden temporary file beside the destination and
 // renamed into place once complete; a failure leaves nothing behind.
-bool WriteTexture(const std::string& path, const OutputChoice& choice, const Image& image, std::string& error);
+bool WriteTexture(const std::string& path, const OutputChoice& choice, Image image, std::string& error);
 
-// Writes a whole image (a convenience over ImageWriter).
+// Writes a whole image of floats (a convenience over ImageWriter).
 bool WriteImage(const std::string& path, ImageFormat format, const Image& image, std::string& error);
+bool WriteImage(const std::string& path, const OutputChoice& choice, const Image& image, std::string& error);
+
+// The image library's float of each byte value, four tables of 256 (one per
+// channel, all alike): the table of 8-bit images read as they are stored.
+const float* ByteToFloat();
 
 // A library message on one line (its lines joined by "; "), or `fallback`
 // when there is none.

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <ostream>
 
+#include "app/colour.h"
 #include "app/image_io.h"
 #include "app/layer_pick.h"
 #include "app/map_graph.h"
@@ -47,8 +48,11 @@ void PutThumbnail(OIIO::ImageBuf& sheet, int x0, int y0, const Image& img) {
     }
 }
 
-void PutFlat(OIIO::ImageBuf& sheet, int x0, int y0, int side, const host::Color& c) {
-  const float px[4] = {std::clamp(c.r, 0.0f, 1.0f), std::clamp(c.g, 0.0f, 1.0f), std::clamp(c.b, 0.0f, 1.0f), 1.0f};
+void PutFlat(OIIO::ImageBuf& sheet, int x0, int y0, int side, const host::Color& c, const ColourTransform* display) {
+  float rgba[4] = {c.r, c.g, c.b, 1.0f};
+  if (display) display->Apply(rgba, 1);
+  const float px[4] = {std::clamp(rgba[0], 0.0f, 1.0f), std::clamp(rgba[1], 0.0f, 1.0f), std::clamp(rgba[2], 0.0f, 1.0f),
+                       1.0f};
   OIIO::ImageBufAlgo::fill(sheet, px, OIIO::ROI(x0, x0 + side, y0, y0 + side));
 }
 
@@ -74,10 +78,27 @@ int RunLayers(const LayersArgs& a, std::ostream& out, std::ostream& err) {
   std::string error;
   ImageFormat format{};
   if (!FormatForPath(a.output, 8, format, error)) return Fail(err, a.output + ": " + error);
+  const std::shared_ptr<const ColourConfig> colours = OpenColourConfig(a.colorConfig, error);
+  if (!colours && !error.empty()) return Fail(err, error);
+  OutputChoice choice;
+  if (!ResolveOutput(a.output, OutputRequest{}, choice, error)) return Fail(err, a.output + ": " + error);
   const ThreadLimit limit(a.threads);
   SceneGraph graph;
-  ImageLibrary images;
+  ImageLibrary images(colours);
   if (!LoadScene(a.scene, graph, error) || !PrepareGraph(graph, images, error)) return Fail(err, error);
+  // The thumbnails show what a render would show: out of the working space
+  // into sRGB for the sheet, which is converted into the output's space
+  // when written.
+  std::shared_ptr<const ColourTransform> display;
+  if (colours && !IsRawColourSpace(WorkingSpace(graph)))
+    display = colours->Transform(WorkingSpace(graph), kDefaultWorkingSpace, error);
+  if (colours) choice.colour = colours->Transform(kDefaultWorkingSpace, choice.colorspace, error);
+  if (!error.empty()) return Fail(err, a.scene + ": " + error);
+  const auto thumbnail = [&](host::Texmap& map) {
+    Image img = RenderImage(map, a.tile, a.tile, a.threads);
+    if (display) display->Apply(img.rgba.data(), img.rgba.size() / 4);
+    return img;
+  };
   std::vector<std::string> inputs = images.Paths();
   inputs.push_back(a.scene);
   if (!a.force && !CheckNotAnInput(a.output, inputs, error)) return Fail(err, a.output + ": " + error);
@@ -120,20 +141,20 @@ int RunLayers(const LayersArgs& a, std::ostream& out, std::ostream& err) {
     // The layer's map, or the flat colour that stands in for it.
     host::Texmap* map = graph.root->GetSubTexmap(2 * i);
     if (map && v.mapOn) {
-      PutThumbnail(sheet, kGap, y0, RenderImage(*map, tile, tile, a.threads));
+      PutThumbnail(sheet, kGap, y0, thumbnail(*map));
     } else {
-      PutFlat(sheet, kGap, y0, tile, v.color);
+      PutFlat(sheet, kGap, y0, tile, v.color, display.get());
     }
     host::Texmap* mask = graph.root->GetSubTexmap(2 * i + 1);
     if (mask && v.maskOn) {
-      PutThumbnail(sheet, 2 * kGap + tile, y0, RenderImage(*mask, tile, tile, a.threads));
+      PutThumbnail(sheet, 2 * kGap + tile, y0, thumbnail(*mask));
     } else if (!Text(sheet, 2 * kGap + tile + 6, y0 + tile / 2 + 5, mask ? "mask off" : "no mask", kDim, error)) {
       return Fail(err, error);
     }
     if (i > 0) stack->SetLayer(i, v);
     host::Interval valid = host::FOREVER;
     graph.root->Update(0, valid);
-    PutThumbnail(sheet, 3 * kGap + 2 * tile, y0, RenderImage(*graph.root, tile, tile, a.threads));
+    PutThumbnail(sheet, 3 * kGap + 2 * tile, y0, thumbnail(*graph.root));
 
     std::string mode = std::string(ModeName(v.mode));
     if (mode.empty()) mode = "mode " + std::to_string(v.mode) + " (none)";
@@ -152,7 +173,7 @@ int RunLayers(const LayersArgs& a, std::ostream& out, std::ostream& err) {
   result.rgba.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4);
   sheet.get_pixels(OIIO::ROI(0, width, 0, static_cast<int>(height), 0, 1, 0, 4), OIIO::TypeDesc::FLOAT,
                    result.rgba.data());
-  if (!WriteImage(a.output, format, result, error)) return Fail(err, a.output + ": " + error);
+  if (!WriteImage(a.output, choice, result, error)) return Fail(err, a.output + ": " + error);
   out << "wrote " << a.output << " (" << layers << (layers == 1 ? " layer, " : " layers, ") << width << "x" << height
       << ")\n";
   return 0;

@@ -14,6 +14,7 @@ struct LayersArgs {
   std::string output = "layers.png";
   int tile = 128;
   int threads = 0;
+  std::string colorConfig;  // --colorconfig
   bool force = false;  // write over an input of the sheet
 };
 

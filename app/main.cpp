@@ -19,6 +19,14 @@
 
 using namespace tessary::app;
 
+namespace {
+
+constexpr const char* kColorConfigHelp =
+    "OpenColorIO config file naming the colour spaces (default: the OCIO variable's, else the built-in sRGB, "
+    "linear, Rec709 and GammaX.Y)";
+
+}  // namespace
+
 int main(int argc, char** argv) {
 #ifdef _WIN32
   // The same bytes as elsewhere: "\n" stays "\n" (JSON on standard output,
@@ -69,6 +77,10 @@ int main(int argc, char** argv) {
                       "Render pixels X0 to X1 (exclusive) of rows Y0 to Y1 (exclusive) only, into an image of that "
                       "size that 'tessary assemble' joins with the others")
       ->expected(4);
+  cRender->add_option("--output-colorspace", render.outputColorspace,
+                      "Colour space of the output (default: sRGB for 8- and 16-bit samples, linear for half and "
+                      "float; raw: the working values as they are)");
+  cRender->add_option("--colorconfig", render.colorConfig, kColorConfigHelp);
   cRender->add_flag("-q,--quiet", render.quiet, "No progress bar and no summary line");
   cRender->add_flag("--force", render.force, "Write over the output even when the render reads it (scene or image)");
 
@@ -77,6 +89,7 @@ int main(int argc, char** argv) {
   auto* cEval = app.add_subcommand("eval", "Print the colour, grey value and bump of one shading sample as JSON");
   cEval->add_option("scene", eval.scene, "Scene file (.json or .tsy)")->required();
   cEval->add_option("--uv", uv, "Texture coordinate U V (default 0.5 0.5)")->expected(2);
+  cEval->add_option("--colorconfig", eval.colorConfig, kColorConfigHelp);
 
   std::string convertIn;
   std::string convertOut;
@@ -100,11 +113,14 @@ int main(int argc, char** argv) {
   cModes->add_option("--top", modes.topImage, "Top image (default: the bundled texture)");
   cModes->add_option("--tile", modes.tile, "Tile side in pixels (default 160)")->check(WholeNumberIn(16, 1024));
   cModes->add_option("--threads", modes.threads, "Worker threads (default: all cores)")->check(WholeNumberIn(1, 1024));
+  cModes->add_option("--colorconfig", modes.colorConfig, kColorConfigHelp);
   cModes->add_flag("--force", modes.force, "Write over the output even when it is the base or top image");
 
   std::vector<std::string> checkScenes;
   auto* cCheck = app.add_subcommand("check", "Read scenes, build their maps and read their images, without rendering");
   cCheck->add_option("scene", checkScenes, "Scene files (.json or .tsy; - reads standard input)")->required();
+  std::string checkColorConfig;
+  cCheck->add_option("--colorconfig", checkColorConfig, kColorConfigHelp);
 
   LayersArgs layers;
   auto* cLayers = app.add_subcommand("layers", "Draw a sheet of the root map's layers: map, mask and composite of each");
@@ -112,6 +128,7 @@ int main(int argc, char** argv) {
   cLayers->add_option("-o,--output", layers.output, "Output image (default layers.png)");
   cLayers->add_option("--tile", layers.tile, "Thumbnail side in pixels (default 128)")->check(WholeNumberIn(64, 1024));
   cLayers->add_option("--threads", layers.threads, "Worker threads (default: all cores)")->check(WholeNumberIn(1, 1024));
+  cLayers->add_option("--colorconfig", layers.colorConfig, kColorConfigHelp);
   cLayers->add_flag("--force", layers.force, "Write over the output even when the sheet reads it");
 
   AssembleArgs assemble;
@@ -201,7 +218,7 @@ int main(int argc, char** argv) {
   if (cInfo->parsed()) return RunInfo(infoScene, std::cout, std::cerr, infoJson);
   if (cModes->parsed()) return RunModes(modes, std::cout, std::cerr);
   if (cLayers->parsed()) return RunLayers(layers, std::cout, std::cerr);
-  if (cCheck->parsed()) return RunCheck(checkScenes, std::cout, std::cerr);
+  if (cCheck->parsed()) return RunCheck(checkScenes, std::cout, std::cerr, checkColorConfig);
   if (cAssemble->parsed()) return RunAssemble(assemble, std::cout, std::cerr);
   return kExitUsage;
 }

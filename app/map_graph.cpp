@@ -152,6 +152,7 @@ class Builder {
         b->tile = d.bitmap.tile;
         b->offset = d.bitmap.offset;
         b->alpha = d.bitmap.alpha;
+        b->colorspace = d.bitmap.colorspace;
         break;
       }
     }
@@ -279,6 +280,7 @@ bool Describer::Values(Texmap* t, MapDesc& d, int depth) {
     d.bitmap.tile = b->tile;
     d.bitmap.offset = b->offset;
     d.bitmap.alpha = b->alpha;
+    d.bitmap.colorspace = b->colorspace;
     fs::path p(b->file);
     if (p.is_relative() && !graph_.baseDir.empty()) p = fs::path(graph_.baseDir) / p;
     d.bitmap.resolvedPath = p.lexically_normal().string();

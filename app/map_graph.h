@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "app/bitmap_tex.h"
+#include "app/colour.h"
 #include "app/image_io.h"
 #include "app/scene_desc.h"
 #include "host/sdk/mtl.h"
@@ -32,6 +33,8 @@ struct SceneGraph {
   std::string baseDir;  // relative bitmap paths start here
   bool binary = false;  // read from a binary scene file
   int jsonVersion = 0;  // JSON scenes: the format version of the file
+  // The scene's working colour space as the file names it; "" the default.
+  std::string workingColorspace;
   // Where each map stood in a JSON scene, and the id it had there.
   std::map<const host::ReferenceTarget*, SourcePos> positions;
   std::map<const host::ReferenceTarget*, std::string> ids;
@@ -61,23 +64,65 @@ float PercentFromFactor(float factor);
 
 // --- Images (scene_images.cpp; the files are read through image_io.h) -----------
 
-// The images of a scene, each file read once however many maps show it.
+// An image as a bitmap map wants it: the file, the colour space of its
+// values ("" as the file says), the working space to convert it into and how
+// its colour relates to alpha (which the conversion needs).
+struct ImageRequest {
+  std::string path;
+  std::string colorspace;
+  std::string working = kDefaultWorkingSpace;
+  AlphaMode alpha = AlphaMode::FromFile;
+};
+
+// The images of scenes, each file read and converted once however many maps
+// (and scenes of a batch) show it the same way: images are shared by path,
+// colour space, working space and alpha mode.
 class ImageLibrary {
  public:
-  // The image at `path`, read on first use; null with `error` set on failure.
-  std::shared_ptr<const Image> Get(const std::string& path, std::string& error);
-  // Reads the files not read yet side by side (oneTBB; a build without
-  // images reads nothing ahead); a file that fails is left for Get to report.
-  void Preload(const std::vector<std::string>& paths);
-  // The paths of the images read.
+  // `colours` null: the default configuration (OpenColourConfig("")),
+  // opened when first needed.
+  explicit ImageLibrary(std::shared_ptr<const ColourConfig> colours = nullptr) : colours_(std::move(colours)) {}
+  // The image a request asks for, read and converted on first use; null
+  // with `error` set on failure (a file that cannot be read, an unknown
+  // colour space).
+  std::shared_ptr<const Image> Get(const ImageRequest& request, std::string& error);
+  std::shared_ptr<const Image> Get(const std::string& path, std::string& error) {
+    return Get(ImageRequest{path, "", kDefaultWorkingSpace, AlphaMode::FromFile}, error);
+  }
+  // Reads the images not read yet side by side (oneTBB; a build without
+  // images reads nothing ahead); one that fails is left for Get to report.
+  void Preload(const std::vector<ImageRequest>& requests);
+  // The paths of the images read, each once.
   std::vector<std::string> Paths() const;
+  // The colour configuration (null in a build without images); null with
+  // `error` set when the default one cannot be opened.
+  const ColourConfig* Colours(std::string& error);
+  // Checks a colour space name against the configuration: "" when it is
+  // known (or there is no configuration), else the one-line reason.
+  std::string CheckColourSpace(const std::string& name);
 
  private:
+  static std::string Key(const ImageRequest& request);
+  // Reads the file and converts it (`colours` null: as it is stored).
+  static bool ReadAndConvert(const ImageRequest& request, const ColourConfig* colours, Image& image,
+                             std::string& error);
+
   std::map<std::string, std::shared_ptr<const Image>> images_;
+  std::map<std::string, std::string> paths_;  // key -> path
+  std::shared_ptr<const ColourConfig> colours_;
+  bool opened_ = false;
+  std::string openError_;
 };
 
 // Reads the image of every bitmap map of the graph (relative paths against
-// graph.baseDir) and gives it to the map; then updates the root for time 0.
+// graph.baseDir), converted into the graph's working space, and gives it to
+// the map; then updates the root for time 0. An unknown colour space name
+// (the scene's or a bitmap's) fails it, naming the space and the known ones.
 bool PrepareGraph(SceneGraph& graph, ImageLibrary& images, std::string& error);
+
+// The working space a graph names, or the default.
+inline std::string WorkingSpace(const SceneGraph& graph) {
+  return graph.workingColorspace.empty() ? std::string(kDefaultWorkingSpace) : graph.workingColorspace;
+}
 
 }  // namespace tessary::app

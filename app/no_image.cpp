@@ -8,6 +8,7 @@
 #include <ostream>
 
 #include "app/command_steps.h"
+#include "app/colour.h"
 #include "app/commands.h"
 #include "app/image_io.h"
 #include "app/layers_sheet.h"
@@ -31,8 +32,11 @@ bool ReadImage(const std::string&, Image&, std::string& error) {
   return false;
 }
 
+// Nothing is converted: no image is read.
+std::shared_ptr<const ColourConfig> OpenColourConfig(const std::string&, std::string&) { return nullptr; }
+
 // Every image would fail to read: Get reports it for the first bitmap.
-void ImageLibrary::Preload(const std::vector<std::string>&) {}
+void ImageLibrary::Preload(const std::vector<ImageRequest>&) {}
 
 int RunRender(const RenderArgs&, std::ostream&, std::ostream& err) { return RefuseImageCommand("render", err); }
 

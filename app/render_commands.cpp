@@ -12,6 +12,7 @@
 #include <set>
 #include <ostream>
 
+#include "app/colour.h"
 #include "app/command_steps.h"
 #include "app/commands.h"
 #include "app/host_session.h"
@@ -68,6 +69,18 @@ bool RenderOne(const RenderArgs& a, const std::string& scene, const std::string&
   choice.source = scene;
   SceneGraph graph;
   if (!LoadMaps(scene, graph, images, err)) return false;
+  // Out of the scene's working space into the output's; a raw working space
+  // is never converted (and tagged only as asked).
+  const std::string working = WorkingSpace(graph);
+  if (IsRawColourSpace(working)) {
+    if (a.outputColorspace.empty()) choice.colorspace.clear();
+  } else if (const ColourConfig* colours = images.Colours(error)) {
+    choice.colour = colours->Transform(working, choice.colorspace, error);
+  }
+  if (!error.empty()) {
+    Fail(err, scene + ": " + error);
+    return false;
+  }
   if (!ApplyLayerPick(*graph.root, a.pick, error)) {
     Fail(err, scene + ": " + error);
     return false;
@@ -82,8 +95,8 @@ bool RenderOne(const RenderArgs& a, const std::string& scene, const std::string&
   if (choice.format == ImageFormat::Tx) {
     // A texture for renderers is made from the whole image (its mip levels
     // need all of it).
-    const Image image = RenderImage(*graph.root, a.width, a.height, a.threads, EvalPath::Spans, a.samples);
-    if (!WriteTexture(output, choice, image, error)) {
+    Image image = RenderImage(*graph.root, a.width, a.height, a.threads, EvalPath::Spans, a.samples);
+    if (!WriteTexture(output, choice, std::move(image), error)) {
       Fail(err, output + ": " + error);
       return false;
     }
@@ -144,6 +157,11 @@ int RunRender(const RenderArgs& a, std::ostream& out, std::ostream& err) {
   OutputChoice choice;
   if (!ResolveOutput(outputs.front(), a.request, choice, error)) return usage(outputs.front() + ": " + error);
   choice.software = std::string("tessary ") + TESSARY_VERSION_STRING;
+  if (!a.outputColorspace.empty()) choice.colorspace = a.outputColorspace;
+  const std::shared_ptr<const ColourConfig> colours = OpenColourConfig(a.colorConfig, error);
+  if (!colours && !error.empty()) return Fail(err, error);
+  if (colours && !a.outputColorspace.empty() && !colours->Knows(a.outputColorspace))
+    return usage("--output-colorspace: " + colours->Unknown(a.outputColorspace));
   if (!a.region.empty()) {
     if (!MakeRegion(a.region, a.width, a.height, choice.region, error)) return usage(error);
     // Regions are joined by copying their pixels: a lossy format or a
@@ -154,8 +172,8 @@ int RunRender(const RenderArgs& a, std::ostream& out, std::ostream& err) {
   }
   // --threads bounds every thread: reading the images, rendering, writing.
   const ThreadLimit limit(a.threads);
-  // Images used by several scenes are read once.
-  ImageLibrary images;
+  // Images used by several scenes are read once (for each colour space).
+  ImageLibrary images(colours);
   int failed = 0;
   for (std::size_t i = 0; i < a.scenes.size(); ++i)
     if (!RenderOne(a, a.scenes[i], outputs[i], choice, images, out, err)) ++failed;
@@ -185,8 +203,16 @@ int RunModes(const ModesArgs& a, std::ostream& out, std::ostream& err) {
   const std::string topPath = a.topImage.empty() ? (textures / "mode_top.png").string() : a.topImage;
   if (!KeepInputs(a.output, {basePath, topPath}, a.force, err)) return kExitFailure;
 
+  // The sheet is drawn in sRGB (the images converted into it as they are
+  // read) and converted into the output's colour space when written.
+  const std::shared_ptr<const ColourConfig> colours = OpenColourConfig(a.colorConfig, error);
+  if (!colours && !error.empty()) return Fail(err, error);
+  OutputChoice choice;
+  if (!ResolveOutput(a.output, OutputRequest{}, choice, error)) return Fail(err, a.output + ": " + error);
+  if (colours) choice.colour = colours->Transform(kDefaultWorkingSpace, choice.colorspace, error);
+  if (!error.empty()) return Fail(err, a.output + ": " + error);
   const ThreadLimit limit(a.threads);
-  ImageLibrary images;
+  ImageLibrary images(colours);
   constexpr int kColumns = 6;
   constexpr int kLabel = 24;
   constexpr int kGap = 6;
@@ -250,7 +276,7 @@ int RunModes(const ModesArgs& a, std::ostream& out, std::ostream& err) {
   result.height = sheetH;
   result.rgba.resize(static_cast<std::size_t>(sheetW) * static_cast<std::size_t>(sheetH) * 4);
   sheet.get_pixels(OIIO::ROI(0, sheetW, 0, sheetH, 0, 1, 0, 4), OIIO::TypeDesc::FLOAT, result.rgba.data());
-  if (!WriteImage(a.output, format, result, error)) return Fail(err, a.output + ": " + error);
+  if (!WriteImage(a.output, choice, result, error)) return Fail(err, a.output + ": " + error);
   out << "wrote " << a.output << " (" << kNumBlendModes << " modes, " << sheetW << "x" << sheetH << ")\n";
   return kExitOk;
 }

@@ -84,7 +84,8 @@ bool SameMaps::Values(const MapDesc& a, const MapDesc& b) {
       return Same(a.constant.color, b.constant.color) && Same(a.constant.perturb, b.constant.perturb);
     case MapType::Bitmap:
       return a.bitmap.file == b.bitmap.file && Same(a.bitmap.tile, b.bitmap.tile) &&
-             Same(a.bitmap.offset, b.bitmap.offset) && a.bitmap.alpha == b.bitmap.alpha;
+             Same(a.bitmap.offset, b.bitmap.offset) && a.bitmap.alpha == b.bitmap.alpha &&
+             a.bitmap.colorspace == b.bitmap.colorspace;
     case MapType::Checker:
       return Same(a.checker.color1, b.checker.color1) && Same(a.checker.color2, b.checker.color2) &&
              Same(a.checker.checksU, b.checker.checksU) && Same(a.checker.checksV, b.checker.checksV);

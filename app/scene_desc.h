@@ -72,6 +72,10 @@ struct BitmapDesc {
   std::array<float, 2> tile{1.0f, 1.0f};    // repeats over the unit square
   std::array<float, 2> offset{0.0f, 0.0f};  // added to (u, v) after tiling
   AlphaMode alpha = AlphaMode::FromFile;    // "alpha": how the file's colour is stored
+  // "colorspace": the colour space of the file's values, converted into the
+  // scene's working space when read; "" as the file says (its tag, else its
+  // format's convention), "raw" never converted.
+  std::string colorspace;
 };
 
 struct MapDesc {
@@ -94,6 +98,10 @@ struct MapDesc {
 struct SceneDesc {
   std::shared_ptr<MapDesc> root;
   int version = 1;  // JSON scenes: the format version the file was read as
+  // "workingColorspace": the space the maps work in; images are converted
+  // into it when read and renders out of it when written. "" is the
+  // default, sRGB-encoded values (kDefaultWorkingSpace).
+  std::string workingColorspace = {};
 };
 
 // Limits that keep memory bounded whatever a file claims.

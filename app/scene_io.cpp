@@ -29,6 +29,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// The scene property of a binary scene file that holds the working colour
+// space (the JSON scene's "workingColorspace").
+constexpr const char* kWorkingColorspaceProperty = "workingColorspace";
+
 std::string LowerExtension(const std::string& path) {
   std::string ext = fs::path(path).extension().string();
   for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -108,11 +112,15 @@ bool LoadBinaryBytes(const std::string& path, std::span<const std::uint8_t> byte
     if (a && !obj) a->DeleteThis();
     return obj;
   };
-  host::ReferenceTarget* root = host::ReadScene(bytes, &why, factory);
+  host::SceneProperties properties;
+  host::ReferenceTarget* root = host::ReadScene(bytes, &why, factory, &properties);
   if (!root) {
     error = path + ": " + why;
     return false;
   }
+  // Properties this program does not know are a later version's: skipped.
+  for (const auto& [name, value] : properties)
+    if (name == kWorkingColorspaceProperty && !value.empty()) graph.workingColorspace = value;
   if (root->SuperClassID() != host::TEXMAP_CLASS_ID) {
     host::DeleteGraph(root);
     error = path + ": the root object is not a texture map";
@@ -131,6 +139,7 @@ bool LoadBinaryBytes(const std::string& path, std::span<const std::uint8_t> byte
 // The maps of a JSON scene read from `label`.
 bool BuildJsonScene(const SceneDesc& scene, const std::string& label, SceneGraph& graph, std::string& error) {
   graph.jsonVersion = scene.version;
+  graph.workingColorspace = scene.workingColorspace;
   std::string why;
   if (!BuildGraph(*scene.root, graph, why)) {
     error = label + ":" + why;
@@ -244,13 +253,16 @@ bool SaveScene(const std::string& path, const SceneGraph& graph, std::string& er
   std::string why;
   if (format == SceneFormat::Binary) {
     std::vector<std::uint8_t> bytes;
-    if (host::WriteScene(graph.root, bytes, &why) != host::IO_OK) {
+    host::SceneProperties properties;
+    if (!graph.workingColorspace.empty()) properties.emplace_back(kWorkingColorspaceProperty, graph.workingColorspace);
+    if (host::WriteScene(graph.root, bytes, &why, properties) != host::IO_OK) {
       error = path + ": cannot write the scene: " + why;
       return false;
     }
     return WriteFileAtomically(path, std::string(bytes.begin(), bytes.end()), error);
   }
   SceneDesc scene;
+  scene.workingColorspace = graph.workingColorspace;
   scene.root = DescribeGraph(graph.root, graph, why);
   if (!scene.root) {
     error = path + ": " + why;

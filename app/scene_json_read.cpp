@@ -49,6 +49,7 @@ class Reader : json::ValueReader {
       if (key == "format") format = &value;
       else if (key == "version") version = &value;
       else if (key == "root") root = &value;
+      else if (key == "workingColorspace") scene.workingColorspace = ColourSpaceName(value, "\"workingColorspace\"");
       else throw Failure{doc.keyOffsets[k], "unknown field " + Quoted(key) + " in the scene"};
     }
     if (!format) throw Failure{doc.begin, "missing field \"format\" (expected \"tessary-scene\")"};
@@ -145,6 +146,7 @@ class Reader : json::ValueReader {
             haveFile = true;
           } else if (key == "tile") map->bitmap.tile = Pair(value, what);
           else if (key == "offset") map->bitmap.offset = Pair(value, what);
+          else if (key == "colorspace") map->bitmap.colorspace = ColourSpaceName(value, what);
           else if (key == "alpha") {
             const std::string alpha = value.kind == Kind::String ? String(value) : "";
             if (alpha == "straight") map->bitmap.alpha = AlphaMode::Straight;
@@ -324,6 +326,15 @@ class Reader : json::ValueReader {
   }
 
   SourcePos Pos(std::size_t offset) const { return lines_.At(offset); }
+
+  // A colour space: any non-empty name; which names exist is the colour
+  // configuration's to say when the images are read.
+  std::string ColourSpaceName(const Node& n, const std::string& what) const {
+    if (n.kind != Kind::String) Fail(n, what + " must be a colour space name (\"sRGB\", \"linear\", \"raw\", ...)");
+    std::string name = String(n, what);
+    if (name.empty()) Fail(n, what + " must not be empty");
+    return name;
+  }
 
   // A map with an id: null while it is being read.
   struct Defined {

@@ -102,6 +102,7 @@ Json MapWriter::Map(const MapDesc* map) {
       // Written only when set, so scenes without it keep their text.
       if (map->bitmap.alpha == AlphaMode::Straight) j["alpha"] = "straight";
       if (map->bitmap.alpha == AlphaMode::Premultiplied) j["alpha"] = "premultiplied";
+      if (!map->bitmap.colorspace.empty()) j["colorspace"] = map->bitmap.colorspace;
       break;
     case MapType::Checker:
       j["color1"] = Color4(map->checker.color1);
@@ -205,6 +206,7 @@ std::string WriteSceneJson(const SceneDesc& scene) {
   // Version 2 only where it is needed, so that a scene without shared maps
   // stays readable by programs that know version 1.
   doc["version"] = writer.ids.empty() ? 1 : kSceneJsonVersion;
+  if (!scene.workingColorspace.empty()) doc["workingColorspace"] = scene.workingColorspace;
   doc["root"] = writer.Map(scene.root.get());
   return CompactScalarArrays(doc.dump(2)) + "\n";
 }

@@ -31,6 +31,7 @@ struct SceneStructure {
   std::int32_t root = 0;
   std::vector<ObjectRecord> objects;
   std::vector<std::vector<std::int32_t>> refs;
+  SceneProperties properties;
 };
 
 std::string Hex32(std::uint32_t v) {
@@ -154,6 +155,31 @@ bool ParseReferenceTable(MemoryLoad& l, SceneStructure& s, std::string* error) {
   return true;
 }
 
+// Reads the properties table (already open): one data chunk each, the name,
+// a NUL and the value.
+bool ParseProperties(MemoryLoad& l, SceneStructure& s, std::string* error) {
+  IOResult r;
+  while ((r = l.OpenChunk()) == IO_OK) {
+    if (l.CurChunkID() == kScenePropertyChunk) {
+      const ULONG length = l.CurChunkLength();
+      if (l.CurChunkIsContainer() || length > 2 * kMaxScenePropertyBytes + 1)
+        return Fail(error, "scene property of " + std::to_string(length) + " bytes is not a name and a value");
+      std::string bytes(length, '\0');
+      ULONG got = 0;
+      if (length > 0 && (l.Read(bytes.data(), length, &got) != IO_OK || got != length))
+        return Fail(error, "malformed scene file: " + l.GetErrorMessage());
+      const std::size_t nul = bytes.find('\0');
+      if (nul == std::string::npos || nul == 0 || nul > kMaxScenePropertyBytes ||
+          length - nul - 1 > kMaxScenePropertyBytes)
+        return Fail(error, "a scene property needs a name of 1 to " + std::to_string(kMaxScenePropertyBytes) +
+                               " bytes, a NUL and a value of at most as many");
+      s.properties.emplace_back(bytes.substr(0, nul), bytes.substr(nul + 1));
+    }
+    l.CloseChunk();
+  }
+  return true;
+}
+
 // Checks the whole file before anything is created.
 bool ParseStructure(std::span<const std::uint8_t> bytes, SceneStructure& s, std::string* error) {
   if (bytes.size() < kSceneHeaderSize) {
@@ -187,6 +213,7 @@ bool ParseStructure(std::span<const std::uint8_t> bytes, SceneStructure& s, std:
   MemoryLoad l(bytes, kSceneHeaderSize);
   bool haveObjects = false;
   bool haveRefs = false;
+  bool haveProperties = false;
   std::string local;
   std::string* err = error ? error : &local;
   IOResult r;
@@ -200,6 +227,10 @@ bool ParseStructure(std::span<const std::uint8_t> bytes, SceneStructure& s, std:
       if (haveRefs) return Fail(error, "the file has two reference tables");
       haveRefs = true;
       if (!ParseReferenceTable(l, s, err)) break;
+    } else if (id == kScenePropertiesChunk) {
+      if (haveProperties) return Fail(error, "the file has two property tables");
+      haveProperties = true;
+      if (!ParseProperties(l, s, err)) break;
     }
     l.CloseChunk();
   }
@@ -344,11 +375,20 @@ class SceneLoader {
 
 }  // namespace
 
-IOResult WriteScene(ReferenceTarget* root, std::vector<std::uint8_t>& out, std::string* error) {
+IOResult WriteScene(ReferenceTarget* root, std::vector<std::uint8_t>& out, std::string* error,
+                    const SceneProperties& properties) {
   out.clear();
   if (root == nullptr) {
     Fail(error, "no scene to save");
     return IO_ERROR;
+  }
+  for (const auto& [name, value] : properties) {
+    if (name.empty() || name.size() > kMaxScenePropertyBytes || value.size() > kMaxScenePropertyBytes ||
+        name.find('\0') != std::string::npos) {
+      Fail(error, "scene property \"" + name.substr(0, 64) + "\" cannot be saved (a name of 1 to " +
+                      std::to_string(kMaxScenePropertyBytes) + " bytes without NUL, a value of at most as many)");
+      return IO_ERROR;
+    }
   }
   // Number the graph breadth first from the root; each target once.
   std::vector<ReferenceTarget*> order{root};
@@ -419,6 +459,18 @@ IOResult WriteScene(ReferenceTarget* root, std::vector<std::uint8_t>& out, std::
   }
   s.EndChunk();
 
+  if (!properties.empty()) {
+    s.BeginChunk(kScenePropertiesChunk);
+    for (const auto& [name, value] : properties) {
+      s.BeginChunk(kScenePropertyChunk);
+      const std::string bytes = name + '\0' + value;
+      ULONG written = 0;
+      s.Write(bytes.data(), static_cast<ULONG>(bytes.size()), &written);
+      s.EndChunk();
+    }
+    s.EndChunk();
+  }
+
   if (s.Status() != IO_OK) {
     Fail(error, "scene could not be written: " + s.ErrorMessage());
     return IO_ERROR;
@@ -428,11 +480,13 @@ IOResult WriteScene(ReferenceTarget* root, std::vector<std::uint8_t>& out, std::
 }
 
 ReferenceTarget* ReadScene(std::span<const std::uint8_t> bytes, std::string* error,
-                           const SceneObjectFactory& create) {
+                           const SceneObjectFactory& create, SceneProperties* properties) {
   SceneStructure s;
   if (!ParseStructure(bytes, s, error)) return nullptr;
   SceneLoader loader(bytes, s);
-  return loader.Run(create, error);
+  ReferenceTarget* root = loader.Run(create, error);
+  if (root && properties) *properties = s.properties;
+  return root;
 }
 
 IOResult SaveSceneFile(const std::string& path, ReferenceTarget* root, std::string* error) {

@@ -24,6 +24,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "host/sdk/maxtypes.h"
@@ -46,6 +47,15 @@ inline constexpr std::uint16_t kSceneClassChunk = 0x0003;        // 12 bytes: sc
 inline constexpr std::uint16_t kSceneObjectDataChunk = 0x0004;   // the object's own chunks
 inline constexpr std::uint16_t kSceneReferenceTableChunk = 0x0010;  // container
 inline constexpr std::uint16_t kSceneReferencesChunk = 0x0011;   // count, then indexes
+// Settings of the scene as a whole, written only when there are any.
+inline constexpr std::uint16_t kScenePropertiesChunk = 0x0020;  // container
+inline constexpr std::uint16_t kScenePropertyChunk = 0x0021;    // data: name, NUL, value
+
+// The scene's own settings: (name, value) texts in the order written. A
+// name is not empty and holds no NUL; neither is longer than this.
+using SceneProperty = std::pair<std::string, std::string>;
+using SceneProperties = std::vector<SceneProperty>;
+inline constexpr std::size_t kMaxScenePropertyBytes = 4096;
 
 // Files larger than this are refused by LoadSceneFile.
 inline constexpr std::size_t kMaxSceneFileBytes = std::size_t{1} << 30;
@@ -56,16 +66,19 @@ using SceneObjectFactory = std::function<ReferenceTarget*(SClass_ID, Class_ID)>;
 
 // Writes the graph reachable from root into out (replacing its contents).
 // IO_ERROR with a message in *error when root is null or an object's Save
-// fails or leaves its chunks unbalanced; out is then empty.
-IOResult WriteScene(ReferenceTarget* root, std::vector<std::uint8_t>& out, std::string* error);
+// fails or leaves its chunks unbalanced, or a property is not one
+// (SceneProperties); out is then empty.
+IOResult WriteScene(ReferenceTarget* root, std::vector<std::uint8_t>& out, std::string* error,
+                    const SceneProperties& properties = {});
 
 // Reads a graph written by WriteScene. Returns the root, which the caller
 // owns (the other objects belong to the graph), or null with a message in
 // *error. On failure every object made so far is destroyed and every
 // post-load callback registered so far has run once (with the loader
-// reporting the failure), so nothing is leaked.
+// reporting the failure), so nothing is leaked. The scene's properties go
+// to *properties when asked for (a file without them has none).
 ReferenceTarget* ReadScene(std::span<const std::uint8_t> bytes, std::string* error,
-                           const SceneObjectFactory& create = {});
+                           const SceneObjectFactory& create = {}, SceneProperties* properties = nullptr);
 
 // Destroys root and every object reachable from it, cycles included: all
 // their references are released first (nothing is deleted by the release),

@@ -410,13 +410,14 @@ TEST(Program, RenderMakesATextureForRenderers) {
 
 // --samples N: N x N stratified samples a pixel, averaged. A checker with two
 // squares a pixel aliases to one colour at the pixel centres; with 2 x 2
-// samples every pixel sees two black and two white samples: 0.5 exactly.
-// The bits depend neither on the threads nor on the evaluation path.
+// samples every pixel sees two black and two white samples: 0.5 exactly
+// (the working values, written raw). The bits depend neither on the threads
+// nor on the evaluation path.
 TEST(Program, SamplesAverageStratifiedSamples) {
   ScratchDir dir("samples");
   WriteFile(dir / "checker.json", Scene(R"({"type": "checker", "checks": 32})"));
   auto render = [&](const std::string& args) {
-    const RunResult r = RunProgram(dir, "render checker.json -q --size 16 -o out.exr " + args);
+    const RunResult r = RunProgram(dir, "render checker.json -q --size 16 -o out.exr --output-colorspace raw " + args);
     EXPECT_EQ(r.exitCode, 0) << args << ": " << r.err;
     Image image;
     std::string error;

@@ -183,6 +183,60 @@ TEST_F(SceneFileTest, RoundTripKeepsSharedTargetsAndNullReferences) {
   root->DeleteThis();
 }
 
+// The scene's own properties: appended after the tables when there are
+// any (a scene without them keeps its bytes), read back in order; a file
+// without them has none. A property that is not a name, a NUL and a value
+// is refused, when writing and when reading.
+TEST_F(SceneFileTest, PropertiesRoundTripAndBadOnesAreRefused) {
+  Node* a = SharedGraph();
+  Bytes plain, with;
+  std::string err;
+  const SceneProperties properties = {{"workingColorspace", "linear"}, {"empty", ""}};
+  ASSERT_EQ(WriteScene(a, plain, &err), IO_OK) << err;
+  ASSERT_EQ(WriteScene(a, with, &err, properties), IO_OK) << err;
+  ASSERT_GT(with.size(), plain.size());
+  EXPECT_EQ(Bytes(with.begin(), with.begin() + static_cast<std::ptrdiff_t>(plain.size())), plain);
+  for (const auto& [name, bad] : std::vector<std::pair<const char*, SceneProperty>>{
+           {"empty name", {"", "v"}},
+           {"NUL in the name", {std::string("a\0b", 3), "v"}},
+           {"long value", {"n", std::string(kMaxScenePropertyBytes + 1, 'x')}}}) {
+    Bytes out;
+    EXPECT_EQ(WriteScene(a, out, &err, {bad}), IO_ERROR) << name;
+    EXPECT_NE(err.find("cannot be saved"), std::string::npos) << name << ": " << err;
+    EXPECT_TRUE(out.empty()) << name;
+  }
+  a->DeleteThis();
+
+  for (const auto& [bytes, want] : {std::pair{plain, SceneProperties{}}, std::pair{with, properties}}) {
+    SceneProperties got = {{"stale", "value"}};
+    ReferenceTarget* root = ReadScene(bytes, &err, {}, &got);
+    ASSERT_NE(root, nullptr) << err;
+    EXPECT_EQ(got, want);
+    root->DeleteThis();
+  }
+
+  const struct {
+    const char* name;
+    std::string payload;
+    const char* message;
+  } bad[] = {{"no NUL", "name", "a scene property needs a name of 1 to"},
+             {"empty name", std::string("\0value", 6), "a scene property needs a name of 1 to"},
+             {"too long", std::string(2 * kMaxScenePropertyBytes + 2, 'x'), "is not a name and a value"}};
+  for (const auto& c : bad) {
+    MemorySave s;
+    s.WriteRaw(plain.data(), plain.size());
+    s.BeginChunk(kScenePropertiesChunk);
+    s.BeginChunk(kScenePropertyChunk);
+    ULONG n = 0;
+    s.Write(c.payload.data(), static_cast<ULONG>(c.payload.size()), &n);
+    s.EndChunk();
+    s.EndChunk();
+    EXPECT_EQ(ReadScene(s.Bytes(), &err), nullptr) << c.name;
+    EXPECT_NE(err.find(c.message), std::string::npos) << c.name << ": " << err;
+  }
+  EXPECT_EQ(Node::live, liveBefore_);
+}
+
 TEST_F(SceneFileTest, CyclesAndSelfReferencesRoundTrip) {
   Node* a = MakeNode(1, "A", 2);
   Node* b = MakeNode(2, "B", 1);

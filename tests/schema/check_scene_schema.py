@@ -44,6 +44,8 @@ REFUSED = [
     ("version 3", scene({"type": "constant"}, 3)),
     ("root null", scene(None)),
     ("number as text", scene({"type": "tessary", "layers": [{"opacity": "half"}]})),
+    ("empty working colour space", {**scene({"type": "constant"}), "workingColorspace": ""}),
+    ("colour space as a number", scene({"type": "bitmap", "file": "a.png", "colorspace": 2.2})),
 ]
 
 

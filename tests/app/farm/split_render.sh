@@ -42,9 +42,9 @@ for ext in exr png tif; do
     echo "joined.$ext differs from whole.$ext"
     exit 1
   fi
-  for tag in DocumentName Software; do
-    a=$(oiiotool --info -v "whole.$ext" | grep "^ *$tag:")
-    b=$(oiiotool --info -v "joined.$ext" | grep "^ *$tag:")
+  for tag in DocumentName Software colorSpace oiio:ColorSpace; do
+    a=$(oiiotool --info -v "whole.$ext" | grep "^ *$tag:" || true)
+    b=$(oiiotool --info -v "joined.$ext" | grep "^ *$tag:" || true)
     [ "$a" = "$b" ] || { echo "$tag: "$a" vs "$b""; exit 1; }
   done
   echo "$ext: ${#parts[@]} regions rendered by ${#parts[@]} processes at once join into the one-process render"
