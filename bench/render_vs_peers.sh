@@ -57,7 +57,11 @@ opacity=(100 100 100 100 100 50 100 100)
 stack_scene() {
   local name="$1" ext="$2" off="${3:-}"
   {
-    echo '{"format": "tessary-scene", "version": 1, "root": {"type": "tessary", "layers": ['
+    # Float EXR layers are composited in linear light, as oiiotool does
+    # (no conversion on reading or writing); PNG layers in their own sRGB.
+    local space=""
+    [ "$ext" = exr ] && space='"workingColorspace": "linear", '
+    echo '{"format": "tessary-scene", "version": 1, '"$space"'"root": {"type": "tessary", "layers": ['
     for i in 0 1 2 3 4 5 6 7; do
       local sep="," used=""
       [ $i -eq 7 ] && sep=""
@@ -66,7 +70,7 @@ stack_scene() {
     done
     echo ']}}'
   } > "$work/$name.json"
-  echo "{\"format\": \"tessary-scene\", \"version\": 1, \"root\": {\"type\": \"bitmap\", \"file\": \"l0.$ext\"}}" \
+  echo "{\"format\": \"tessary-scene\", \"version\": 1, $space\"root\": {\"type\": \"bitmap\", \"file\": \"l0.$ext\"}}" \
     > "$work/one-$ext.json"
 }
 
