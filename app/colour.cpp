@@ -25,13 +25,6 @@ std::string Lower(std::string s) {
   return s;
 }
 
-// A library message on one line.
-std::string OneLine(std::string s) {
-  std::replace(s.begin(), s.end(), '\n', ' ');
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\r')) s.pop_back();
-  return s;
-}
-
 // Pixels converted in one piece of a parallel conversion.
 constexpr std::size_t kPiece = 1 << 14;
 
@@ -136,7 +129,7 @@ class LibraryColourConfig final : public ColourConfig {
     const std::string key = Lower(from) + '\n' + Lower(to);
     if (const auto made = transforms_.find(key); made != transforms_.end()) return made->second;
     OIIO::ColorProcessorHandle p = config_->createColorProcessor(from, to);
-    const std::string why = OneLine(config_->geterror());
+    const std::string why = OneLine(config_->geterror(), "");
     if (!p) {
       error = "cannot convert colour from \"" + from + "\" to \"" + to + "\"" + (why.empty() ? "" : ": " + why);
       return nullptr;
@@ -218,7 +211,7 @@ std::shared_ptr<const ColourConfig> OpenColourConfig(const std::string& file, st
   auto config = std::make_unique<OIIO::ColorConfig>(source);
   // Without a file the library reports that it has none and takes its
   // built-in configuration: that is no failure.
-  const std::string why = OneLine(config->geterror());
+  const std::string why = OneLine(config->geterror(), "");
   if (!source.empty() && (config->configname() == "built-in" || !why.empty())) {
     error = what + ": cannot read the colour configuration" + (why.empty() ? "" : ": " + why);
     return nullptr;
