@@ -31,12 +31,12 @@ namespace fs = std::filesystem;
 // library tags it ("linear" gives a PNG a gAMA chunk of 1.0).
 void WritePixels(const fs::path& path, int w, int h, OIIO::TypeDesc type, const std::vector<float>& rgba,
                  const std::string& colorspace = "") {
-  OIIO::ImageSpec spec(w, h, 4, type);
-  spec.alpha_channel = 3;
-  if (!colorspace.empty()) spec.attribute("oiio:ColorSpace", colorspace);
-  if (path.extension() == ".png") spec.attribute("oiio:UnassociatedAlpha", 1);
+  OIIO::ImageSpec header(w, h, 4, type);
+  header.alpha_channel = 3;
+  if (!colorspace.empty()) header.attribute("oiio:ColorSpace", colorspace);
+  if (path.extension() == ".png") header.attribute("oiio:UnassociatedAlpha", 1);
   auto out = OIIO::ImageOutput::create(path.string());
-  ASSERT_TRUE(out && out->open(path.string(), spec)) << path;
+  ASSERT_TRUE(out && out->open(path.string(), header)) << path;
   ASSERT_TRUE(out->write_image(OIIO::TypeDesc::FLOAT, rgba.data())) << out->geterror();
   ASSERT_TRUE(out->close());
 }
