@@ -19,6 +19,7 @@
 
 #include "app/colour.h"
 #include "app/output_file.h"
+#include "app/png_encoder.h"
 
 namespace tessary::app {
 
@@ -529,6 +530,7 @@ struct ImageWriter::Impl {
   bool droppedAlpha = false;
   std::unique_ptr<OutputProxy> proxy;
   std::unique_ptr<OIIO::ImageOutput> out;
+  std::unique_ptr<PngEncoder> png;  // PNG is written by the program's own encoder
   ImageFormat format = ImageFormat::Png8;
   int width = 0;
   int height = 0;
@@ -555,6 +557,7 @@ struct ImageWriter::Impl {
       out.reset();
     }
     proxy.reset();
+    png.reset();
     file.Abandon();
     open = false;
   }
@@ -626,6 +629,31 @@ bool ImageWriter::Open(const std::string& path, const OutputChoice& choice, int 
   TagColourSpace(header, choice);
   m.colour = choice.colour;
 
+  if (format == ImageFormat::Png8 || format == ImageFormat::Png16) {
+    // The same chunks the image library writes (and reads back), with the
+    // rows compressed side by side.
+    PngInfo info;
+    info.width = width;
+    info.height = height;
+    info.bitDepth = format == ImageFormat::Png16 ? 16 : 8;
+    info.channels = m.channels;
+    if (!IsRawColourSpace(choice.colorspace)) info.colorspace = choice.colorspace;
+    if (!choice.software.empty()) info.text.emplace_back("Software", choice.software);
+    if (!choice.source.empty()) info.text.emplace_back("Title", choice.source);
+    if (choice.region.IsSet()) info.text.emplace_back("Description", DescribeRegion(choice.region));
+    m.png = std::make_unique<PngEncoder>();
+    OutputFile& file = m.file;
+    std::string why;
+    if (!m.png->Begin(info, [&file](const void* data, std::size_t size) { return file.Write(data, size); }, why)) {
+      file.Fail(why);
+      error = "cannot write: " + file.Failure();
+      m.Drop();
+      return false;
+    }
+    m.open = true;
+    return true;
+  }
+
   m.out = OIIO::ImageOutput::create(WriterName(format));
   if (!m.out) {
     error = "cannot write: " + OneLine(OIIO::geterror(), "no writer for this format");
@@ -673,6 +701,31 @@ bool ImageWriter::WriteRows(int y0, int rows, const float* rgba, std::string& er
       px[2] *= px[3];
     }
   }
+  if (m.png) {
+    // Samples as PNG stores them: 16-bit ones big-endian.
+    const bool wide = m.data == DataFormat::UInt16;
+    m.bytes.resize(pixels * ch * (wide ? 2 : 1));
+    unsigned char* b = m.bytes.data();
+    for (std::size_t p = 0; p < pixels; ++p) {
+      for (std::size_t c = 0; c < ch; ++c) {
+        const float v = rows4[p * 4 + c];
+        if (wide) {
+          const std::uint32_t q = Quantise(v, 65535);
+          *b++ = static_cast<unsigned char>(q >> 8);
+          *b++ = static_cast<unsigned char>(q);
+        } else {
+          *b++ = static_cast<unsigned char>(Quantise(v, 255));
+        }
+      }
+    }
+    std::string why;
+    if (!m.png->AddRows(m.bytes.data(), rows, why)) {
+      m.file.Fail(why);
+      error = "cannot write: " + m.file.Failure();
+      return false;
+    }
+    return true;
+  }
   switch (m.data) {
     case DataFormat::UInt8: {
       m.bytes.resize(pixels * ch);
@@ -710,6 +763,12 @@ bool ImageWriter::Commit(std::string& error) {
     return false;
   }
   m.open = false;
+  if (m.png) {
+    std::string why;
+    if (!m.png->Finish(why)) m.file.Fail(why);
+    m.png.reset();
+    return m.file.Commit(error);
+  }
   const bool closed = m.out->close();
   std::string message = m.out->geterror();
   if (m.format == ImageFormat::Tiff) {

@@ -1,0 +1,205 @@
+// The program's PNG encoder, read back by the image library: every sample,
+// the tags, the same file for every way the rows arrive, and failures.
+
+#include "app/png_encoder.h"
+
+#include <gtest/gtest.h>
+#include <OpenImageIO/imageio.h>
+
+#include <cstdint>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "tests/app/test_util.h"
+
+namespace tessary::app::testing {
+namespace {
+
+namespace OIIO = OIIO_NAMESPACE;
+
+std::size_t RowBytes(int width, int channels, int bitDepth) {
+  return static_cast<std::size_t>(width) * static_cast<std::size_t>(channels) * static_cast<std::size_t>(bitDepth / 8);
+}
+
+// Samples as PNG stores them: noise in one half of the rows (the filters
+// gain nothing), smooth ramps in the other (every filter has its rows).
+std::vector<std::uint8_t> Samples(int width, int height, int channels, int bitDepth, unsigned seed) {
+  const std::size_t rowBytes = RowBytes(width, channels, bitDepth);
+  std::vector<std::uint8_t> s(rowBytes * static_cast<std::size_t>(height));
+  std::mt19937 random(seed);
+  for (int y = 0; y < height; ++y) {
+    for (std::size_t i = 0; i < rowBytes; ++i) {
+      const std::size_t at = static_cast<std::size_t>(y) * rowBytes + i;
+      s[at] = y % 4 < 2 ? static_cast<std::uint8_t>(random()) : static_cast<std::uint8_t>(i * 3 + static_cast<std::size_t>(y));
+    }
+  }
+  return s;
+}
+
+// Encodes `samples` handing the rows over `band` at a time.
+std::string Encode(const PngInfo& info, const std::vector<std::uint8_t>& samples, int band) {
+  std::string file;
+  PngEncoder png;
+  std::string error;
+  auto sink = [&file](const void* data, std::size_t size) {
+    file.append(static_cast<const char*>(data), size);
+    return true;
+  };
+  EXPECT_TRUE(png.Begin(info, sink, error)) << error;
+  const std::size_t rowBytes = RowBytes(info.width, info.channels, info.bitDepth);
+  for (int y = 0; y < info.height; y += band) {
+    const int rows = std::min(band, info.height - y);
+    EXPECT_TRUE(png.AddRows(samples.data() + static_cast<std::size_t>(y) * rowBytes, rows, error)) << error;
+  }
+  EXPECT_TRUE(png.Finish(error)) << error;
+  return file;
+}
+
+struct Layout {
+  int width, height, channels, bitDepth;
+};
+
+TEST(PngEncoder, EverySampleReadsBackAndBandsDoNotChangeTheFile) {
+  // Sizes whose filtered rows end inside, exactly at and far beyond the
+  // pieces deflated side by side.
+  const std::size_t piece = PngEncoder::kPieceBytes;
+  const Layout layouts[] = {
+      {1, 1, 4, 8},
+      {3, 5, 1, 8},
+      {7, 9, 2, 16},
+      {33, 17, 3, 8},
+      {1023, 200, 4, 8},                                        // rows of 4,093 bytes: pieces end mid-row
+      {static_cast<int>((piece - 1) / 4), 6, 4, 8},             // rows of exactly one piece
+      {640, 480, 4, 16},                                        // 2.4 MB, ten pieces
+  };
+  ScratchDir dir("png-encoder");
+  for (const Layout& l : layouts) {
+    SCOPED_TRACE(std::to_string(l.width) + "x" + std::to_string(l.height) + ", " + std::to_string(l.channels) +
+                 " channels, " + std::to_string(l.bitDepth) + " bits");
+    PngInfo info;
+    info.width = l.width;
+    info.height = l.height;
+    info.channels = l.channels;
+    info.bitDepth = l.bitDepth;
+    const std::vector<std::uint8_t> samples = Samples(l.width, l.height, l.channels, l.bitDepth, 7);
+    const std::string whole = Encode(info, samples, l.height);
+    for (int band : {1, 3, 64}) EXPECT_EQ(Encode(info, samples, band), whole) << band << " rows at a time";
+
+    const std::string path = (dir / "p.png").string();
+    WriteFile(path, whole);
+    // As stored: the library would otherwise multiply colour by alpha.
+    OIIO::ImageSpec config;
+    config.attribute("oiio:UnassociatedAlpha", 1);
+    auto in = OIIO::ImageInput::open(path, &config);
+    ASSERT_TRUE(in) << OIIO::geterror();
+    const OIIO::ImageSpec& header = in->spec();
+    ASSERT_EQ(header.width, l.width);
+    ASSERT_EQ(header.height, l.height);
+    ASSERT_EQ(header.nchannels, l.channels);
+    // Read as stored: 16-bit samples come back in the machine's order.
+    const OIIO::TypeDesc type = l.bitDepth == 16 ? OIIO::TypeDesc::UINT16 : OIIO::TypeDesc::UINT8;
+    std::vector<std::uint8_t> back(samples.size());
+    ASSERT_TRUE(in->read_image(0, 0, 0, l.channels, type, back.data())) << in->geterror();
+    if (l.bitDepth == 16) {
+      for (std::size_t i = 0; i < back.size(); i += 2) std::swap(back[i], back[i + 1]);
+    }
+    EXPECT_TRUE(back == samples);
+    EXPECT_EQ(in->geterror(), "");
+  }
+}
+
+// The attributes a PNG reads back with, as "name=value" lines.
+std::vector<std::string> Attributes(const std::string& path) {
+  auto in = OIIO::ImageInput::open(path);
+  EXPECT_TRUE(in) << OIIO::geterror();
+  std::vector<std::string> list;
+  if (!in) return list;
+  for (const OIIO::ParamValue& p : in->spec().extra_attribs)
+    list.push_back(p.name().string() + "=" + p.get_string());
+  return list;
+}
+
+TEST(PngEncoder, ReadsBackWithTheAttributesOfTheLibrarysOwnWriter) {
+  ScratchDir dir("png-tags");
+  for (const char* space : {"sRGB", "srgb", "linear", "Gamma2.2", "Gamma1.8", "Rec709", ""}) {
+    SCOPED_TRACE(space);
+    PngInfo info;
+    info.width = 4;
+    info.height = 2;
+    info.colorspace = space;
+    info.text = {{"Software", "tessary test"}, {"Title", "scene.json"}, {"Description", "tessary region 0 0 4 2 of 8x8"}};
+    const std::vector<std::uint8_t> samples = Samples(4, 2, 4, 8, 1);
+    const std::string ours = (dir / "ours.png").string();
+    WriteFile(ours, Encode(info, samples, 2));
+
+    OIIO::ImageSpec header(4, 2, 4, OIIO::TypeDesc::UINT8);
+    header.alpha_channel = 3;
+    header.attribute("oiio:UnassociatedAlpha", 1);
+    header.attribute("Software", "tessary test");
+    header.attribute("DocumentName", "scene.json");
+    header.attribute("ImageDescription", "tessary region 0 0 4 2 of 8x8");
+    if (*space) header.attribute("oiio:ColorSpace", space);
+    const std::string theirs = (dir / "theirs.png").string();
+    auto out = OIIO::ImageOutput::create(theirs);
+    ASSERT_TRUE(out && out->open(theirs, header));
+    ASSERT_TRUE(out->write_image(OIIO::TypeDesc::UINT8, samples.data()));
+    ASSERT_TRUE(out->close());
+
+    EXPECT_EQ(Attributes(ours), Attributes(theirs));
+  }
+}
+
+TEST(PngEncoder, FailuresStopTheEncoder) {
+  PngInfo info;
+  info.width = 300;
+  info.height = 300;
+  const std::vector<std::uint8_t> samples = Samples(300, 300, 4, 8, 3);
+  std::string error;
+  {
+    // A sink that takes the header and then refuses: the rows fail, and
+    // nothing more is written.
+    std::size_t taken = 0;
+    int refused = 0;
+    PngEncoder png;
+    ASSERT_TRUE(png.Begin(info, [&](const void*, std::size_t size) {
+      if (taken > 100) return ++refused, false;
+      taken += size;
+      return true;
+    }, error));
+    bool ok = png.AddRows(samples.data(), 300, error);
+    if (ok) ok = png.Finish(error);
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(error, "write failed");
+    EXPECT_EQ(refused, 1);
+    EXPECT_FALSE(png.AddRows(samples.data(), 1, error));
+  }
+  {
+    PngEncoder png;
+    ASSERT_TRUE(png.Begin(info, [](const void*, std::size_t) { return true; }, error));
+    ASSERT_TRUE(png.AddRows(samples.data(), 299, error));
+    EXPECT_FALSE(png.Finish(error));
+    EXPECT_EQ(error, "299 of 300 rows were given");
+    EXPECT_FALSE(png.AddRows(samples.data(), 2, error));
+  }
+  {
+    PngEncoder png;
+    ASSERT_TRUE(png.Begin(info, [](const void*, std::size_t) { return true; }, error));
+    EXPECT_FALSE(png.AddRows(samples.data(), 301, error));
+    EXPECT_EQ(error, "more rows than the image has");
+  }
+  for (const Layout& bad : {Layout{0, 1, 4, 8}, Layout{1, 0, 4, 8}, Layout{1, 1, 5, 8}, Layout{1, 1, 4, 12}}) {
+    PngInfo b;
+    b.width = bad.width;
+    b.height = bad.height;
+    b.channels = bad.channels;
+    b.bitDepth = bad.bitDepth;
+    int writes = 0;
+    PngEncoder png;
+    EXPECT_FALSE(png.Begin(b, [&](const void*, std::size_t) { return ++writes, true; }, error));
+    EXPECT_EQ(writes, 0);
+  }
+}
+
+}  // namespace
+}  // namespace tessary::app::testing
