@@ -19,6 +19,7 @@
 
 #include "app/colour.h"
 #include "app/output_file.h"
+#include "app/png_decoder.h"
 #include "app/png_encoder.h"
 
 namespace tessary::app {
@@ -240,8 +241,19 @@ bool ReadImage(const std::string& path, Image& image, std::string& error) {
   if (header.format == OIIO::TypeDesc::UINT8) {
     image.rgba8.assign(n * 4, 0);
     image.byteToFloat = ByteToFloat();
-    ok = in->read_image(0, 0, 0, used, OIIO::TypeDesc::UINT8, image.rgba8.data(), 4);
-    if (ok && used < 4) SpreadChannels(image.rgba8.data(), n, used, std::uint8_t{255});
+    // Common PNGs are read straight into place (png_decoder.h), the rest
+    // the library's way.
+    std::string damage;
+    const PngPixels direct = std::strcmp(in->format_name(), "png") == 0
+                                 ? ReadPngPixels(path, header.width, header.height, image.rgba8.data(), damage)
+                                 : PngPixels::NotHandled;
+    if (direct == PngPixels::Failed) return fail("cannot read image: " + damage);
+    if (direct == PngPixels::Read) {
+      ok = true;
+    } else {
+      ok = in->read_image(0, 0, 0, used, OIIO::TypeDesc::UINT8, image.rgba8.data(), 4);
+      if (ok && used < 4) SpreadChannels(image.rgba8.data(), n, used, std::uint8_t{255});
+    }
   } else {
     image.rgba.assign(n * 4, 0.0f);
     ok = in->read_image(0, 0, 0, used, OIIO::TypeDesc::FLOAT, image.rgba.data(), 4 * sizeof(float));

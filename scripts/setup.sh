@@ -8,7 +8,7 @@ packages=(
   build-essential cmake ninja-build pkg-config git
   g++ clang libclang-rt-14-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
-  libopenimageio-dev openimageio-tools libtbb-dev zlib1g-dev
+  libopenimageio-dev openimageio-tools libtbb-dev zlib1g-dev libpng-dev
   nlohmann-json3-dev libcli11-dev fonts-dejavu-core libmpfr-dev
   # The scene schema check (tests/schema)
   python3 python3-jsonschema xz-utils

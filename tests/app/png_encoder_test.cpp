@@ -1,10 +1,14 @@
 // The program's PNG encoder, read back by the image library: every sample,
-// the tags, the same file for every way the rows arrive, and failures.
+// the tags, the same file for every way the rows arrive, and failures; and
+// its reader of common PNGs against the library's.
 
 #include "app/png_encoder.h"
 
+#include "app/png_decoder.h"
+
 #include <gtest/gtest.h>
 #include <OpenImageIO/imageio.h>
+#include <zlib.h>
 
 #include <cstdint>
 #include <random>
@@ -198,6 +202,85 @@ TEST(PngEncoder, FailuresStopTheEncoder) {
     PngEncoder png;
     EXPECT_FALSE(png.Begin(b, [&](const void*, std::size_t) { return ++writes, true; }, error));
     EXPECT_EQ(writes, 0);
+  }
+}
+
+// A chunk inserted after IHDR (which ends at byte 33), with its checksum.
+std::string WithChunk(const std::string& png, const std::string& type, const std::string& body) {
+  std::string chunk;
+  for (int shift = 24; shift >= 0; shift -= 8) chunk.push_back(static_cast<char>((body.size() >> shift) & 0xFF));
+  chunk += type + body;
+  const uLong crc = crc32(0, reinterpret_cast<const Bytef*>(chunk.data() + 4), static_cast<uInt>(chunk.size() - 4));
+  for (int shift = 24; shift >= 0; shift -= 8) chunk.push_back(static_cast<char>((crc >> shift) & 0xFF));
+  return png.substr(0, 33) + chunk + png.substr(33);
+}
+
+TEST(PngDecoder, CommonPngsReadAsTheLibraryReadsThemAndTheRestAreLeftToIt) {
+  ScratchDir dir("png-decoder");
+  const std::string path = (dir / "d.png").string();
+  for (int channels = 1; channels <= 4; ++channels) {
+    SCOPED_TRACE(std::to_string(channels) + " channels");
+    PngInfo info;
+    info.width = 37;
+    info.height = 23;
+    info.channels = channels;
+    WriteFile(path, Encode(info, Samples(37, 23, channels, 8, 5), 23));
+    std::vector<std::uint8_t> ours(37 * 23 * 4, 0);
+    std::string error;
+    ASSERT_EQ(ReadPngPixels(path, 37, 23, ours.data(), error), PngPixels::Read) << error;
+
+    // The library's reading, grey spread and a missing alpha opaque.
+    OIIO::ImageSpec config;
+    config.attribute("oiio:UnassociatedAlpha", 1);
+    auto in = OIIO::ImageInput::open(path, &config);
+    ASSERT_TRUE(in);
+    std::vector<std::uint8_t> theirs(37 * 23 * 4, 0);
+    ASSERT_TRUE(in->read_image(0, 0, 0, channels, OIIO::TypeDesc::UINT8, theirs.data(), 4));
+    for (std::size_t p = 0; p < theirs.size(); p += 4) {
+      std::uint8_t* d = theirs.data() + p;
+      if (channels <= 2) d[3] = channels == 2 ? d[1] : 255;
+      if (channels <= 2) d[1] = d[2] = d[0];
+      if (channels == 3) d[3] = 255;
+    }
+    EXPECT_TRUE(ours == theirs);
+  }
+
+  PngInfo rgb;
+  rgb.width = 8;
+  rgb.height = 8;
+  rgb.channels = 3;
+  const std::string plain = Encode(rgb, Samples(8, 8, 3, 8, 2), 8);
+  PngInfo wide = rgb;
+  wide.bitDepth = 16;
+  // The first IDAT's zlib header broken, its checksum made right again.
+  std::string broken = plain;
+  const std::size_t idat = broken.find("IDAT");
+  broken[idat + 4] = 0x12;
+  const uLong crc = crc32(0, reinterpret_cast<const Bytef*>(broken.data() + idat),
+                          static_cast<uInt>(4 + (static_cast<unsigned char>(broken[idat - 2]) << 8) +
+                                            static_cast<unsigned char>(broken[idat - 1])));
+  const std::size_t end = idat + 4 + (static_cast<std::size_t>(static_cast<unsigned char>(broken[idat - 2])) << 8) +
+                          static_cast<unsigned char>(broken[idat - 1]);
+  for (int i = 0; i < 4; ++i) broken[end + static_cast<std::size_t>(i)] = static_cast<char>((crc >> (24 - 8 * i)) & 0xFF);
+  const struct {
+    const char* label;
+    std::string file;
+    int width;
+    PngPixels expected;
+  } cases[] = {
+      {"16 bits", Encode(wide, Samples(8, 8, 3, 16, 2), 8), 8, PngPixels::NotHandled},
+      {"a transparent colour", WithChunk(plain, "tRNS", std::string(6, '\0')), 8, PngPixels::NotHandled},
+      {"another size than the header said", plain, 9, PngPixels::NotHandled},
+      {"not a PNG", "GIF89a and more", 8, PngPixels::NotHandled},
+      {"a broken stream", broken, 8, PngPixels::Failed},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.label);
+    WriteFile(path, c.file);
+    std::vector<std::uint8_t> pixels(static_cast<std::size_t>(c.width) * 8 * 4);
+    std::string error;
+    EXPECT_EQ(ReadPngPixels(path, c.width, 8, pixels.data(), error), c.expected);
+    EXPECT_EQ(error.empty(), c.expected != PngPixels::Failed) << error;
   }
 }
 

@@ -1,0 +1,85 @@
+#include "app/png_decoder.h"
+
+#include <png.h>
+
+#include <cstdio>
+#include <memory>
+
+namespace tessary::app {
+
+namespace {
+
+struct ReadState {
+  char message[256] = {};
+};
+
+[[noreturn]] void OnError(png_structp png, png_const_charp message) {
+  if (auto* state = static_cast<ReadState*>(png_get_error_ptr(png)); state && message)
+    std::snprintf(state->message, sizeof(state->message), "%s", message);
+  png_longjmp(png, 1);
+}
+
+void OnWarning(png_structp, png_const_charp) {}
+
+// The part libpng may leave by a long jump: nothing here has a destructor.
+PngPixels Decode(png_structp png, png_infop info, std::FILE* file, png_uint_32 width, png_uint_32 height,
+                 std::uint8_t* rgba) {
+  if (setjmp(png_jmpbuf(png))) return PngPixels::Failed;
+  png_init_io(png, file);
+  png_read_info(png, info);
+  png_uint_32 w = 0;
+  png_uint_32 h = 0;
+  int depth = 0;
+  int colour = 0;
+  int interlace = 0;
+  png_get_IHDR(png, info, &w, &h, &depth, &colour, &interlace, nullptr, nullptr);
+  if (w != width || h != height || depth != 8 || interlace != PNG_INTERLACE_NONE ||
+      png_get_valid(png, info, PNG_INFO_tRNS) != 0)
+    return PngPixels::NotHandled;
+  switch (colour) {
+    case PNG_COLOR_TYPE_GRAY:
+      png_set_gray_to_rgb(png);
+      png_set_filler(png, 0xFF, PNG_FILLER_AFTER);
+      break;
+    case PNG_COLOR_TYPE_GRAY_ALPHA: png_set_gray_to_rgb(png); break;
+    case PNG_COLOR_TYPE_RGB: png_set_filler(png, 0xFF, PNG_FILLER_AFTER); break;
+    case PNG_COLOR_TYPE_RGB_ALPHA: break;
+    default: return PngPixels::NotHandled;
+  }
+  png_read_update_info(png, info);
+  const std::size_t stride = std::size_t{4} * width;
+  if (png_get_rowbytes(png, info) != stride) return PngPixels::NotHandled;
+  for (png_uint_32 y = 0; y < height; ++y) png_read_row(png, rgba + y * stride, nullptr);
+  // What follows the pixels is not read: the image library does not read it
+  // either, so a file without its end reads as before.
+  return PngPixels::Read;
+}
+
+}  // namespace
+
+PngPixels ReadPngPixels(const std::string& path, int width, int height, std::uint8_t* rgba, std::string& error) {
+  if (width <= 0 || height <= 0) return PngPixels::NotHandled;
+  struct Closer {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+  };
+  std::unique_ptr<std::FILE, Closer> file(std::fopen(path.c_str(), "rb"));
+  if (!file) return PngPixels::NotHandled;
+  png_byte signature[8];
+  if (std::fread(signature, 1, 8, file.get()) != 8 || png_sig_cmp(signature, 0, 8) != 0) return PngPixels::NotHandled;
+  ReadState state;
+  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &state, OnError, OnWarning);
+  if (!png) return PngPixels::NotHandled;
+  png_infop info = png_create_info_struct(png);
+  if (!info) {
+    png_destroy_read_struct(&png, nullptr, nullptr);
+    return PngPixels::NotHandled;
+  }
+  png_set_sig_bytes(png, 8);
+  const PngPixels result =
+      Decode(png, info, file.get(), static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), rgba);
+  png_destroy_read_struct(&png, &info, nullptr);
+  if (result == PngPixels::Failed) error = state.message[0] ? state.message : "the PNG could not be decoded";
+  return result;
+}
+
+}  // namespace tessary::app
