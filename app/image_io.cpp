@@ -239,7 +239,7 @@ bool ReadImage(const std::string& path, Image& image, std::string& error) {
   if (image.colorspace.empty()) image.colorspace = image.formatColorspace;
   bool ok;
   if (header.format == OIIO::TypeDesc::UINT8) {
-    image.rgba8.assign(n * 4, 0);
+    image.rgba8.resize(n * 4);  // not set: the reader fills every byte
     image.byteToFloat = ByteToFloat();
     // Common PNGs are read straight into place (png_decoder.h), the rest
     // the library's way.

@@ -12,7 +12,9 @@
 
 #include <cstdint>
 #include <memory>
+#include <new>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "host/sdk/color.h"
@@ -22,14 +24,47 @@ namespace tessary::app {
 class ColourTransform;
 
 // RGBA floats, row 0 at the top of the picture.
+// Memory for the pixels of images: large blocks are asked for in huge pages
+// where the system has them (a 2048 x 2048 float image is 16,384 ordinary
+// pages, each a fault when first written, and 32 huge ones). Throws
+// std::bad_alloc as operator new does; free with the same size.
+void* AllocateImageMemory(std::size_t bytes);
+void FreeImageMemory(void* p, std::size_t bytes) noexcept;
+
+template <class T>
+struct ImageAllocator : std::allocator<T> {
+  ImageAllocator() = default;
+  template <class U>
+  ImageAllocator(const ImageAllocator<U>&) noexcept {}
+  T* allocate(std::size_t n) { return static_cast<T*>(AllocateImageMemory(n * sizeof(T))); }
+  void deallocate(T* p, std::size_t n) noexcept { FreeImageMemory(p, n * sizeof(T)); }
+};
+
+// The same, leaving new elements unset (a reader fills them at once):
+// growing a vector by it does not write the memory first.
+template <class T>
+struct UninitialisedAllocator : ImageAllocator<T> {
+  UninitialisedAllocator() = default;
+  template <class U>
+  UninitialisedAllocator(const UninitialisedAllocator<U>&) noexcept {}
+  template <class U>
+  void construct(U* p) noexcept {
+    ::new (static_cast<void*>(p)) U;
+  }
+  template <class U, class... Args>
+  void construct(U* p, Args&&... args) {
+    ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+  }
+};
+
 struct Image {
   int width = 0;
   int height = 0;
   // Four values a pixel, row by row, top row first: floats, or, for 8-bit
   // image files, the bytes as stored (a quarter of the memory), which At()
   // turns into the same floats the image library gives for them.
-  std::vector<float> rgba;
-  std::vector<std::uint8_t> rgba8;
+  std::vector<float, ImageAllocator<float>> rgba;
+  std::vector<std::uint8_t, UninitialisedAllocator<std::uint8_t>> rgba8;
   // Set with rgba8: the float of each byte value, one table of 256 for each
   // channel (red, green, blue, alpha, in that order), so that a colour
   // conversion that treats each channel alone is applied exactly here.

@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 
 namespace tessary::app {
 
@@ -94,14 +95,15 @@ std::uint64_t Cost(const std::uint8_t* f, std::size_t n) {
   return sum;
 }
 
-}  // namespace
-
-void PngEncoder::FilterRow(const std::uint8_t* row, const std::uint8_t* previous, std::size_t rowBytes,
-                           std::size_t bpp, std::uint8_t* out) {
-  // Each filter into its own row, then the cheapest kept; on a tie the one
-  // first in the order None, Sub, Up, Average, Paeth (libpng's choice).
-  std::vector<std::uint8_t> scratch(4 * rowBytes);
-  std::uint8_t* sub = scratch.data();
+// The filtered row libpng's adaptive choice gives: the filter type byte,
+// then the row filtered by it (rowBytes + 1 bytes into `out`). `previous` is
+// the row above (all zero above the first row), `bpp` the bytes of a pixel,
+// `scratch` room for 4 x rowBytes bytes. Each filter goes into its own row,
+// then the cheapest is kept; on a tie the one first in the order None, Sub,
+// Up, Average, Paeth.
+void FilterRow(const std::uint8_t* row, const std::uint8_t* previous, std::size_t rowBytes, std::size_t bpp,
+               std::uint8_t* out, std::uint8_t* scratch) {
+  std::uint8_t* sub = scratch;
   std::uint8_t* up = sub + rowBytes;
   std::uint8_t* avg = up + rowBytes;
   std::uint8_t* paeth = avg + rowBytes;
@@ -127,6 +129,8 @@ void PngEncoder::FilterRow(const std::uint8_t* row, const std::uint8_t* previous
   out[0] = static_cast<std::uint8_t>(best);
   std::memcpy(out + 1, rows[best], rowBytes);
 }
+
+}  // namespace
 
 bool PngEncoder::Fail(const std::string& why, std::string& error) {
   open_ = false;
@@ -221,10 +225,11 @@ bool PngEncoder::AddRows(const std::uint8_t* samples, int rows, std::string& err
   const std::size_t rowBytes = rowBytes_;
   const std::size_t bpp = bpp_;
   tbb::parallel_for(tbb::blocked_range<int>(0, rows, 8), [&](const tbb::blocked_range<int>& range) {
+    const std::unique_ptr<std::uint8_t[]> scratch(new std::uint8_t[4 * rowBytes]);
     for (int r = range.begin(); r != range.end(); ++r) {
       const std::uint8_t* row = samples + static_cast<std::size_t>(r) * rowBytes;
       const std::uint8_t* prev = r == 0 ? above : row - rowBytes;
-      FilterRow(row, prev, rowBytes, bpp, out + static_cast<std::size_t>(r) * stride);
+      FilterRow(row, prev, rowBytes, bpp, out + static_cast<std::size_t>(r) * stride, scratch.get());
     }
   });
   if (rows > 0) std::memcpy(previous_.data(), samples + static_cast<std::size_t>(rows - 1) * rowBytes_, rowBytes_);

@@ -55,13 +55,6 @@ class PngEncoder {
   // Ends the pixel stream and the file. Fails unless every row was added.
   bool Finish(std::string& error);
 
-  // The filtered row libpng's adaptive choice would give: the filter type
-  // byte, then the row filtered by it (rowBytes + 1 bytes into `out`).
-  // `previous` is the row above (all zero above the first row); `bpp` the
-  // bytes of one pixel. Exposed for tests.
-  static void FilterRow(const std::uint8_t* row, const std::uint8_t* previous, std::size_t rowBytes, std::size_t bpp,
-                        std::uint8_t* out);
-
  private:
   bool Fail(const std::string& why, std::string& error);
   bool Chunk(const char* type, const void* data, std::size_t size);

@@ -104,7 +104,7 @@ TEST(Alpha, SamplingMixesByAlphaAndDeliversStraightColour) {
     Image img;
     img.width = w;
     img.height = 1;
-    img.rgba = std::move(rgba);
+    img.rgba.assign(rgba.begin(), rgba.end());
     img.premultiplied = premultiplied;
     return img;
   };

@@ -422,7 +422,7 @@ TEST(Program, SamplesAverageStratifiedSamples) {
     Image image;
     std::string error;
     EXPECT_TRUE(ReadImage((dir / "out.exr").string(), image, error)) << error;
-    return image.rgba;
+    return std::vector<float>(image.rgba.begin(), image.rgba.end());
   };
   const std::vector<float> centres = render("");
   const std::vector<float> averaged = render("--samples 2");
@@ -463,7 +463,7 @@ TEST(Program, RenderBitsDoNotDependOnThreads) {
     std::string error;
     ASSERT_TRUE(ReadImage((dir / "out.exr").string(), image, error)) << error;
     ASSERT_EQ(image.rgba.size(), std::size_t{97} * 333 * 4);
-    if (first.empty()) first = image.rgba;
+    if (first.empty()) first.assign(image.rgba.begin(), image.rgba.end());
     EXPECT_EQ(std::memcmp(image.rgba.data(), first.data(), first.size() * sizeof(float)), 0);
   }
 }

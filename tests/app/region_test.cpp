@@ -96,7 +96,7 @@ std::vector<float> Stored(const fs::path& file) {
   Image image;
   std::string error;
   EXPECT_TRUE(ReadImage(file.string(), image, error)) << error;
-  std::vector<float> values = image.rgba;
+  std::vector<float> values(image.rgba.begin(), image.rgba.end());
   for (const std::uint8_t b : image.rgba8) values.push_back(static_cast<float>(b));
   return values;
 }
