@@ -77,6 +77,7 @@ struct FloatPixels {
     std::memcpy(&v, rgba + row + 4 * static_cast<std::size_t>(x), sizeof(v));
     return v;
   }
+  float Alpha(std::size_t row, int x) const { return rgba[row + 4 * static_cast<std::size_t>(x) + 3]; }
 };
 struct BytePixels {
   const std::uint8_t* rgba;
@@ -85,11 +86,13 @@ struct BytePixels {
     const std::uint8_t* p = rgba + row + 4 * static_cast<std::size_t>(x);
     return V4{toFloat[p[0]], toFloat[256 + p[1]], toFloat[512 + p[2]], toFloat[768 + p[3]]};
   }
+  float Alpha(std::size_t row, int x) const { return toFloat[768 + rgba[row + 4 * static_cast<std::size_t>(x) + 3]]; }
 };
 
 struct SpanPlacing {
   float tileU, tileV, offsetU, offsetV;
   bool premultiplied;
+  bool centresExact;
 };
 
 // Straight colour: the plain mix, or where the alphas differ and all lie in
@@ -122,6 +125,27 @@ void SampleSpan(const Image& image, Pixels pixels, const SpanPlacing& s, const f
     if (k == 0 || !oneRow) y = Axis((1.0f - (v[k] * s.tileV + s.offsetV)) * height - 0.5f, image.height);
     const std::size_t rowA = static_cast<std::size_t>(y.a) * stride;
     const std::size_t rowB = static_cast<std::size_t>(y.b) * stride;
+    if (s.centresExact && x.f == 0.0f && y.f == 0.0f) {
+      // At a pixel's centre every lerp is x + (y - x) * 0, which is x for
+      // finite values other than -0: the mix below is the pixel, or, where
+      // the straight mix weighs by alpha, the pixel weighed and divided again.
+      const V4 p0 = pixels.At(rowA, x.a);
+      V4 c = p0;
+      if (s.premultiplied) {
+        c = Unpremultiplied(p0);
+      } else {
+        const float a0 = p0[3], a1 = pixels.Alpha(rowA, x.b), a2 = pixels.Alpha(rowB, x.a), a3 = pixels.Alpha(rowB, x.b);
+        const bool sameAlpha = a0 == a1 && a1 == a2 && a2 == a3;
+        const bool unit = a0 >= 0.0f && a0 <= 1.0f && a1 >= 0.0f && a1 <= 1.0f && a2 >= 0.0f && a2 <= 1.0f &&
+                          a3 >= 0.0f && a3 <= 1.0f;
+        if (!sameAlpha && unit && a0 > 0.0f) c = Unpremultiplied(p0 * V4{a0, a0, a0, 1.0f});
+      }
+      out.r[k] = c[0];
+      out.g[k] = c[1];
+      out.b[k] = c[2];
+      out.a[k] = c[3];
+      continue;
+    }
     const V4 p0 = pixels.At(rowA, x.a), p1 = pixels.At(rowA, x.b), p2 = pixels.At(rowB, x.a), p3 = pixels.At(rowB, x.b);
     const V4 c = s.premultiplied ? Unpremultiplied(Lerp(Lerp(p0, p1, x.f), Lerp(p2, p3, x.f), y.f))
                                  : MixStraight(p0, p1, p2, p3, x.f, y.f);
@@ -165,6 +189,17 @@ host::AColor SampleBilinear(const Image& image, float u, float v, bool premultip
   return weighted.a > 0.0f ? Unpremultiplied(weighted) : plain;
 }
 
+void BitmapTex::SetImage(std::shared_ptr<const Image> image) {
+  image_ = std::move(image);
+  centresExact_ = false;
+  if (!image_ || image_->rgba8.empty() || !image_->byteToFloat) return;
+  centresExact_ = true;
+  for (int i = 0; i < 4 * 256; ++i) {
+    const float v = image_->byteToFloat[i];
+    centresExact_ = centresExact_ && std::isfinite(v) && !std::signbit(v);
+  }
+}
+
 bool BitmapTex::Premultiplied() const {
   return alpha == AlphaMode::FromFile ? image_->premultiplied : alpha == AlphaMode::Premultiplied;
 }
@@ -185,7 +220,7 @@ void BitmapTex::EvalColorSpan(host::ShadeSpan& span, host::SpanColors& out) {
     out.Fill(host::AColor(0.0f, 0.0f, 0.0f, 0.0f), n);
     return;
   }
-  const SpanPlacing placing{tile[0], tile[1], offset[0], offset[1], Premultiplied()};
+  const SpanPlacing placing{tile[0], tile[1], offset[0], offset[1], Premultiplied(), centresExact_};
   if (image_->rgba8.empty()) {
     SampleSpan(*image_, FloatPixels{image_->rgba.data()}, placing, span.U(), span.V(), n, out);
   } else {

@@ -69,7 +69,7 @@ class BitmapTex final : public host::Texmap {
   host::IOResult Load(host::ILoad* iload) override;
   host::RefTargetHandle Clone(host::RemapDir& remap) override;
 
-  void SetImage(std::shared_ptr<const Image> image) { image_ = std::move(image); }
+  void SetImage(std::shared_ptr<const Image> image);
   const Image* GetImage() const { return image_.get(); }
 
   std::string file;                         // as written in the scene
@@ -82,6 +82,10 @@ class BitmapTex final : public host::Texmap {
   bool Premultiplied() const;
   host::AColor At(float u, float v) const;
   std::shared_ptr<const Image> image_;
+  // Every value of the image is finite and not -0 (8-bit images through
+  // their tables): a sample at a pixel's centre is then that pixel, bit for
+  // bit, without the mix.
+  bool centresExact_ = false;
 };
 
 host::ClassDesc2* GetBitmapTexDesc();

@@ -124,11 +124,19 @@ TEST(SpanRender, BitmapSpanAtHostileCoordinates) {
   Image bytes;
   ASSERT_TRUE(ReadImage((dir / "bytes.png").string(), bytes, error)) << error;
   ASSERT_FALSE(bytes.rgba8.empty());
+  // The same bytes through tables with hostile values (as a colour
+  // conversion could make them): -0, negatives, infinities, NaN.
+  Image tabled = bytes;
+  auto table = std::make_shared<std::vector<float>>(4 * 256);
+  const float hostile[] = {-0.0f, -0.5f, inf, -inf, std::numeric_limits<float>::quiet_NaN(), 0.0f, 2.0f, 0.5f};
+  for (std::size_t i = 0; i < table->size(); ++i) (*table)[i] = hostile[(i * 7 + i / 256) % std::size(hostile)];
+  tabled.ownTables = table;
+  tabled.byteToFloat = table->data();
 
-  for (const Image* image : {&floats, &bytes}) {
+  for (const Image* image : {&floats, &bytes, &tabled}) {
     for (AlphaMode alpha : {AlphaMode::Straight, AlphaMode::Premultiplied}) {
       for (const std::array<float, 4>& placing : {std::array<float, 4>{1, 1, 0, 0}, {3, -2, 0.3f, -7}, {1e-3f, 1e6f, 0, 0.5f}}) {
-        SCOPED_TRACE(std::string(image == &bytes ? "8-bit" : "float") + (alpha == AlphaMode::Straight ? ", straight" : ", premultiplied") + ", tile " + std::to_string(placing[0]));
+        SCOPED_TRACE(std::string(image == &floats ? "float" : image == &bytes ? "8-bit" : "8-bit, hostile tables") + (alpha == AlphaMode::Straight ? ", straight" : ", premultiplied") + ", tile " + std::to_string(placing[0]));
         BitmapTex map;
         map.SetImage(std::make_shared<Image>(*image));
         map.alpha = alpha;
