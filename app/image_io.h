@@ -228,7 +228,9 @@ bool FormatForPath(const std::string& path, int bits, ImageFormat& format, std::
 // file is tagged with that space; JPEG drops the alpha. EXR and
 // TIFF are compressed as `compression` says; the library compresses the
 // blocks of one WriteRows call side by side (ImageLibraryThreads bounds it),
-// so a band of many rows keeps all threads busy.
+// so a band of many rows keeps all threads busy. PNG is written by the
+// program's own encoder (png_encoder.h), which filters the rows and deflates
+// fixed pieces of them side by side: the same file for any thread count.
 class ImageWriter {
  public:
   ImageWriter();
