@@ -192,11 +192,11 @@ host::AColor SampleBilinear(const Image& image, float u, float v, bool premultip
 void BitmapTex::SetImage(std::shared_ptr<const Image> image) {
   image_ = std::move(image);
   centresExact_ = false;
-  if (!image_ || image_->rgba8.empty() || !image_->byteToFloat) return;
-  centresExact_ = true;
-  for (int i = 0; i < 4 * 256; ++i) {
-    const float v = image_->byteToFloat[i];
-    centresExact_ = centresExact_ && std::isfinite(v) && !std::signbit(v);
+  if (!image_) return;
+  if (image_->rgba8.empty()) {
+    centresExact_ = image_->plainValues;
+  } else if (image_->byteToFloat) {
+    centresExact_ = PlainValues(image_->byteToFloat, 4 * 256);
   }
 }
 

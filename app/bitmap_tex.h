@@ -82,9 +82,9 @@ class BitmapTex final : public host::Texmap {
   bool Premultiplied() const;
   host::AColor At(float u, float v) const;
   std::shared_ptr<const Image> image_;
-  // Every value of the image is finite and not -0 (8-bit images through
-  // their tables): a sample at a pixel's centre is then that pixel, bit for
-  // bit, without the mix.
+  // Every value of the image is finite and not -0 (float images as the
+  // image library found them, 8-bit ones through their tables): a sample at
+  // a pixel's centre is then that pixel, bit for bit, without the mix.
   bool centresExact_ = false;
 };
 

@@ -81,6 +81,11 @@ struct Image {
   // half ones (EXR, float TIFF).
   std::string colorspace;
   std::string formatColorspace;
+  // Every float value is finite and not -0 (PlainValues): then a bilinear
+  // sample at a pixel's centre is that pixel, bit for bit. Set by the
+  // scene's image library once an image is read and converted; false
+  // (nothing assumed) for images made otherwise.
+  bool plainValues = false;
 
   host::AColor At(int x, int y) const {
     const std::size_t i = 4 * (static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x));
@@ -275,6 +280,9 @@ const float* ByteToFloat();
 // A library message on one line (its lines joined by "; "), or `fallback`
 // when there is none.
 std::string OneLine(const std::string& message, const std::string& fallback);
+
+// Whether all `count` values are finite and none is -0.
+bool PlainValues(const float* values, std::size_t count);
 
 // Quantisation used for 8- and 16-bit output: clamp into [0, 1], then round
 // to nearest of 0..maxValue; NaN gives 0.

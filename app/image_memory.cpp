@@ -1,6 +1,9 @@
-// Memory for image pixels (image_io.h): huge pages for large blocks on Linux.
+// Memory for image pixels (image_io.h): huge pages for large blocks on Linux;
+// and the check of an image's float values that the span sampler relies on.
 
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <new>
 
 #include "app/image_io.h"
@@ -21,6 +24,18 @@ constexpr std::size_t kLargeBlock = std::size_t{8} << 20;
 #endif
 
 }  // namespace
+
+bool PlainValues(const float* values, std::size_t count) {
+  // On the bits, so that the loop has no branch: an exponent of all ones is
+  // infinity or NaN; the sign bit alone is -0.
+  std::uint32_t bad = 0;
+  for (std::size_t i = 0; i < count; ++i) {
+    std::uint32_t u;
+    std::memcpy(&u, values + i, sizeof(u));
+    bad |= static_cast<std::uint32_t>((u & 0x7F800000u) == 0x7F800000u) | static_cast<std::uint32_t>(u == 0x80000000u);
+  }
+  return bad == 0;
+}
 
 void* AllocateImageMemory(std::size_t bytes) {
 #if defined(__linux__)

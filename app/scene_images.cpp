@@ -35,10 +35,14 @@ std::string ImageLibrary::CheckColourSpace(const std::string& name) {
 bool ImageLibrary::ReadAndConvert(const ImageRequest& r, const ColourConfig* colours, Image& image,
                                   std::string& error) {
   if (!ReadImage(r.path, image, error)) return false;
-  if (!colours) return true;
-  const bool premultiplied =
-      r.alpha == AlphaMode::FromFile ? image.premultiplied : r.alpha == AlphaMode::Premultiplied;
-  return colours->Convert(image, r.colorspace, r.working, premultiplied, error);
+  if (colours) {
+    const bool premultiplied =
+        r.alpha == AlphaMode::FromFile ? image.premultiplied : r.alpha == AlphaMode::Premultiplied;
+    if (!colours->Convert(image, r.colorspace, r.working, premultiplied, error)) return false;
+  }
+  // The values as the maps will see them, checked once for the sampler.
+  image.plainValues = image.rgba8.empty() && PlainValues(image.rgba.data(), image.rgba.size());
+  return true;
 }
 
 std::shared_ptr<const Image> ImageLibrary::Get(const ImageRequest& request, std::string& error) {

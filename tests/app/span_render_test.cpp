@@ -103,6 +103,29 @@ TEST(SpanRender, BitmapStackWithHostileValues) {
     "output": {"on": true, "gamma": 2.2, "hsv": [15, 0.1, -0.05], "rgb": [0.1, 0, -0.1], "bright": 90}}})";
   WriteFile(dir / "scene.json", scene);
   ExpectSameRenderBothWays((dir / "scene.json").string(), 45, 33);
+  // At the first image's own size every sample of its untiled layers is at a
+  // pixel's centre.
+  ExpectSameRenderBothWays((dir / "scene.json").string(), 7, 5);
+}
+
+TEST(SpanRender, PlainValuesAreFiniteAndNotNegativeZero) {
+  const float inf = std::numeric_limits<float>::infinity();
+  const struct {
+    float value;
+    bool plain;
+  } cases[] = {{0.0f, true}, {-0.0f, false}, {1.0f, true}, {-2.5f, true}, {1e-45f, true}, {-1e-45f, true},
+               {3.4e38f, true}, {inf, false}, {-inf, false}, {std::numeric_limits<float>::quiet_NaN(), false}};
+  for (const auto& c : cases) {
+    // Alone and among plain values, at the start, the middle and the end.
+    std::vector<float> values(37, 0.5f);
+    for (std::size_t at : {std::size_t{0}, std::size_t{18}, std::size_t{36}}) {
+      values.assign(37, 0.5f);
+      values[at] = c.value;
+      EXPECT_EQ(PlainValues(values.data(), values.size()), c.plain) << c.value << " at " << at;
+    }
+    EXPECT_EQ(PlainValues(&c.value, 1), c.plain) << c.value;
+  }
+  EXPECT_TRUE(PlainValues(nullptr, 0));
 }
 
 // The bitmap's span sampler against its per-sample one at coordinates a
@@ -133,10 +156,22 @@ TEST(SpanRender, BitmapSpanAtHostileCoordinates) {
   tabled.ownTables = table;
   tabled.byteToFloat = table->data();
 
-  for (const Image* image : {&floats, &bytes, &tabled}) {
+  // The float image as the image library marks it once it has checked
+  // every value (0.05 steps and alphas of -0.25 to 0.75: all plain).
+  ASSERT_TRUE(PlainValues(floats.rgba.data(), floats.rgba.size()));
+  Image marked = floats;
+  marked.plainValues = true;
+  // And one with a hostile value in every pixel, checked the same way.
+  Image hostileFloats = floats;
+  const float hostileValues[] = {-0.0f, inf, std::numeric_limits<float>::quiet_NaN(), -inf};
+  for (std::size_t p = 0; p < 15; ++p) hostileFloats.rgba[p * 4 + p % 4] = hostileValues[p % 4];
+  hostileFloats.plainValues = PlainValues(hostileFloats.rgba.data(), hostileFloats.rgba.size());
+  ASSERT_FALSE(hostileFloats.plainValues);
+
+  for (const Image* image : {&floats, &marked, &hostileFloats, &bytes, &tabled}) {
     for (AlphaMode alpha : {AlphaMode::Straight, AlphaMode::Premultiplied}) {
       for (const std::array<float, 4>& placing : {std::array<float, 4>{1, 1, 0, 0}, {3, -2, 0.3f, -7}, {1e-3f, 1e6f, 0, 0.5f}}) {
-        SCOPED_TRACE(std::string(image == &floats ? "float" : image == &bytes ? "8-bit" : "8-bit, hostile tables") + (alpha == AlphaMode::Straight ? ", straight" : ", premultiplied") + ", tile " + std::to_string(placing[0]));
+        SCOPED_TRACE(std::string(image == &floats ? "float" : image == &marked ? "float, plain values" : image == &hostileFloats ? "float, hostile values" : image == &bytes ? "8-bit" : "8-bit, hostile tables") + (alpha == AlphaMode::Straight ? ", straight" : ", premultiplied") + ", tile " + std::to_string(placing[0]));
         BitmapTex map;
         map.SetImage(std::make_shared<Image>(*image));
         map.alpha = alpha;
