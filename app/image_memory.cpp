@@ -52,13 +52,14 @@ void* AllocateImageMemory(std::size_t bytes) {
 }
 
 void FreeImageMemory(void* p, std::size_t bytes) noexcept {
+  (void)bytes;  // only large blocks on Linux come from elsewhere
 #if defined(__linux__)
   if (bytes >= kLargeBlock) {
     std::free(p);
     return;
   }
 #endif
-  ::operator delete(p, bytes);
+  ::operator delete(p);
 }
 
 }  // namespace tessary::app
