@@ -1,5 +1,7 @@
 #include "app/png_encoder.h"
 
+#include "app/colour.h"
+
 #include <tbb/blocked_range.h>
 #include <tbb/parallel_for.h>
 #include <tbb/task_arena.h>
@@ -39,8 +41,6 @@ bool StartsWithNoCase(const std::string& s, const char* prefix) {
       return false;
   return true;
 }
-
-bool SameNoCase(const std::string& s, const char* name) { return s.size() == std::strlen(name) && StartsWithNoCase(s, name); }
 
 // A deflated piece: raw deflate data ending on a byte boundary (or ending
 // the stream), and the Adler-32 of its input.
@@ -178,7 +178,7 @@ bool PngEncoder::Begin(const PngInfo& info, Sink sink, std::string& error) {
   // The colour space as the image library tags it, so that it reads back.
   const std::string& space = info.colorspace;
   std::uint8_t gamma[4];
-  if (SameNoCase(space, "sRGB")) {
+  if (SameColourSpace(space, "sRGB")) {
     // gamma 1 / 2.2 (45455 / 100000), absolute colorimetric, the sRGB
     // primaries and white point (times 100000).
     static constexpr std::uint32_t kChromaticities[8] = {31270, 32900, 64000, 33000, 30000, 60000, 15000, 6000};
@@ -187,7 +187,7 @@ bool PngEncoder::Begin(const PngInfo& info, Sink sink, std::string& error) {
     const std::uint8_t intent = 3;
     PutBig32(gamma, 45455);
     ok = ok && Chunk("gAMA", gamma, 4) && Chunk("sRGB", &intent, 1) && Chunk("cHRM", chrm, sizeof(chrm));
-  } else if (SameNoCase(space, "linear")) {
+  } else if (SameColourSpace(space, "linear")) {
     PutBig32(gamma, 100000);
     ok = ok && Chunk("gAMA", gamma, 4);
   } else if (StartsWithNoCase(space, "Gamma")) {
