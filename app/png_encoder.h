@@ -69,7 +69,6 @@ class PngEncoder {
   std::size_t bpp_ = 0;
   int rowsDone_ = 0;
   std::vector<std::uint8_t> previous_;  // the last row added, as stored
-  std::vector<std::uint8_t> filtered_;  // rows of one AddRows call, filtered
   std::vector<std::uint8_t> pending_;   // filtered bytes not deflated yet
   std::vector<std::uint8_t> window_;    // the last 32 KB deflated
   std::uint32_t adler_ = 1;
