@@ -5,6 +5,11 @@
 #include <cstdint>
 #include <cstring>
 #include <new>
+#include <type_traits>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "host/sdk/iosave.h"
 #include "host/sdk/shade_context.h"
@@ -110,50 +115,112 @@ inline V4 MixStraight(V4 p0, V4 p1, V4 p2, V4 p3, float fx, float fy) {
   return weighted[3] > 0.0f ? Unpremultiplied(weighted) : plain;
 }
 
+#if defined(__SSE2__)
+// Four samples k..k+3 of a row at the centres of four pixels side by side
+// (a render at the image's own size, untiled): when the horizontal places
+// computed as the loop below computes them are whole numbers x0, x0+1, x0+2,
+// x0+3 inside the row, each sample is its pixel divided by its alpha, as
+// the centre path below gives it, and the four are read at once and divided
+// lane by lane. Returns false, having written nothing, otherwise.
+inline bool PremultipliedCentresOfFour(const float* row, int width, const SpanPlacing& s, const float* u,
+                                       host::SpanColors& out, int k) {
+  const __m128 x = _mm_sub_ps(
+      _mm_mul_ps(_mm_add_ps(_mm_mul_ps(_mm_loadu_ps(u + k), _mm_set1_ps(s.tileU)), _mm_set1_ps(s.offsetU)),
+                 _mm_set1_ps(static_cast<float>(width))),
+      _mm_set1_ps(0.5f));
+  // Truncation gives x itself only for whole numbers (and -0, which the
+  // centre path reads as pixel 0 too); NaN, infinities and numbers beyond
+  // int give something else.
+  const __m128i whole = _mm_cvttps_epi32(x);
+  if (_mm_movemask_ps(_mm_cmpeq_ps(_mm_cvtepi32_ps(whole), x)) != 0xF) return false;
+  const __m128i steps = _mm_sub_epi32(whole, _mm_set_epi32(3, 2, 1, 0));
+  const int x0 = _mm_cvtsi128_si32(whole);
+  if (_mm_movemask_epi8(_mm_cmpeq_epi32(steps, _mm_set1_epi32(x0))) != 0xFFFF) return false;
+  if (x0 < 0 || x0 > width - 4) return false;
+  const float* p = row + 4 * static_cast<std::size_t>(x0);
+  __m128 r = _mm_loadu_ps(p), g = _mm_loadu_ps(p + 4), b = _mm_loadu_ps(p + 8), a = _mm_loadu_ps(p + 12);
+  _MM_TRANSPOSE4_PS(r, g, b, a);
+  // Where alpha is not above 0 (NaN included) the colour stays as it is.
+  const __m128 divide = _mm_cmpgt_ps(a, _mm_setzero_ps());
+  auto unpremultiplied = [&](__m128 c) {
+    return _mm_or_ps(_mm_and_ps(divide, _mm_div_ps(c, a)), _mm_andnot_ps(divide, c));
+  };
+  _mm_storeu_ps(out.r + k, unpremultiplied(r));
+  _mm_storeu_ps(out.g + k, unpremultiplied(g));
+  _mm_storeu_ps(out.b + k, unpremultiplied(b));
+  _mm_storeu_ps(out.a + k, a);
+  return true;
+}
+#endif
+
+// One sample of a span: x and y as Axis gives them.
+template <class Pixels>
+inline V4 SampleAt(Pixels pixels, const SpanPlacing& s, std::size_t stride, AxisSample x, AxisSample y) {
+  const std::size_t rowA = static_cast<std::size_t>(y.a) * stride;
+  const std::size_t rowB = static_cast<std::size_t>(y.b) * stride;
+  if (s.centresExact && x.f == 0.0f && y.f == 0.0f) {
+    // At a pixel's centre every lerp is x + (y - x) * 0, which is x for
+    // finite values other than -0: the mix below is the pixel, or, where
+    // the straight mix weighs by alpha, the pixel weighed and divided again.
+    const V4 p0 = pixels.At(rowA, x.a);
+    if (s.premultiplied) return Unpremultiplied(p0);
+    const float a0 = p0[3], a1 = pixels.Alpha(rowA, x.b), a2 = pixels.Alpha(rowB, x.a), a3 = pixels.Alpha(rowB, x.b);
+    const bool sameAlpha = a0 == a1 && a1 == a2 && a2 == a3;
+    const bool unit = a0 >= 0.0f && a0 <= 1.0f && a1 >= 0.0f && a1 <= 1.0f && a2 >= 0.0f && a2 <= 1.0f &&
+                      a3 >= 0.0f && a3 <= 1.0f;
+    if (sameAlpha || !unit || !(a0 > 0.0f)) return p0;
+    // A negative colour times a tiny alpha can round to -0, which the mix
+    // would not keep: such a pixel is mixed below.
+    const V4 weighted = p0 * V4{a0, a0, a0, 1.0f};
+    auto negativeZero = [](float c) { return c == 0.0f && std::signbit(c); };
+    if (!negativeZero(weighted[0]) && !negativeZero(weighted[1]) && !negativeZero(weighted[2]))
+      return Unpremultiplied(weighted);
+  }
+  const V4 p0 = pixels.At(rowA, x.a), p1 = pixels.At(rowA, x.b), p2 = pixels.At(rowB, x.a), p3 = pixels.At(rowB, x.b);
+  return s.premultiplied ? Unpremultiplied(Lerp(Lerp(p0, p1, x.f), Lerp(p2, p3, x.f), y.f))
+                         : MixStraight(p0, p1, p2, p3, x.f, y.f);
+}
+
 template <class Pixels>
 void SampleSpan(const Image& image, Pixels pixels, const SpanPlacing& s, const float* u, const float* v, int n,
                 host::SpanColors& out) {
   const auto width = static_cast<float>(image.width);
   const auto height = static_cast<float>(image.height);
   const std::size_t stride = 4 * static_cast<std::size_t>(image.width);
-  // Rows of a render share one v: the vertical part once for the span.
-  bool oneRow = true;
-  for (int k = 1; k < n; ++k) oneRow = oneRow && std::bit_cast<std::uint32_t>(v[k]) == std::bit_cast<std::uint32_t>(v[0]);
-  AxisSample y{0, 0, 0.0f};
-  for (int k = 0; k < n; ++k) {
-    const AxisSample x = Axis((u[k] * s.tileU + s.offsetU) * width - 0.5f, image.width);
-    if (k == 0 || !oneRow) y = Axis((1.0f - (v[k] * s.tileV + s.offsetV)) * height - 0.5f, image.height);
-    const std::size_t rowA = static_cast<std::size_t>(y.a) * stride;
-    const std::size_t rowB = static_cast<std::size_t>(y.b) * stride;
-    if (s.centresExact && x.f == 0.0f && y.f == 0.0f) {
-      // At a pixel's centre every lerp is x + (y - x) * 0, which is x for
-      // finite values other than -0: the mix below is the pixel, or, where
-      // the straight mix weighs by alpha, the pixel weighed and divided again.
-      const V4 p0 = pixels.At(rowA, x.a);
-      V4 c = p0;
-      if (s.premultiplied) {
-        c = Unpremultiplied(p0);
-      } else {
-        const float a0 = p0[3], a1 = pixels.Alpha(rowA, x.b), a2 = pixels.Alpha(rowB, x.a), a3 = pixels.Alpha(rowB, x.b);
-        const bool sameAlpha = a0 == a1 && a1 == a2 && a2 == a3;
-        const bool unit = a0 >= 0.0f && a0 <= 1.0f && a1 >= 0.0f && a1 <= 1.0f && a2 >= 0.0f && a2 <= 1.0f &&
-                          a3 >= 0.0f && a3 <= 1.0f;
-        if (!sameAlpha && unit && a0 > 0.0f) c = Unpremultiplied(p0 * V4{a0, a0, a0, 1.0f});
-      }
-      out.r[k] = c[0];
-      out.g[k] = c[1];
-      out.b[k] = c[2];
-      out.a[k] = c[3];
-      continue;
-    }
-    const V4 p0 = pixels.At(rowA, x.a), p1 = pixels.At(rowA, x.b), p2 = pixels.At(rowB, x.a), p3 = pixels.At(rowB, x.b);
-    const V4 c = s.premultiplied ? Unpremultiplied(Lerp(Lerp(p0, p1, x.f), Lerp(p2, p3, x.f), y.f))
-                                 : MixStraight(p0, p1, p2, p3, x.f, y.f);
+  auto axisX = [&](int k) { return Axis((u[k] * s.tileU + s.offsetU) * width - 0.5f, image.width); };
+  auto axisY = [&](int k) { return Axis((1.0f - (v[k] * s.tileV + s.offsetV)) * height - 0.5f, image.height); };
+  auto store = [&](int k, V4 c) {
     out.r[k] = c[0];
     out.g[k] = c[1];
     out.b[k] = c[2];
     out.a[k] = c[3];
+  };
+  // Rows of a render share one v: the vertical part once for the span.
+  bool oneRow = true;
+  for (int k = 1; k < n; ++k) oneRow = oneRow && std::bit_cast<std::uint32_t>(v[k]) == std::bit_cast<std::uint32_t>(v[0]);
+  if (!oneRow) {
+    for (int k = 0; k < n; ++k) store(k, SampleAt(pixels, s, stride, axisX(k), axisY(k)));
+    return;
   }
+  if (n <= 0) return;
+  const AxisSample y = axisY(0);
+#if defined(__SSE2__)
+  if constexpr (std::is_same_v<Pixels, FloatPixels>) {
+    if (s.premultiplied && s.centresExact && y.f == 0.0f) {
+      const float* row = pixels.rgba + static_cast<std::size_t>(y.a) * stride;
+      for (int k = 0; k < n;) {
+        if (k + 4 <= n && PremultipliedCentresOfFour(row, image.width, s, u, out, k)) {
+          k += 4;
+        } else {
+          store(k, SampleAt(pixels, s, stride, axisX(k), y));
+          ++k;
+        }
+      }
+      return;
+    }
+  }
+#endif
+  for (int k = 0; k < n; ++k) store(k, SampleAt(pixels, s, stride, axisX(k), y));
 }
 
 }  // namespace

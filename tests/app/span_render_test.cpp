@@ -198,4 +198,59 @@ TEST(SpanRender, BitmapSpanAtHostileCoordinates) {
 }
 
 }  // namespace
+// Rows of samples at the centres of neighbouring pixels (a render at the
+// image's own size) are read four pixels at a time: runs that start
+// anywhere, end at the row's end or wrap past it, broken by samples off the
+// centres, over alphas of 0, below 0, above 1 and the smallest above 0.
+TEST(SpanRender, BitmapRunsOfPixelCentres) {
+  constexpr int kWidth = 16, kHeight = 4;
+  Image image;
+  image.width = kWidth;
+  image.height = kHeight;
+  const float alphas[] = {0.5f, 0.0f, -0.25f, 1.5f, 1e-45f, 1.0f, 0.75f};
+  for (int i = 0; i < kWidth * kHeight; ++i) {
+    const float a = alphas[static_cast<std::size_t>(i) % std::size(alphas)];
+    for (int c = 0; c < 3; ++c) image.rgba.push_back(static_cast<float>((i * 7 + c * 3) % 19) * 0.05f - 0.1f);
+    image.rgba.push_back(a);
+  }
+  ASSERT_TRUE(PlainValues(image.rgba.data(), image.rgba.size()));
+  image.plainValues = true;
+  image.premultiplied = true;
+  auto shared = std::make_shared<Image>(image);
+  host::ShadeContext sc;
+  host::ShadeSpan span(sc);
+  auto got = std::make_unique<host::SpanColors>();
+  const float offCentre = 0.3f / kWidth;
+  for (AlphaMode alpha : {AlphaMode::FromFile, AlphaMode::Straight}) {
+    for (const std::array<float, 2>& placing : {std::array<float, 2>{1, 0}, {1, 0.25f}, {-1, 0}, {-1, 1}, {2, 0}}) {
+      BitmapTex map;
+      map.SetImage(shared);
+      map.alpha = alpha;
+      map.tile = {placing[0], 1.0f};
+      map.offset = {placing[1], 0.0f};
+      for (int length : {1, 3, 4, 5, 8, 13, 37, host::kMaxSpan}) {
+        for (int first = 0; first < kWidth; ++first) {
+          // Without a break, and with one sample off its centre at a few places.
+          for (int broken : {-1, 0, 2, 5, length - 1}) {
+            SCOPED_TRACE("tile " + std::to_string(placing[0]) + ", offset " + std::to_string(placing[1]) + ", length " +
+                         std::to_string(length) + ", first pixel " + std::to_string(first) + ", off centre at " +
+                         std::to_string(broken) + (alpha == AlphaMode::Straight ? ", straight" : ""));
+            span.NewSpan(length);
+            const float v = 1.0f - (static_cast<float>(first % kHeight) + 0.5f) / kHeight;
+            for (int k = 0; k < length; ++k) {
+              const float u = (static_cast<float>(first + k) + 0.5f) / kWidth + (k == broken ? offCentre : 0.0f);
+              span.SetUVW(k, host::Point3(u, v, 0.0f));
+            }
+            map.EvalColorSpan(span, *got);
+            for (int k = 0; k < length; ++k) {
+              sc.MoveTo(span.UVW(k));
+              ASSERT_TRUE(tessary::testing::ColorBitsEq(got->Get(k), map.EvalColor(sc))) << "sample " << k;
+            }
+          }
+        }
+      }
+    }
+  }
+}
+
 }  // namespace tessary::app::testing
