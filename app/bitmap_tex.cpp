@@ -116,53 +116,100 @@ inline V4 MixStraight(V4 p0, V4 p1, V4 p2, V4 p3, float fx, float fy) {
 }
 
 #if defined(__SSE2__)
-// How far ahead of the pixels read the processor is asked to fetch: half a
-// span of a float row.
-constexpr std::uintptr_t kPrefetchAhead = 2048;
+// Runs of samples at the centres of neighbouring pixels (a render at the
+// image's own size, untiled) are sampled four at a time, lane by lane, with
+// the arithmetic of the centre path of SampleAt below.
 
-// Four samples k..k+3 of a row at the centres of four pixels side by side
-// (a render at the image's own size, untiled): when the horizontal places
-// computed as the loop below computes them are whole numbers x0, x0+1, x0+2,
-// x0+3 inside the row, each sample is its pixel divided by its alpha, as
-// the centre path below gives it, and the four are read at once and divided
-// lane by lane. Returns false, having written nothing, otherwise.
-inline bool PremultipliedCentresOfFour(const float* row, int width, const SpanPlacing& s, const float* u,
-                                       host::SpanColors& out, int k) {
+// The first of four whole, consecutive pixel places x0, x0+1, x0+2, x0+3
+// inside a row of `width` that samples k..k+3 fall on, computed as Axis's
+// callers compute them; -1 if they do not. Truncation gives x itself only
+// for whole numbers (and -0, which Axis reads as pixel 0 too); NaN,
+// infinities and numbers beyond int give something else.
+inline int CentresOfFour(const float* u, int k, const SpanPlacing& s, int width) {
   const __m128 x = _mm_sub_ps(
       _mm_mul_ps(_mm_add_ps(_mm_mul_ps(_mm_loadu_ps(u + k), _mm_set1_ps(s.tileU)), _mm_set1_ps(s.offsetU)),
                  _mm_set1_ps(static_cast<float>(width))),
       _mm_set1_ps(0.5f));
-  // Truncation gives x itself only for whole numbers (and -0, which the
-  // centre path reads as pixel 0 too); NaN, infinities and numbers beyond
-  // int give something else.
   const __m128i whole = _mm_cvttps_epi32(x);
-  if (_mm_movemask_ps(_mm_cmpeq_ps(_mm_cvtepi32_ps(whole), x)) != 0xF) return false;
-  const __m128i steps = _mm_sub_epi32(whole, _mm_set_epi32(3, 2, 1, 0));
+  if (_mm_movemask_ps(_mm_cmpeq_ps(_mm_cvtepi32_ps(whole), x)) != 0xF) return -1;
   const int x0 = _mm_cvtsi128_si32(whole);
-  if (_mm_movemask_epi8(_mm_cmpeq_epi32(steps, _mm_set1_epi32(x0))) != 0xFFFF) return false;
-  if (x0 < 0 || x0 > width - 4) return false;
+  const __m128i steps = _mm_sub_epi32(whole, _mm_set_epi32(3, 2, 1, 0));
+  if (_mm_movemask_epi8(_mm_cmpeq_epi32(steps, _mm_set1_epi32(x0))) != 0xFFFF) return -1;
+  return x0 >= 0 && x0 <= width - 4 ? x0 : -1;
+}
+
+// Where `mask` is set `yes`, elsewhere `no`.
+inline __m128 Select(__m128 mask, __m128 yes, __m128 no) {
+  return _mm_or_ps(_mm_and_ps(mask, yes), _mm_andnot_ps(mask, no));
+}
+
+// How far ahead of the pixels read the processor is asked to fetch: half a
+// span of a float row. Its own prefetching stops at page ends, and a span of
+// a float row is a page long.
+constexpr std::uintptr_t kPrefetchAhead = 2048;
+
+// Premultiplied float pixels x0..x0+3 of `row`: each divided by its alpha
+// where that is above 0 (not NaN), into samples k..k+3.
+inline void PremultipliedFloatCentres(const float* row, int x0, host::SpanColors& out, int k) {
   const float* p = row + 4 * static_cast<std::size_t>(x0);
-  // The processor's own prefetching stops at page ends, and a span of a
-  // float row is a page long.
   _mm_prefetch(reinterpret_cast<const char*>(reinterpret_cast<std::uintptr_t>(p) + kPrefetchAhead), _MM_HINT_T0);
   __m128 r = _mm_loadu_ps(p), g = _mm_loadu_ps(p + 4), b = _mm_loadu_ps(p + 8), a = _mm_loadu_ps(p + 12);
   _MM_TRANSPOSE4_PS(r, g, b, a);
-  // Where alpha is not above 0 (NaN included) the colour stays as it is.
   const __m128 divide = _mm_cmpgt_ps(a, _mm_setzero_ps());
-  auto unpremultiplied = [&](__m128 c) {
-    return _mm_or_ps(_mm_and_ps(divide, _mm_div_ps(c, a)), _mm_andnot_ps(divide, c));
-  };
-  _mm_storeu_ps(out.r + k, unpremultiplied(r));
-  _mm_storeu_ps(out.g + k, unpremultiplied(g));
-  _mm_storeu_ps(out.b + k, unpremultiplied(b));
+  _mm_storeu_ps(out.r + k, Select(divide, _mm_div_ps(r, a), r));
+  _mm_storeu_ps(out.g + k, Select(divide, _mm_div_ps(g, a), g));
+  _mm_storeu_ps(out.b + k, Select(divide, _mm_div_ps(b, a), b));
   _mm_storeu_ps(out.a + k, a);
+}
+
+// Straight pixels x0..x0+3 of the rows at rowA and rowB (the row below,
+// wrapped) into samples k..k+3: each pixel as it is, or, where its alpha and
+// those of its right, lower and lower right neighbours differ, all lie in
+// [0, 1] and its own is above 0, its colour times alpha divided by alpha.
+// Returns false, having written nothing, where a colour times alpha rounds
+// to -0 (which the mix would not keep).
+template <class Pixels>
+inline bool StraightCentres(Pixels pixels, std::size_t rowA, std::size_t rowB, int x0, int width,
+                            host::SpanColors& out, int k) {
+  alignas(16) float r[4], g[4], b[4], a0[4], a1[4], a2[4], a3[4];
+  for (int j = 0; j < 4; ++j) {
+    const V4 c = pixels.At(rowA, x0 + j);
+    r[j] = c[0];
+    g[j] = c[1];
+    b[j] = c[2];
+    a0[j] = c[3];
+    a2[j] = pixels.Alpha(rowB, x0 + j);
+  }
+  const int after = x0 + 4 == width ? 0 : x0 + 4;
+  for (int j = 0; j < 3; ++j) {
+    a1[j] = a0[j + 1];
+    a3[j] = a2[j + 1];
+  }
+  a1[3] = pixels.Alpha(rowA, after);
+  a3[3] = pixels.Alpha(rowB, after);
+  const __m128 A0 = _mm_load_ps(a0), A1 = _mm_load_ps(a1), A2 = _mm_load_ps(a2), A3 = _mm_load_ps(a3);
+  const __m128 zero = _mm_setzero_ps(), one = _mm_set1_ps(1.0f);
+  const __m128 same = _mm_and_ps(_mm_and_ps(_mm_cmpeq_ps(A0, A1), _mm_cmpeq_ps(A1, A2)), _mm_cmpeq_ps(A2, A3));
+  auto inUnit = [&](__m128 a) { return _mm_and_ps(_mm_cmpge_ps(a, zero), _mm_cmple_ps(a, one)); };
+  const __m128 unit = _mm_and_ps(_mm_and_ps(inUnit(A0), inUnit(A1)), _mm_and_ps(inUnit(A2), inUnit(A3)));
+  const __m128 weigh = _mm_and_ps(_mm_andnot_ps(same, unit), _mm_cmpgt_ps(A0, zero));
+  const __m128 R = _mm_load_ps(r), G = _mm_load_ps(g), B = _mm_load_ps(b);
+  const __m128 wr = _mm_mul_ps(R, A0), wg = _mm_mul_ps(G, A0), wb = _mm_mul_ps(B, A0);
+  // The sign bits of the weighed lanes that are zero.
+  auto zeroSigns = [&](__m128 w) { return _mm_and_ps(_mm_cmpeq_ps(w, zero), w); };
+  if (_mm_movemask_ps(_mm_and_ps(weigh, _mm_or_ps(_mm_or_ps(zeroSigns(wr), zeroSigns(wg)), zeroSigns(wb)))) != 0)
+    return false;
+  _mm_storeu_ps(out.r + k, Select(weigh, _mm_div_ps(wr, A0), R));
+  _mm_storeu_ps(out.g + k, Select(weigh, _mm_div_ps(wg, A0), G));
+  _mm_storeu_ps(out.b + k, Select(weigh, _mm_div_ps(wb, A0), B));
+  _mm_storeu_ps(out.a + k, A0);
   return true;
 }
 #endif
 
 // One sample of a span: x and y as Axis gives them.
 template <class Pixels>
-inline V4 SampleAt(Pixels pixels, const SpanPlacing& s, std::size_t stride, AxisSample x, AxisSample y) {
+[[gnu::always_inline]] inline V4 SampleAt(Pixels pixels, const SpanPlacing& s, std::size_t stride, AxisSample x, AxisSample y) {
   const std::size_t rowA = static_cast<std::size_t>(y.a) * stride;
   const std::size_t rowB = static_cast<std::size_t>(y.b) * stride;
   if (s.centresExact && x.f == 0.0f && y.f == 0.0f) {
@@ -212,19 +259,29 @@ void SampleSpan(const Image& image, Pixels pixels, const SpanPlacing& s, const f
   if (n <= 0) return;
   const AxisSample y = axisY(0);
 #if defined(__SSE2__)
-  if constexpr (std::is_same_v<Pixels, FloatPixels>) {
-    if (s.premultiplied && s.centresExact && y.f == 0.0f) {
-      const float* row = pixels.rgba + static_cast<std::size_t>(y.a) * stride;
-      for (int k = 0; k < n;) {
-        if (k + 4 <= n && PremultipliedCentresOfFour(row, image.width, s, u, out, k)) {
-          k += 4;
-        } else {
-          store(k, SampleAt(pixels, s, stride, axisX(k), y));
-          ++k;
+  constexpr bool floats = std::is_same_v<Pixels, FloatPixels>;
+  if (s.centresExact && y.f == 0.0f && (floats || !s.premultiplied)) {
+    const std::size_t rowA = static_cast<std::size_t>(y.a) * stride;
+    const std::size_t rowB = static_cast<std::size_t>(y.b) * stride;
+    for (int k = 0; k < n;) {
+      const int x0 = k + 4 <= n ? CentresOfFour(u, k, s, image.width) : -1;
+      bool four = false;
+      if (x0 >= 0) {
+        if (!s.premultiplied) {
+          four = StraightCentres(pixels, rowA, rowB, x0, image.width, out, k);
+        } else if constexpr (floats) {
+          PremultipliedFloatCentres(pixels.rgba + rowA, x0, out, k);
+          four = true;
         }
       }
-      return;
+      if (four) {
+        k += 4;
+      } else {
+        store(k, SampleAt(pixels, s, stride, axisX(k), y));
+        ++k;
+      }
     }
+    return;
   }
 #endif
   for (int k = 0; k < n; ++k) store(k, SampleAt(pixels, s, stride, axisX(k), y));

@@ -6,6 +6,9 @@
 // (their images still in memory), so the difference of the two is the
 // compositing of seven layers.
 //
+// The same stack of 8-bit PNG layers (straight colour, as most painted
+// textures come) is BM_RenderByteStack.
+//
 // Arguments: path (0 samples, 1 spans), layers 1-7 on (1) or off (0),
 // threads. The counter "per_pixel" is seconds per pixel; the compositing per
 // pixel and layer is (on - off) / 7. CPU time for one thread; with two,
@@ -59,7 +62,7 @@ Image MakeLayer(int i) {
 struct Fixture {
   std::unique_ptr<HostSession> session;
   std::filesystem::path dir;
-  SceneGraph stack, off;
+  SceneGraph stack, off, bytes, bytesOff;
   ImageLibrary images;
 
   Fixture() {
@@ -69,20 +72,24 @@ struct Fixture {
     dir = std::filesystem::temp_directory_path() / ("tessary-render-bench-" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir);
     for (int i = 0; i < kLayers; ++i) {
-      if (!WriteImage((dir / ("l" + std::to_string(i) + ".exr")).string(), ImageFormat::Exr, MakeLayer(i), error))
+      const Image layer = MakeLayer(i);
+      if (!WriteImage((dir / ("l" + std::to_string(i) + ".exr")).string(), ImageFormat::Exr, layer, error) ||
+          !WriteImage((dir / ("l" + std::to_string(i) + ".png")).string(), ImageFormat::Png8, layer, error))
         Fail(error);
     }
-    Load(stack, "stack.json", false);
-    Load(off, "off.json", true);
+    Load(stack, "stack.json", false, ".exr");
+    Load(off, "off.json", true, ".exr");
+    Load(bytes, "bytes.json", false, ".png");
+    Load(bytesOff, "bytes-off.json", true, ".png");
   }
   ~Fixture() { std::filesystem::remove_all(dir); }
 
-  void Load(SceneGraph& graph, const std::string& name, bool layersOff) {
+  void Load(SceneGraph& graph, const std::string& name, bool layersOff, const std::string& extension) {
     static const char* modes[kLayers] = {"Normal", "Multiply", "Screen", "Overlay", "Difference", "Normal", "Lighten", "Hard Light"};
     std::string scene = R"({"format": "tessary-scene", "version": 1, "root": {"type": "tessary", "layers": [)";
     for (int i = 0; i < kLayers; ++i) {
       scene += std::string(i ? ", " : "") + R"({"map": {"type": "bitmap", "file": "l)" + std::to_string(i) +
-               R"(.exr"}, "mode": ")" + modes[i] + R"(", "opacity": )" + (i == 5 ? "50" : "100") +
+               extension + R"("}, "mode": ")" + modes[i] + R"(", "opacity": )" + (i == 5 ? "50" : "100") +
                (layersOff && i > 0 ? R"(, "used": false)" : "") + "}";
     }
     scene += "]}}";
@@ -101,10 +108,8 @@ Fixture& TheFixture() {
   return fixture;
 }
 
-void BM_RenderBitmapStack(benchmark::State& state) {
-  Fixture& f = TheFixture();
+void RenderStack(benchmark::State& state, host::Texmap& root) {
   const EvalPath path = state.range(0) != 0 ? EvalPath::Spans : EvalPath::Samples;
-  host::Texmap& root = *(state.range(1) != 0 ? f.stack.root : f.off.root);
   const int threads = static_cast<int>(state.range(2));
   const ThreadLimit limit(threads);
   for (auto _ : state) {
@@ -115,6 +120,15 @@ void BM_RenderBitmapStack(benchmark::State& state) {
                                                    benchmark::Counter::kIsIterationInvariantRate |
                                                        benchmark::Counter::kInvert);
 }
+void BM_RenderBitmapStack(benchmark::State& state) {
+  Fixture& f = TheFixture();
+  RenderStack(state, *(state.range(1) != 0 ? f.stack.root : f.off.root));
+}
+void BM_RenderByteStack(benchmark::State& state) {
+  Fixture& f = TheFixture();
+  RenderStack(state, *(state.range(1) != 0 ? f.bytes.root : f.bytesOff.root));
+}
+
 BENCHMARK(BM_RenderBitmapStack)
     ->ArgNames({"spans", "layers", "threads"})
     ->ArgsProduct({{0, 1}, {1, 0}, {1}})
@@ -122,6 +136,11 @@ BENCHMARK(BM_RenderBitmapStack)
 BENCHMARK(BM_RenderBitmapStack)
     ->ArgNames({"spans", "layers", "threads"})
     ->ArgsProduct({{1}, {1, 0}, {2}})
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RenderByteStack)
+    ->ArgNames({"spans", "layers", "threads"})
+    ->ArgsProduct({{1}, {1, 0}, {1, 2}})
     ->UseRealTime()
     ->Unit(benchmark::kMillisecond);
 

@@ -201,50 +201,83 @@ TEST(SpanRender, BitmapSpanAtHostileCoordinates) {
 // Rows of samples at the centres of neighbouring pixels (a render at the
 // image's own size) are read four pixels at a time: runs that start
 // anywhere, end at the row's end or wrap past it, broken by samples off the
-// centres, over alphas of 0, below 0, above 1 and the smallest above 0.
+// centres, over alphas of 0, below 0, above 1 and the smallest above 0, in
+// float and 8-bit images, straight and premultiplied.
 TEST(SpanRender, BitmapRunsOfPixelCentres) {
   constexpr int kWidth = 16, kHeight = 4;
-  Image image;
-  image.width = kWidth;
-  image.height = kHeight;
-  const float alphas[] = {0.5f, 0.0f, -0.25f, 1.5f, 1e-45f, 1.0f, 0.75f};
-  for (int i = 0; i < kWidth * kHeight; ++i) {
-    const float a = alphas[static_cast<std::size_t>(i) % std::size(alphas)];
-    for (int c = 0; c < 3; ++c) image.rgba.push_back(static_cast<float>((i * 7 + c * 3) % 19) * 0.05f - 0.1f);
-    image.rgba.push_back(a);
+  // Alphas of 0.1 and 0.7 do not give every colour back when multiplied and
+  // divided again, so a pixel weighed where it should not be shows.
+  const float alphas[] = {0.1f, 0.0f, -0.25f, 1.5f, 1e-45f, 1.0f, 0.7f, 0.5f};
+  std::uint32_t state = 12345;
+  auto next = [&state](std::uint32_t n) {
+    state = state * 1664525u + 1013904223u;
+    return (state >> 8) % n;
+  };
+  auto colour = [&next] { return static_cast<float>(next(19)) * 0.05f - 0.1f; };
+  auto rowAlpha = [&](int y) { return y >= kHeight / 2 ? alphas[0] : alphas[next(std::size(alphas))]; };
+  std::vector<Image> images;
+  for (int round = 0; round < 3; ++round) {
+    // Float: the lower half of the rows of one alpha, so that a pixel and
+    // its neighbours share it there.
+    Image floats;
+    floats.width = kWidth;
+    floats.height = kHeight;
+    for (int i = 0; i < kWidth * kHeight; ++i) {
+      for (int c = 0; c < 3; ++c) floats.rgba.push_back(colour());
+      floats.rgba.push_back(round == 0 ? rowAlpha(i / kWidth) : alphas[next(std::size(alphas))]);
+    }
+    EXPECT_TRUE(PlainValues(floats.rgba.data(), floats.rgba.size()));
+    floats.plainValues = true;
+    floats.premultiplied = true;
+    images.push_back(floats);
+    // 8-bit: bytes through tables of the same kinds of values.
+    Image bytes;
+    bytes.width = kWidth;
+    bytes.height = kHeight;
+    for (int i = 0; i < kWidth * kHeight * 4; ++i) bytes.rgba8.push_back(static_cast<std::uint8_t>(next(256)));
+    auto tables = std::make_shared<std::vector<float>>();
+    for (int i = 0; i < 3 * 256; ++i) tables->push_back(colour());
+    for (int i = 0; i < 256; ++i) tables->push_back(alphas[next(std::size(alphas))]);
+    EXPECT_TRUE(PlainValues(tables->data(), tables->size()));
+    bytes.ownTables = tables;
+    bytes.byteToFloat = tables->data();
+    bytes.premultiplied = false;
+    images.push_back(bytes);
   }
-  ASSERT_TRUE(PlainValues(image.rgba.data(), image.rgba.size()));
-  image.plainValues = true;
-  image.premultiplied = true;
-  auto shared = std::make_shared<Image>(image);
+
   host::ShadeContext sc;
   host::ShadeSpan span(sc);
   auto got = std::make_unique<host::SpanColors>();
   const float offCentre = 0.3f / kWidth;
-  for (AlphaMode alpha : {AlphaMode::FromFile, AlphaMode::Straight}) {
-    for (const std::array<float, 2>& placing : {std::array<float, 2>{1, 0}, {1, 0.25f}, {-1, 0}, {-1, 1}, {2, 0}}) {
-      BitmapTex map;
-      map.SetImage(shared);
-      map.alpha = alpha;
-      map.tile = {placing[0], 1.0f};
-      map.offset = {placing[1], 0.0f};
-      for (int length : {1, 3, 4, 5, 8, 13, 37, host::kMaxSpan}) {
-        for (int first = 0; first < kWidth; ++first) {
-          // Without a break, and with one sample off its centre at a few places.
-          for (int broken : {-1, 0, 2, 5, length - 1}) {
-            SCOPED_TRACE("tile " + std::to_string(placing[0]) + ", offset " + std::to_string(placing[1]) + ", length " +
-                         std::to_string(length) + ", first pixel " + std::to_string(first) + ", off centre at " +
-                         std::to_string(broken) + (alpha == AlphaMode::Straight ? ", straight" : ""));
-            span.NewSpan(length);
-            const float v = 1.0f - (static_cast<float>(first % kHeight) + 0.5f) / kHeight;
-            for (int k = 0; k < length; ++k) {
-              const float u = (static_cast<float>(first + k) + 0.5f) / kWidth + (k == broken ? offCentre : 0.0f);
-              span.SetUVW(k, host::Point3(u, v, 0.0f));
-            }
-            map.EvalColorSpan(span, *got);
-            for (int k = 0; k < length; ++k) {
-              sc.MoveTo(span.UVW(k));
-              ASSERT_TRUE(tessary::testing::ColorBitsEq(got->Get(k), map.EvalColor(sc))) << "sample " << k;
+  for (const Image& image : images) {
+    auto shared = std::make_shared<Image>(image);
+    for (AlphaMode alpha : {AlphaMode::Premultiplied, AlphaMode::Straight}) {
+      for (const std::array<float, 2>& placing : {std::array<float, 2>{1, 0}, {1, 0.25f}, {-1, 0}, {-1, 1}, {2, 0}}) {
+        BitmapTex map;
+        map.SetImage(shared);
+        map.alpha = alpha;
+        map.tile = {placing[0], 1.0f};
+        map.offset = {placing[1], 0.0f};
+        for (int length : {1, 3, 4, 5, 8, 13, 37, host::kMaxSpan}) {
+          for (int first = 0; first < kWidth; ++first) {
+            // Without a break, and with one sample off its centre at a few places.
+            for (int broken : {-1, 0, 2, 5, length - 1}) {
+              SCOPED_TRACE(std::string(image.rgba8.empty() ? "float" : "8-bit") +
+                           (alpha == AlphaMode::Straight ? ", straight" : ", premultiplied") + ", tile " +
+                           std::to_string(placing[0]) + ", offset " + std::to_string(placing[1]) + ", length " +
+                           std::to_string(length) + ", first pixel " + std::to_string(first) + ", off centre at " +
+                           std::to_string(broken));
+              span.NewSpan(length);
+              const float v = 1.0f - (static_cast<float>(first % kHeight) + 0.5f) / kHeight;
+              for (int k = 0; k < length; ++k) {
+                const float u = (static_cast<float>(first + k) + 0.5f) / kWidth + (k == broken ? offCentre : 0.0f);
+                span.SetUVW(k, host::Point3(u, v, 0.0f));
+              }
+              map.EvalColorSpan(span, *got);
+              for (int k = 0; k < length; ++k) {
+                sc.MoveTo(span.UVW(k));
+                ASSERT_TRUE(tessary::testing::ColorBitsEq(got->Get(k), map.EvalColor(sc))) << "sample " << k;
+              }
             }
           }
         }
