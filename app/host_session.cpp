@@ -67,15 +67,19 @@ std::vector<std::string> ModuleCandidates() {
     return {ec ? std::string(env) : absolute.string()};
 #endif
   }
+  return ModulePlaces(kModuleFileName);
+}
+
+std::vector<std::string> ModulePlaces(const char* fileName) {
   std::vector<std::string> paths;
   const fs::path exe = ProgramFile();
   if (!exe.empty()) {
     // Beside the program; installed, in lib/tessary/ next to bin/; in a
     // build tree, in lib/ next to bin/.
     const fs::path prefix = exe.parent_path().parent_path();
-    paths.push_back(NarrowPath(exe.parent_path() / kModuleFileName));
-    paths.push_back(NarrowPath(prefix / "lib" / "tessary" / kModuleFileName));
-    paths.push_back(NarrowPath(prefix / "lib" / kModuleFileName));
+    paths.push_back(NarrowPath(exe.parent_path() / fileName));
+    paths.push_back(NarrowPath(prefix / "lib" / "tessary" / fileName));
+    paths.push_back(NarrowPath(prefix / "lib" / fileName));
   }
   return paths;
 }

@@ -30,6 +30,10 @@ std::string SharedDataDir();
 // tree's layout), and, in a native build, the path the build put it at.
 std::vector<std::string> ModuleCandidates();
 
+// A module file's places beside the program, in order: the program's own
+// folder, lib/tessary/ and lib/ next to its folder.
+std::vector<std::string> ModulePlaces(const char* fileName);
+
 class HostSession {
  public:
   // Loads the module and registers every class. Null with one line in

@@ -1,10 +1,5 @@
 #include "app/image_io.h"
 
-#include <OpenImageIO/filesystem.h>
-#include <OpenImageIO/imagebuf.h>
-#include <OpenImageIO/imagebufalgo.h>
-#include <OpenImageIO/imageio.h>
-#include <unistd.h>
 #include <algorithm>
 #include <array>
 #include <cctype>
@@ -12,12 +7,12 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <mutex>
 #include <utility>
 #include <string_view>
 #include <system_error>
 
 #include "app/colour.h"
+#include "app/image_module.h"
 #include "app/output_file.h"
 #include "app/png_decoder.h"
 #include "app/png_encoder.h"
@@ -25,7 +20,6 @@
 namespace tessary::app {
 
 namespace fs = std::filesystem;
-namespace OIIO = OIIO_NAMESPACE;
 
 std::string OneLine(const std::string& message, const std::string& fallback) {
   std::string joined;
@@ -48,45 +42,26 @@ std::string Lower(std::string s) {
   return s;
 }
 
-// The string attribute of an EXR file that names its colour space.
-constexpr const char* kExrColourSpaceAttribute = "colorSpace";
-
 const char* const kNoImagesToStandardOutput =
     "images are not written to standard output; name a file ending in .png, .jpg, .exr or .tif";
 
 }  // namespace
 
-namespace {
-
-// Fills the channels a pixel of `used` channels lacks: grey is spread to
-// green and blue, and a missing alpha is opaque.
-template <class T>
-void SpreadChannels(T* rgba, std::size_t pixels, int used, T opaque) {
-  for (std::size_t p = 0; p < pixels; ++p) {
-    T* d = rgba + p * 4;
-    switch (used) {
-      case 1: d[1] = d[2] = d[0]; d[3] = opaque; break;
-      case 2: d[3] = d[1]; d[1] = d[2] = d[0]; break;
-      default: d[3] = opaque; break;
-    }
-  }
-}
-
-}  // namespace
-
-// The float the image library makes of each 8-bit value, taken from the
-// library itself once (for each of the four channels), so 8-bit images kept
+// The float the image library makes of each 8-bit value (v times 1/255 in
+// single precision), for each of the four channels, so 8-bit images kept
 // as bytes sample to the same bits as if they had been read as floats.
 const float* ByteToFloat() {
   static const std::array<float, 1024> table = [] {
-    std::array<std::uint8_t, 256> bytes{};
-    for (int i = 0; i < 256; ++i) bytes[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(i);
     std::array<float, 1024> floats{};
-    OIIO::convert_pixel_values(OIIO::TypeDesc::UINT8, bytes.data(), OIIO::TypeDesc::FLOAT, floats.data(), 256);
-    for (std::size_t c = 1; c < 4; ++c) std::copy(floats.begin(), floats.begin() + 256, floats.begin() + 256 * c);
+    for (std::size_t i = 0; i < 1024; ++i) floats[i] = static_cast<float>(i % 256) * (1.0f / 255.0f);
     return floats;
   }();
   return table.data();
+}
+
+std::string TooLarge(int width, int height) {
+  return "image too large (" + std::to_string(width) + "x" + std::to_string(height) + "; at most " +
+         std::to_string(kMaxImagePixels) + " pixels)";
 }
 
 namespace {
@@ -195,94 +170,37 @@ bool ReadImage(const std::string& path, Image& image, std::string& error) {
     error = "cannot read image: " + error;
     return false;
   }
-  // The values as stored: the library would otherwise multiply straight
-  // colour by alpha. Whether the file's colour is premultiplied is read
-  // from the reader's answer below.
-  OIIO::ImageSpec config;
-  config.attribute("oiio:UnassociatedAlpha", 1);
-  auto in = OIIO::ImageInput::open(path, &config);
-  if (!in) {
-    // No reader exists: its error went to the library's (per-thread) one.
-    error = "cannot read image: " + OneLine(OIIO::geterror(), "unknown format");
-    return false;
-  }
-  // From here on every message is the reader's own, and each is taken from
-  // it (geterror clears it) so none is left pending.
-  auto fail = [&](const std::string& why) {
-    in->close();
-    (void)in->geterror();
+  // Common PNGs whose tags the program reads as the image library does are
+  // read here; every other file (and a PNG libpng alone fails on, so that a
+  // damaged file gets the library's verdict and reason) the library's way.
+  PngHeader header;
+  if (ReadPngHeader(path, header) && header.direct && header.colorspaceKnown &&
+      std::int64_t{header.width} * header.height <= kMaxImagePixels) {
     image = Image();
-    error = why;
-    return false;
-  };
-  const OIIO::ImageSpec& header = in->spec();
-  if (header.width <= 0 || header.height <= 0 || header.nchannels <= 0 || header.depth != 1)
-    return fail("unsupported image dimensions");
-  const std::int64_t pixels = std::int64_t{header.width} * std::int64_t{header.height};
-  if (pixels > kMaxImagePixels) {
-    return fail("image too large (" + std::to_string(header.width) + "x" + std::to_string(header.height) +
-                "; at most " + std::to_string(kMaxImagePixels) + " pixels)");
-  }
-  // The used channels are read straight into the RGBA buffer (a stride of
-  // four values per pixel), then grey is spread and a missing alpha set.
-  const int used = std::min(header.nchannels, 4);
-  const auto n = static_cast<std::size_t>(pixels);
-  const bool hasAlpha = (used == 2 || used == 4) && header.alpha_channel >= 0;
-  const bool premultiplied = hasAlpha && header.get_int_attribute("oiio:UnassociatedAlpha", 0) == 0;
-  image = Image();
-  image.width = header.width;
-  image.height = header.height;
-  image.premultiplied = premultiplied;
-  image.formatColorspace = header.format.is_floating_point() ? "linear" : "sRGB";
-  image.colorspace = header.get_string_attribute(kExrColourSpaceAttribute);
-  if (image.colorspace.empty()) image.colorspace = header.get_string_attribute("oiio:ColorSpace");
-  if (image.colorspace.empty()) image.colorspace = image.formatColorspace;
-  bool ok;
-  if (header.format == OIIO::TypeDesc::UINT8) {
-    image.rgba8.resize(n * 4);  // not set: the reader fills every byte
+    image.width = header.width;
+    image.height = header.height;
+    image.formatColorspace = "sRGB";
+    image.colorspace = header.colorspace.empty() ? image.formatColorspace : header.colorspace;
+    image.rgba8.resize(static_cast<std::size_t>(header.width) * static_cast<std::size_t>(header.height) * 4);
     image.byteToFloat = ByteToFloat();
-    // Common PNGs are read straight into place (png_decoder.h), the rest
-    // the library's way; so is a PNG libpng alone fails on, so that a
-    // damaged file gets the library's verdict and reason as before.
     std::string damage;
-    const PngPixels direct = std::strcmp(in->format_name(), "png") == 0
-                                 ? ReadPngPixels(path, header.width, header.height, image.rgba8.data(), damage)
-                                 : PngPixels::NotHandled;
-    if (direct == PngPixels::Read) {
-      ok = true;
-    } else {
-      ok = in->read_image(0, 0, 0, used, OIIO::TypeDesc::UINT8, image.rgba8.data(), 4);
-      if (ok && used < 4) SpreadChannels(image.rgba8.data(), n, used, std::uint8_t{255});
-    }
-  } else {
-    image.rgba.assign(n * 4, 0.0f);
-    ok = in->read_image(0, 0, 0, used, OIIO::TypeDesc::FLOAT, image.rgba.data(), 4 * sizeof(float));
-    if (ok && used < 4) SpreadChannels(image.rgba.data(), n, used, 1.0f);
+    if (ReadPngPixels(path, header.width, header.height, image.rgba8.data(), damage) == PngPixels::Read) return true;
+    image = Image();
   }
-  // A reader may also report damage and carry on (a truncated JPEG comes
-  // back with its missing part grey): that is a failure too.
-  const std::string why = in->geterror();
-  if (!ok || !why.empty()) return fail("cannot read image: " + OneLine(why, "read failed (truncated file?)"));
-  in->close();
-  (void)in->geterror();
-  return true;
+  const ImageModule* images = ImageModuleOrError(error);
+  if (!images) {
+    error = "cannot read image: " + error;
+    return false;
+  }
+  return images->readImage(path, image, error);
 }
 
 ImageLibraryThreads::ImageLibraryThreads(int n) {
-  (void)OIIO::getattribute("threads", threads_);
-  (void)OIIO::getattribute("exr_threads", exrThreads_);
-  // "threads" 0 is every core; "exr_threads" 0 is every core too, and -1
-  // runs the EXR library without its pool (it would otherwise keep a pool
-  // thread working while the caller waits).
-  const int count = n > 0 ? n : 0;
-  OIIO::attribute("threads", count);
-  OIIO::attribute("exr_threads", count == 1 ? -1 : count);
+  LibraryThreadLimit(previousLimited_, previous_);
+  SetLibraryThreadLimit(true, n);
 }
 
-ImageLibraryThreads::~ImageLibraryThreads() {
-  OIIO::attribute("threads", threads_);
-  OIIO::attribute("exr_threads", exrThreads_);
-}
+ImageLibraryThreads::~ImageLibraryThreads() { SetLibraryThreadLimit(previousLimited_, previous_); }
 
 namespace {
 
@@ -442,107 +360,12 @@ std::uint32_t Quantise(float v, std::uint32_t maxValue) {
   return static_cast<std::uint32_t>(std::floor(v * static_cast<float>(maxValue) + 0.5f));
 }
 
-namespace {
-
-// The image library writes through this into our output file, so every
-// byte's fate is known: a short write is recorded with its reason, and the
-// file is flushed, closed and renamed by OutputFile, not by the library.
-class OutputProxy final : public OIIO::Filesystem::IOProxy {
- public:
-  OutputProxy(OutputFile& file, const std::string& name) : IOProxy(name, Write), file_(file) {}
-  const char* proxytype() const override { return "tessary-output"; }
-  void close() override { m_mode = Closed; }
-  int64_t tell() override {
-    std::lock_guard lock(mutex_);
-    return file_.Tell();
-  }
-  bool seek(int64_t offset) override {
-    std::lock_guard lock(mutex_);
-    return file_.Seek(offset);
-  }
-  size_t write(const void* buf, size_t size) override {
-    std::lock_guard lock(mutex_);
-    return file_.Write(buf, size) ? size : 0;
-  }
-  size_t pwrite(const void* buf, size_t size, int64_t offset) override {
-    std::lock_guard lock(mutex_);
-    return file_.WriteAt(buf, size, offset) ? size : 0;
-  }
-  size_t read(void* buf, size_t size) override {
-    std::lock_guard lock(mutex_);
-    const std::size_t n = file_.ReadAt(buf, size, file_.Tell());
-    return file_.Seek(file_.Tell() + static_cast<std::int64_t>(n)) ? n : 0;
-  }
-  size_t pread(void* buf, size_t size, int64_t offset) override {
-    std::lock_guard lock(mutex_);
-    return file_.ReadAt(buf, size, offset);
-  }
-  size_t size() const override {
-    std::lock_guard lock(mutex_);
-    return static_cast<size_t>(file_.Size());
-  }
-
- private:
-  OutputFile& file_;
-  mutable std::mutex mutex_;
-};
-
-const char* WriterName(ImageFormat format) {
-  switch (format) {
-    case ImageFormat::Png8:
-    case ImageFormat::Png16: return "png";
-    case ImageFormat::Jpeg: return "jpeg";
-    case ImageFormat::Exr: return "openexr";
-    case ImageFormat::Tiff:
-    case ImageFormat::Tx: return "tiff";
-  }
-  return "";
-}
-
-}  // namespace
-
-namespace {
-
-// Tags a header with the output's colour space; EXR also with the
-// chromaticities of the sRGB primaries (and D65 white) where the space is
-// sRGB or linear with those primaries. TIFF written row by row is left
-// untagged: the library stores "sRGB" as an Exif directory, which this
-// version (2.4, with libtiff 4.5) writes broken through an I/O proxy (the
-// file loses its image length); the texture maker writes by name and keeps it.
-void TagColourSpace(OIIO::ImageSpec& header, const OutputChoice& choice) {
-  if (choice.colorspace.empty() || IsRawColourSpace(choice.colorspace)) return;
-  if (choice.format == ImageFormat::Tiff) return;
-  header.attribute("oiio:ColorSpace", choice.colorspace);
-  // The EXR writer keeps no "oiio:ColorSpace" (its reader says "Linear" for
-  // every file): the name goes into an attribute of its own as well.
-  if (choice.format == ImageFormat::Exr) header.attribute(kExrColourSpaceAttribute, choice.colorspace);
-  if (choice.format == ImageFormat::Exr &&
-      (SameColourSpace(choice.colorspace, "linear") || SameColourSpace(choice.colorspace, "sRGB"))) {
-    static constexpr float kRec709[8] = {0.64f, 0.33f, 0.30f, 0.60f, 0.15f, 0.06f, 0.3127f, 0.3290f};
-    header.attribute("chromaticities", OIIO::TypeDesc(OIIO::TypeDesc::FLOAT, 8), kRec709);
-  }
-}
-
-}  // namespace
-
-// The type the file stores its samples in.
-OIIO::TypeDesc StoredType(DataFormat data) {
-  switch (data) {
-    case DataFormat::UInt8: return OIIO::TypeDesc::UINT8;
-    case DataFormat::UInt16: return OIIO::TypeDesc::UINT16;
-    case DataFormat::Half: return OIIO::TypeDesc::HALF;
-    case DataFormat::Float: break;
-  }
-  return OIIO::TypeDesc::FLOAT;
-}
-
 struct ImageWriter::Impl {
   OutputFile file;
   DataFormat data = DataFormat::UInt8;
   bool droppedAlpha = false;
-  std::unique_ptr<OutputProxy> proxy;
-  std::unique_ptr<OIIO::ImageOutput> out;
-  std::unique_ptr<PngEncoder> png;  // PNG is written by the program's own encoder
+  std::unique_ptr<LibraryWriter> out;  // EXR, TIFF, JPEG: the image library's writer
+  std::unique_ptr<PngEncoder> png;     // PNG is written by the program's own encoder
   ImageFormat format = ImageFormat::Png8;
   int width = 0;
   int height = 0;
@@ -557,18 +380,13 @@ struct ImageWriter::Impl {
   // The reason of a failure: the file's own (a full disk, ...) first, then
   // the library's; the library's message is taken either way.
   std::string Reason(const std::string& fallback) {
-    std::string library = out ? OneLine(out->geterror(), "") : std::string();
+    std::string library = out ? out->TakeError() : std::string();
     file.Fail(library.empty() ? fallback : library);
     return "cannot write: " + file.Failure();
   }
 
   void Drop() {
-    if (out) {
-      out->close();
-      (void)out->geterror();
-      out.reset();
-    }
-    proxy.reset();
+    out.reset();
     png.reset();
     file.Abandon();
     open = false;
@@ -610,35 +428,8 @@ bool ImageWriter::Open(const std::string& path, const OutputChoice& choice, int 
     return false;
   }
   if (!m.file.Open(path, error)) return false;
-
-  OIIO::ImageSpec header(width, height, m.channels, StoredType(choice.data));
-  if (m.channels == 4) header.alpha_channel = 3;
-  // Straight colour is written as it is and marked so (TIFF: extra sample
-  // "unassociated alpha"); without the mark the library would take the
-  // rows as premultiplied and divide them by alpha. EXR is premultiplied by
-  // convention: WriteRows multiplies.
-  if (format == ImageFormat::Png8 || format == ImageFormat::Png16 || format == ImageFormat::Tiff)
-    header.attribute("oiio:UnassociatedAlpha", 1);
-  if (format == ImageFormat::Jpeg) header.attribute("CompressionQuality", choice.quality);
-  if (!choice.compression.empty()) header.attribute("compression", choice.compression);
-  if (!choice.software.empty()) header.attribute("Software", choice.software);
-  if (!choice.source.empty()) header.attribute("DocumentName", choice.source);
-  m.originY = 0;
+  m.originY = choice.region.IsSet() && format == ImageFormat::Exr ? choice.region.y0 : 0;
   m.asStored = choice.asStored;
-  if (choice.region.IsSet()) {
-    header.attribute("ImageDescription", DescribeRegion(choice.region));
-    if (format == ImageFormat::Exr) {
-      // Other tools place the pixels by the data window.
-      header.x = choice.region.x0;
-      header.y = choice.region.y0;
-      header.full_x = 0;
-      header.full_y = 0;
-      header.full_width = choice.region.fullWidth;
-      header.full_height = choice.region.fullHeight;
-      m.originY = choice.region.y0;
-    }
-  }
-  TagColourSpace(header, choice);
   m.colour = choice.colour;
 
   if (format == ImageFormat::Png8 || format == ImageFormat::Png16) {
@@ -666,15 +457,17 @@ bool ImageWriter::Open(const std::string& path, const OutputChoice& choice, int 
     return true;
   }
 
-  m.out = OIIO::ImageOutput::create(WriterName(format));
-  if (!m.out) {
-    error = "cannot write: " + OneLine(OIIO::geterror(), "no writer for this format");
+  const ImageModule* images = ImageModuleOrError(error);
+  if (!images) {
+    error = "cannot write: " + error;
     m.Drop();
     return false;
   }
-  m.proxy = std::make_unique<OutputProxy>(m.file, path);
-  if (!m.out->set_ioproxy(m.proxy.get()) || !m.out->open(path, header)) {
-    error = m.Reason("open failed");
+  m.out = images->newWriter();
+  std::string why;
+  if (!m.out->Open(m.file, path, choice, width, height, m.channels, why)) {
+    m.file.Fail(why);
+    error = "cannot write: " + m.file.Failure();
     m.Drop();
     return false;
   }
@@ -744,7 +537,7 @@ bool ImageWriter::WriteRows(int y0, int rows, const float* rgba, std::string& er
       for (std::size_t p = 0; p < pixels; ++p)
         for (std::size_t c = 0; c < ch; ++c)
           m.bytes[p * ch + c] = static_cast<unsigned char>(Quantise(rows4[p * 4 + c], 255));
-      ok = m.out->write_scanlines(y0, y0 + rows, 0, OIIO::TypeDesc::UINT8, m.bytes.data());
+      ok = m.out->WriteRows(y0, y0 + rows, DataFormat::UInt8, m.bytes.data());
       break;
     }
     case DataFormat::UInt16: {
@@ -752,12 +545,12 @@ bool ImageWriter::WriteRows(int y0, int rows, const float* rgba, std::string& er
       auto* words = reinterpret_cast<std::uint16_t*>(m.bytes.data());
       for (std::size_t p = 0; p < pixels; ++p)
         for (std::size_t c = 0; c < ch; ++c) words[p * ch + c] = static_cast<std::uint16_t>(Quantise(rows4[p * 4 + c], 65535));
-      ok = m.out->write_scanlines(y0, y0 + rows, 0, OIIO::TypeDesc::UINT16, words);
+      ok = m.out->WriteRows(y0, y0 + rows, DataFormat::UInt16, words);
       break;
     }
     case DataFormat::Half:  // the library rounds each float to the nearest half
     case DataFormat::Float:
-      ok = m.out->write_scanlines(y0, y0 + rows, 0, OIIO::TypeDesc::FLOAT, rows4);
+      ok = m.out->WriteRows(y0, y0 + rows, DataFormat::Float, rows4);
       break;
   }
   // The library may carry on past a failed write: the file knows.
@@ -781,19 +574,10 @@ bool ImageWriter::Commit(std::string& error) {
     m.png.reset();
     return m.file.Commit(error);
   }
-  const bool closed = m.out->close();
-  std::string message = m.out->geterror();
-  if (m.format == ImageFormat::Tiff) {
-    // This library version reports a failed Exif directory for every TIFF
-    // it writes without Exif data (with libtiff 4.5); the image and its
-    // tags are complete, so that one message is no failure.
-    static constexpr std::string_view kNoExif = "failed TIFFWriteCustomDirectory() of the Exif data";
-    if (const auto at = message.find(kNoExif); at != std::string::npos) message.erase(at, kNoExif.size());
-  }
-  const std::string why = OneLine(message, "");
+  const bool closed = m.out->Close();
+  const std::string why = m.out->TakeError();
   m.out.reset();
-  m.proxy.reset();
-  if (!closed || !why.empty()) m.file.Fail(why.empty() ? "close failed" : why);
+  if (!closed) m.file.Fail(why.empty() ? "close failed" : why);
   return m.file.Commit(error);
 }
 
@@ -837,49 +621,12 @@ bool WriteTexture(const std::string& path, const OutputChoice& choice, Image ima
     error = kNoImagesToStandardOutput;
     return false;
   }
-  const fs::path target(path);
-  const fs::path dir = target.parent_path().empty() ? fs::path(".") : target.parent_path();
-  std::error_code ec;
-  if (!fs::is_directory(dir, ec)) {
-    error = "cannot write: folder \"" + dir.string() + "\" does not exist";
+  const ImageModule* images = ImageModuleOrError(error);
+  if (!images) {
+    error = "cannot write: " + error;
     return false;
   }
-  // The library writes the texture by name: a hidden name of its own beside
-  // the destination, renamed into place when complete.
-  const fs::path temp = dir / ("." + target.filename().string().substr(0, 200) + ".tmp-" +
-                               std::to_string(static_cast<long long>(::getpid())) + ".tx");
-  OIIO::ImageSpec source(image.width, image.height, 4, OIIO::TypeDesc::FLOAT);
-  source.alpha_channel = 3;
-  source.attribute("oiio:UnassociatedAlpha", 1);
-  TagColourSpace(source, choice);
-  if (choice.colour) choice.colour->Apply(image.rgba.data(), image.rgba.size() / 4);
-  OIIO::ImageBuf buffer(source, image.rgba.data());
-  OIIO::ImageSpec config;
-  config.format = StoredType(choice.data);
-  config.tile_width = 64;
-  config.tile_height = 64;
-  config.tile_depth = 1;
-  config.attribute("compression", choice.compression.empty() ? "zip" : choice.compression);
-  config.attribute("wrapmodes", "periodic,periodic");
-  config.attribute("maketx:fileformatname", "tiff");
-  config.attribute("maketx:ignore_unassoc", 0);
-  if (!choice.software.empty()) config.attribute("Software", choice.software);
-  if (!choice.source.empty()) config.attribute("DocumentName", choice.source);
-  TagColourSpace(config, choice);
-  const bool made = OIIO::ImageBufAlgo::make_texture(OIIO::ImageBufAlgo::MakeTxTexture, buffer, temp.string(), config);
-  const std::string why = OneLine(OIIO::geterror(), "the texture could not be made");
-  if (!made) {
-    fs::remove(temp, ec);
-    error = "cannot write: " + why;
-    return false;
-  }
-  fs::rename(temp, target, ec);
-  if (ec) {
-    fs::remove(temp, ec);
-    error = "cannot write: " + ec.message();
-    return false;
-  }
-  return true;
+  return images->writeTexture(path, choice, std::move(image), error);
 }
 
 bool WriteImage(const std::string& path, ImageFormat format, const Image& image, std::string& error) {

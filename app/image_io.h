@@ -1,8 +1,10 @@
 #pragma once
-// Image files through OpenImageIO: reading any format it knows into RGBA
+// Image files: reading any format the image library knows into RGBA
 // floats, and writing rendered rows to PNG (8 or 16 bit), JPEG, EXR or TIFF
 // (float) through a temporary file that is renamed into place only when
-// everything was written (output_file.h).
+// everything was written (output_file.h). Common PNGs are read and written
+// by the program itself; everything else goes through the image library,
+// loaded when first needed (image_module.h).
 //
 // Alpha: the program's colours are straight (not multiplied by alpha).
 // Images keep their colour as the file stores it and say whether that is
@@ -129,7 +131,8 @@ enum class Compression { Zip, None };
 // life of the object; the earlier settings come back afterwards. n = 1: the
 // calling thread does all the work and no pool thread is started; n > 1: at
 // most n threads each; n <= 0: as many as the machine has. One at a time:
-// the settings are the library's global ones.
+// the settings are the library's global ones. The library is told when it
+// is loaded, if that happens later (image_module.h).
 class ImageLibraryThreads {
  public:
   explicit ImageLibraryThreads(int n);
@@ -138,8 +141,8 @@ class ImageLibraryThreads {
   ImageLibraryThreads& operator=(const ImageLibraryThreads&) = delete;
 
  private:
-  int threads_ = 0;
-  int exrThreads_ = 0;
+  bool previousLimited_ = false;
+  int previous_ = 0;
 };
 
 // The sample type of an output file.
@@ -276,6 +279,9 @@ bool WriteImage(const std::string& path, const OutputChoice& choice, const Image
 // The image library's float of each byte value, four tables of 256 (one per
 // channel, all alike): the table of 8-bit images read as they are stored.
 const float* ByteToFloat();
+
+// The message for an image of more than kMaxImagePixels pixels.
+std::string TooLarge(int width, int height);
 
 // A library message on one line (its lines joined by "; "), or `fallback`
 // when there is none.

@@ -2,8 +2,11 @@
 
 #include <png.h>
 
+#include <cctype>
+#include <cmath>
 #include <cstdio>
 #include <memory>
+#include <string_view>
 
 namespace tessary::app {
 
@@ -55,7 +58,100 @@ PngPixels Decode(png_structp png, png_infop info, std::FILE* file, png_uint_32 w
   return PngPixels::Read;
 }
 
+// The header and the chunks before the pixels; false when libpng refuses
+// them. Nothing here has a destructor either.
+bool ReadInfo(png_structp png, png_infop info, std::FILE* file) {
+  if (setjmp(png_jmpbuf(png))) return false;
+  png_init_io(png, file);
+  png_read_info(png, info);
+  return true;
+}
+
+bool StartsWithNoCase(std::string_view text, std::string_view start) {
+  if (text.size() < start.size()) return false;
+  for (std::size_t i = 0; i < start.size(); ++i)
+    if (std::tolower(static_cast<unsigned char>(text[i])) != start[i]) return false;
+  return true;
+}
+
+bool ContainsNoCase(std::string_view text, std::string_view part) {
+  for (std::size_t at = 0; at + part.size() <= text.size(); ++at)
+    if (StartsWithNoCase(text.substr(at), part)) return true;
+  return false;
+}
+
+// The colour space the image library gives the file, as PngHeader says.
+void ReadColourSpace(png_structp png, png_infop info, PngHeader& header) {
+  header.colorspace = "sRGB";
+  int intent = 0;
+  double gamma = 0.0;
+  if (png_get_sRGB(png, info, &intent) == 0 && png_get_gAMA(png, info, &gamma) != 0 && gamma > 0.0) {
+    // The library rounds the exponent to hundredths and names it.
+    float g = static_cast<float>(1.0 / gamma);
+    g = std::roundf(static_cast<float>(100.0 * static_cast<double>(g))) / 100.0f;
+    if (g == 1.0f) {
+      header.colorspace = "linear";
+    } else {
+      char name[32];
+      std::snprintf(name, sizeof(name), "Gamma%.2g", static_cast<double>(g));
+      header.colorspace = name;
+    }
+  }
+  header.colorspaceKnown = png_get_valid(png, info, PNG_INFO_iCCP) == 0 && png_get_valid(png, info, PNG_INFO_eXIf) == 0;
+  png_textp text = nullptr;
+  int count = 0;
+  png_get_text(png, info, &text, &count);
+  int named = 0;
+  for (int i = 0; i < count && header.colorspaceKnown; ++i) {
+    const std::string_view key = text[i].key ? text[i].key : "";
+    if (key == "oiio:ColorSpace") {
+      header.colorspace = text[i].text ? text[i].text : "";
+      header.colorspaceKnown = ++named == 1;
+    } else if (ContainsNoCase(key, "colorspace") || StartsWithNoCase(key, "xml:com.adobe.xmp") ||
+               StartsWithNoCase(key, "raw profile type") || StartsWithNoCase(key, "exif")) {
+      header.colorspaceKnown = false;
+    }
+  }
+}
+
 }  // namespace
+
+bool ReadPngHeader(const std::string& path, PngHeader& header) {
+  header = PngHeader();
+  struct Closer {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+  };
+  std::unique_ptr<std::FILE, Closer> file(std::fopen(path.c_str(), "rb"));
+  if (!file) return false;
+  png_byte signature[8];
+  if (std::fread(signature, 1, 8, file.get()) != 8 || png_sig_cmp(signature, 0, 8) != 0) return false;
+  ReadState state;
+  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &state, OnError, OnWarning);
+  if (!png) return false;
+  png_infop info = png_create_info_struct(png);
+  if (!info) {
+    png_destroy_read_struct(&png, nullptr, nullptr);
+    return false;
+  }
+  png_set_sig_bytes(png, 8);
+  const bool read = ReadInfo(png, info, file.get());
+  if (read) {
+    png_uint_32 w = 0;
+    png_uint_32 h = 0;
+    int depth = 0;
+    int colour = 0;
+    int interlace = 0;
+    png_get_IHDR(png, info, &w, &h, &depth, &colour, &interlace, nullptr, nullptr);
+    header.width = static_cast<int>(w);  // libpng allows at most 2^31 - 1
+    header.height = static_cast<int>(h);
+    header.direct = depth == 8 && interlace == PNG_INTERLACE_NONE && png_get_valid(png, info, PNG_INFO_tRNS) == 0 &&
+                    (colour == PNG_COLOR_TYPE_GRAY || colour == PNG_COLOR_TYPE_GRAY_ALPHA ||
+                     colour == PNG_COLOR_TYPE_RGB || colour == PNG_COLOR_TYPE_RGB_ALPHA);
+    ReadColourSpace(png, info, header);
+  }
+  png_destroy_read_struct(&png, &info, nullptr);
+  return read;
+}
 
 PngPixels ReadPngPixels(const std::string& path, int width, int height, std::uint8_t* rgba, std::string& error) {
   if (width <= 0 || height <= 0) return PngPixels::NotHandled;

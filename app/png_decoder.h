@@ -20,6 +20,27 @@ enum class PngPixels {
   Failed,      // the file is damaged; `error` says how
 };
 
+// What a PNG's header and the chunks before its pixels say.
+struct PngHeader {
+  int width = 0;
+  int height = 0;
+  // 8 bits; grey, grey and alpha, RGB or RGBA; not interlaced; no
+  // transparency chunk: ReadPngPixels reads it.
+  bool direct = false;
+  // The colour space as the image library names it: "sRGB" for an sRGB
+  // chunk, "linear" or "GammaX.Y" for a gamma chunk, "sRGB" for none, and
+  // an "oiio:ColorSpace" text over all of these (possibly empty).
+  // `colorspaceKnown` is false where the file carries what the library may
+  // read otherwise (an ICC profile, Exif or XMP data, other colour-space
+  // texts): then only the library can say.
+  std::string colorspace;
+  bool colorspaceKnown = false;
+};
+
+// Reads the header of the PNG at `path`; false when it is no PNG or libpng
+// refuses it. Nothing is printed.
+bool ReadPngHeader(const std::string& path, PngHeader& header);
+
 // Reads the PNG at `path`, which must be width x height pixels, into `rgba`
 // (four bytes a pixel, rows top first, width x height x 4 bytes). Nothing is
 // printed; libpng's warnings are ignored as the image library ignores them.

@@ -3,6 +3,7 @@
 #   bin/tessary                      the program
 #   lib/tessary/quilbo.so            the layered map's module, and the network-rendering one,
 #                                    with the host SDK's shared libraries they and the program use
+#   lib/tessary/tessary_images.so    the image library's side of the program, loaded when needed
 #   share/tessary/examples/          the bundled scenes and textures
 #   share/doc/tessary/               the README, the notes on formats, the scene schema
 # The program finds its module and examples relative to itself, so the tree
@@ -15,10 +16,13 @@ endif()
 # and the modules share (as a host's SDK libraries are): they go beside the
 # modules, and the installed program and modules find them there.
 set_target_properties(tessary PROPERTIES INSTALL_RPATH "$ORIGIN/../lib/tessary")
-set_target_properties(tessary_quilbo tessary_quilbo_netrender tessary_sdk tessary_win32
-                      PROPERTIES INSTALL_RPATH "$ORIGIN")
+set(_tessary_libraries tessary_quilbo tessary_quilbo_netrender tessary_sdk tessary_win32)
+if(TARGET tessary_images)
+  list(APPEND _tessary_libraries tessary_images)
+endif()
+set_target_properties(${_tessary_libraries} PROPERTIES INSTALL_RPATH "$ORIGIN")
 install(TARGETS tessary RUNTIME DESTINATION bin)
-install(TARGETS tessary_quilbo tessary_quilbo_netrender tessary_sdk tessary_win32 LIBRARY DESTINATION lib/tessary)
+install(TARGETS ${_tessary_libraries} LIBRARY DESTINATION lib/tessary)
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/examples/ DESTINATION share/tessary/examples)
 install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/docs/scene-format.md
               ${PROJECT_SOURCE_DIR}/docs/file-format.md ${PROJECT_SOURCE_DIR}/docs/scene.schema.json

@@ -19,6 +19,7 @@
 
 #include "app/colour.h"
 #include "app/image_io.h"
+#include "app/library/library.h"
 #include "tests/app/test_util.h"
 #include "tests/app/tsy_builder.h"
 
@@ -407,6 +408,112 @@ TEST(Colour, TheLayersSheetShowsTheWorkingSpaceAsSRGB) {
     EXPECT_EQ(s.At(x, 40).r, 128.0f / 255.0f) << x;
     EXPECT_EQ(l.At(x, 40).r, 128.0f / 255.0f) << x;
     EXPECT_EQ(l.At(x, 40).g, 0.0f) << x;
+  }
+}
+
+// Without a configuration file the program answers "raw", "sRGB" and
+// "linear" itself and asks the library for the rest: every answer, message
+// and conversion is the library's own.
+TEST(Colour, TheBuiltInSpacesAnswerAsTheLibrarysConfiguration) {
+  const char* set = std::getenv("OCIO");
+  const std::string saved = set ? set : "";
+  unsetenv("OCIO");
+  std::string error;
+  const std::shared_ptr<const ColourConfig> ours = OpenColourConfig("", error);
+  const std::shared_ptr<const ColourConfig> theirs = library::OpenColourConfig("", error);
+  if (set) setenv("OCIO", saved.c_str(), 1);
+  ASSERT_TRUE(ours && theirs) << error;
+
+  // An 8-bit image and a float one, straight and premultiplied, tagged `tag`.
+  const auto image = [](bool bytes, const std::string& tag) {
+    Image im;
+    im.width = 3;
+    im.height = 1;
+    im.colorspace = tag;
+    im.formatColorspace = bytes ? "sRGB" : "linear";
+    if (bytes) {
+      im.rgba8 = {0, 40, 128, 255, 200, 7, 255, 128, 13, 99, 180, 0};
+      im.byteToFloat = ByteToFloat();
+    } else {
+      im.rgba = {0.0f, 0.2f, 0.5f, 1.0f, -0.25f, 1.5f, 0.75f, 0.5f, 0.125f, 0.3f, 0.9f, 0.0f};
+    }
+    return im;
+  };
+  const std::vector<std::string> names = {"sRGB", "srgb", "linear", "LINEAR", "raw", "Raw", "Rec709", "Gamma2.2",
+                                          "nonsense", ""};
+  for (const std::string& from : names) {
+    EXPECT_EQ(ours->Knows(from), theirs->Knows(from)) << from;
+    if (!theirs->Knows(from)) {
+      EXPECT_EQ(ours->Unknown(from), theirs->Unknown(from));
+    }
+    for (const std::string& to : names) {
+      SCOPED_TRACE("\"" + from + "\" to \"" + to + "\"");
+      std::string ourError;
+      std::string theirError;
+      const auto a = ours->Transform(from, to, ourError);
+      const auto b = theirs->Transform(from, to, theirError);
+      EXPECT_EQ(a == nullptr, b == nullptr);
+      EXPECT_EQ(ourError, theirError);
+      for (bool bytes : {true, false}) {
+        for (bool premultiplied : {false, true}) {
+          // The space given, and the file's own (its tag).
+          for (const std::string& given : {from, std::string()}) {
+            Image mine = image(bytes, from);
+            Image library = image(bytes, from);
+            ourError.clear();
+            theirError.clear();
+            EXPECT_EQ(ours->Convert(mine, given, to, premultiplied, ourError),
+                      theirs->Convert(library, given, to, premultiplied, theirError));
+            EXPECT_EQ(ourError, theirError);
+            EXPECT_EQ(mine.colorspace, library.colorspace);
+            EXPECT_TRUE(mine.rgba8 == library.rgba8);
+            ASSERT_EQ(mine.rgba.size(), library.rgba.size());
+            for (int x = 0; x < 3; ++x) EXPECT_TRUE(SameBits(mine.At(x, 0), library.At(x, 0))) << x;
+          }
+        }
+      }
+    }
+  }
+}
+
+// A run that reads and writes only PNGs in equal colour spaces never loads
+// the image library; the others load it when they need it.
+TEST(Colour, TheImageLibraryIsLoadedOnlyWhenNeeded) {
+#if defined(TESSARY_PROGRAM_LINKS_IMAGE_MODULE)
+  GTEST_SKIP() << "a sanitizer build links the image module's code into the program";
+#endif
+  ScratchDir dir("image-module");
+  Image texture;
+  texture.width = 4;
+  texture.height = 4;
+  texture.rgba.assign(64, 0.5f);
+  std::string error;
+  ASSERT_TRUE(WriteImage((dir / "t.png").string(), ImageFormat::Png8, texture, error)) << error;
+  ASSERT_TRUE(WriteImage((dir / "t.exr").string(), ImageFormat::Exr, texture, error)) << error;
+  WriteFile(dir / "png.json", BitmapScene("", R"("file": "t.png")"));
+  WriteFile(dir / "linear.json", BitmapScene("linear", R"("file": "t.png")"));
+  WriteFile(dir / "exr.json", BitmapScene("", R"("file": "t.exr")"));
+  const struct {
+    const char* args;
+    bool loads;
+  } cases[] = {
+      {"render -q png.json -o o.png --size 8", false},
+      {"render -q png.json -o o.png --size 8 --output-colorspace sRGB", false},
+      {"render -q png.json -o o.png --size 8 --output-colorspace raw", false},
+      {"eval png.json", false},
+      {"check png.json", false},
+      {"render -q png.json -o o.exr --size 8", true},
+      {"render -q png.json -o o.png --size 8 --output-colorspace linear", true},
+      {"render -q linear.json -o o.png --size 8", true},
+      {"render -q exr.json -o o.png --size 8", true},
+      {"eval exr.json", true},
+      {"modes -o m.png --tile 16", true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args);
+    const RunResult r = RunProgram(dir, c.args, "LD_DEBUG=files");
+    EXPECT_EQ(r.exitCode, 0) << r.err.substr(r.err.size() > 2000 ? r.err.size() - 2000 : 0);
+    EXPECT_EQ(r.err.find("tessary_images.so") != std::string::npos, c.loads);
   }
 }
 

@@ -1,4 +1,5 @@
 #include "app/image_io.h"
+#include "app/image_module.h"
 
 #include <gtest/gtest.h>
 
@@ -179,6 +180,15 @@ TEST(ImageIo, LibraryThreadsBoundedAndRestored) {
     OIIO::getattribute("exr_threads", s.second);
     return s;
   };
+  // A limit set before the library is loaded holds once it is (each test
+  // runs in a process of its own under ctest).
+  std::string error;
+  if (!ImageModuleLoaded()) {
+    const ImageLibraryThreads limit(3);
+    ASSERT_TRUE(ImageModuleOrError(error)) << error;
+    EXPECT_EQ(settings(), (std::pair<int, int>{3, 3}));
+  }
+  ASSERT_TRUE(ImageModuleOrError(error)) << error;
   const std::pair<int, int> before = settings();
   // The library reads "threads" 0 back as the number of cores.
   const int cores = static_cast<int>(std::thread::hardware_concurrency());

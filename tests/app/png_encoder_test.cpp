@@ -6,11 +6,15 @@
 
 #include "app/png_decoder.h"
 
+#include "app/image_io.h"
+#include "app/library/library.h"
+
 #include <gtest/gtest.h>
 #include <OpenImageIO/imageio.h>
 #include <zlib.h>
 
 #include <cstdint>
+#include <cstring>
 #include <random>
 #include <string>
 #include <vector>
@@ -282,6 +286,144 @@ TEST(PngDecoder, CommonPngsReadAsTheLibraryReadsThemAndTheRestAreLeftToIt) {
     EXPECT_EQ(ReadPngPixels(path, c.width, 8, pixels.data(), error), c.expected);
     EXPECT_EQ(error.empty(), c.expected != PngPixels::Failed) << error;
   }
+}
+
+std::string BigEndian(std::uint32_t v) {
+  return {static_cast<char>(v >> 24), static_cast<char>(v >> 16), static_cast<char>(v >> 8), static_cast<char>(v)};
+}
+
+std::string Deflated(const std::string& text) {
+  std::string out(compressBound(static_cast<uLong>(text.size())), '\0');
+  uLongf size = static_cast<uLongf>(out.size());
+  EXPECT_EQ(compress(reinterpret_cast<Bytef*>(out.data()), &size, reinterpret_cast<const Bytef*>(text.data()),
+                     static_cast<uLong>(text.size())),
+            Z_OK);
+  out.resize(size);
+  return out;
+}
+
+// The program reads common PNGs and their tags itself and leaves the rest to
+// the image library; both ways give the same image, colour space included.
+TEST(PngDecoder, TagsAreReadAsTheLibraryReadsThem) {
+  ScratchDir dir("png-tags");
+  const std::string path = (dir / "t.png").string();
+  using Chunks = std::vector<std::pair<std::string, std::string>>;
+  const auto gamma = [](std::uint32_t g) { return std::pair<std::string, std::string>{"gAMA", BigEndian(g)}; };
+  const std::pair<std::string, std::string> srgb{"sRGB", std::string(1, '\0')};
+  std::string chrm;
+  for (std::uint32_t v : {31270u, 32900u, 64000u, 33000u, 30000u, 60000u, 15000u, 6000u}) chrm += BigEndian(v);
+  const auto text = [](const std::string& key, const std::string& value) {
+    return std::pair<std::string, std::string>{"tEXt", key + std::string(1, '\0') + value};
+  };
+  const std::string named = "oiio:ColorSpace";
+  const struct {
+    const char* label;
+    Chunks chunks;
+    bool known;  // the program names the colour space itself
+  } cases[] = {
+      {"no tag", {}, true},
+      {"sRGB", {srgb}, true},
+      {"sRGB as the program writes it", {gamma(45455), srgb, {"cHRM", chrm}}, true},
+      {"primaries alone", {{"cHRM", chrm}}, true},
+      {"gamma 2.2", {gamma(45455)}, true},
+      {"gamma 1", {gamma(100000)}, true},
+      {"gamma 1.8", {gamma(55556)}, true},
+      {"gamma 2.4", {gamma(41667)}, true},
+      {"gamma 3.33 (named 3.3)", {gamma(30000)}, true},
+      {"gamma 10.5 (named 10)", {gamma(9524)}, true},
+      {"gamma 14.29", {gamma(7000)}, true},
+      {"gamma 1000", {gamma(100)}, true},
+      {"gamma 1.01 (not linear)", {gamma(99000)}, true},
+      {"gamma 1.005", {gamma(99500)}, true},
+      {"gamma 0.67", {gamma(150000)}, true},
+      {"gamma 0.25", {gamma(400000)}, true},
+      {"gamma out of libpng's range", {gamma(1)}, true},
+      {"gamma 1, then sRGB", {gamma(100000), srgb}, true},
+      {"sRGB, then gamma 1", {srgb, gamma(100000)}, true},
+      {"a named space", {text(named, "ACEScg")}, true},
+      {"a named space over sRGB", {srgb, text(named, "ACEScg")}, true},
+      {"a named space before sRGB", {text(named, "ACEScg"), srgb}, true},
+      {"an empty name", {text(named, "")}, true},
+      {"a name over gamma 1", {gamma(100000), text(named, "sRGB")}, true},
+      {"a compressed name", {{"zTXt", named + std::string(2, '\0') + Deflated("ACEScg")}}, true},
+      {"an international name", {{"iTXt", named + std::string(5, '\0') + "ACEScg"}}, true},
+      {"a description", {text("Description", "a region")}, true},
+      {"two names", {text(named, "ACEScg"), text(named, "linear")}, false},
+      {"another colour-space text", {text("ColorSpace", "ACEScg")}, false},
+      {"the EXR attribute's name", {text("colorSpace", "ACEScg")}, false},
+      {"a colour profile libpng refuses", {{"iCCP", "icc" + std::string(2, '\0') + Deflated("not a profile")}}, true},
+      {"a refused profile after sRGB", {srgb, {"iCCP", "icc" + std::string(2, '\0') + Deflated("no profile")}}, true},
+      {"Exif data", {{"eXIf", std::string("MM\0*\0\0\0\x08\0\0\0\0\0\0", 14)}}, false},
+      {"XMP data", {{"iTXt", "XML:com.adobe.xmp" + std::string(5, '\0') + "<x/>"}}, false},
+      {"a raw profile", {text("Raw profile type exif", "exif 0")}, false},
+  };
+  for (int channels = 1; channels <= 4; ++channels) {
+    PngInfo info;
+    info.width = 5;
+    info.height = 3;
+    info.channels = channels;
+    const std::string plain = Encode(info, Samples(5, 3, channels, 8, 9), 3);
+    for (const auto& c : cases) {
+      SCOPED_TRACE(std::string(c.label) + ", " + std::to_string(channels) + " channels");
+      std::string file = plain;
+      for (auto it = c.chunks.rbegin(); it != c.chunks.rend(); ++it) file = WithChunk(file, it->first, it->second);
+      WriteFile(path, file);
+      PngHeader header;
+      ASSERT_TRUE(ReadPngHeader(path, header));
+      EXPECT_TRUE(header.direct);
+      EXPECT_EQ(header.colorspaceKnown, c.known) << header.colorspace;
+      Image ours;
+      Image theirs;
+      std::string error;
+      ASSERT_TRUE(ReadImage(path, ours, error)) << error;
+      ASSERT_TRUE(library::ReadImage(path, theirs, error)) << error;
+      EXPECT_EQ(ours.colorspace, theirs.colorspace);
+      if (c.known) {
+        EXPECT_EQ(header.colorspace.empty() ? "sRGB" : header.colorspace, theirs.colorspace);
+      }
+      EXPECT_EQ(ours.formatColorspace, theirs.formatColorspace);
+      EXPECT_EQ(ours.premultiplied, theirs.premultiplied);
+      EXPECT_EQ(ours.width, theirs.width);
+      EXPECT_EQ(ours.height, theirs.height);
+      EXPECT_TRUE(ours.rgba8 == theirs.rgba8);
+      EXPECT_TRUE(ours.rgba.empty() && theirs.rgba.empty());
+    }
+  }
+
+  // The rest is the library's: 16 bits, a transparent colour, interlacing.
+  PngInfo wide;
+  wide.width = 4;
+  wide.height = 4;
+  wide.channels = 3;
+  wide.bitDepth = 16;
+  PngInfo rgb = wide;
+  rgb.bitDepth = 8;
+  for (const std::string& file : {Encode(wide, Samples(4, 4, 3, 16, 3), 4),
+                                  WithChunk(Encode(rgb, Samples(4, 4, 3, 8, 3), 4), "tRNS", std::string(6, '\0'))}) {
+    WriteFile(path, file);
+    PngHeader header;
+    ASSERT_TRUE(ReadPngHeader(path, header));
+    EXPECT_FALSE(header.direct);
+    Image ours;
+    Image theirs;
+    std::string error;
+    ASSERT_TRUE(ReadImage(path, ours, error)) << error;
+    ASSERT_TRUE(library::ReadImage(path, theirs, error)) << error;
+    EXPECT_TRUE(ours.rgba == theirs.rgba && ours.rgba8 == theirs.rgba8);
+    EXPECT_EQ(ours.colorspace, theirs.colorspace);
+  }
+  WriteFile(path, "GIF89a and more");
+  PngHeader header;
+  EXPECT_FALSE(ReadPngHeader(path, header));
+}
+
+// 8-bit images kept as bytes sample as the library's floats of them.
+TEST(PngDecoder, BytesBecomeTheLibrarysFloats) {
+  std::uint8_t bytes[256];
+  float floats[256];
+  for (int i = 0; i < 256; ++i) bytes[i] = static_cast<std::uint8_t>(i);
+  ASSERT_TRUE(OIIO::convert_pixel_values(OIIO::TypeDesc::UINT8, bytes, OIIO::TypeDesc::FLOAT, floats, 256));
+  for (int c = 0; c < 4; ++c) EXPECT_EQ(std::memcmp(ByteToFloat() + 256 * c, floats, sizeof(floats)), 0) << c;
 }
 
 }  // namespace

@@ -18,7 +18,8 @@ endfunction()
 
 # Renders the showcase and the modes sheet with the tree under `root`.
 function(render_from root label)
-  foreach(f bin/tessary lib/tessary/quilbo.so lib/tessary/quilbo_netrender.so share/tessary/examples/showcase.json
+  foreach(f bin/tessary lib/tessary/quilbo.so lib/tessary/quilbo_netrender.so lib/tessary/tessary_images.so
+            share/tessary/examples/showcase.json
             share/doc/tessary/scene.schema.json)
     if(NOT EXISTS ${root}/${f})
       message(FATAL_ERROR "${label}: ${f} is missing")

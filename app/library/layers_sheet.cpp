@@ -1,4 +1,5 @@
 #include "app/layers_sheet.h"
+#include "app/library/library.h"
 
 #include <OpenImageIO/imagebuf.h>
 #include <OpenImageIO/imagebufalgo.h>
@@ -17,7 +18,7 @@
 #include "app/scene_json.h"
 #include "plugin_api/layered_map.h"
 
-namespace tessary::app {
+namespace tessary::app::library {
 
 namespace {
 
@@ -179,4 +180,4 @@ int RunLayers(const LayersArgs& a, std::ostream& out, std::ostream& err) {
   return 0;
 }
 
-}  // namespace tessary::app
+}  // namespace tessary::app::library

@@ -1,5 +1,6 @@
 // `tessary assemble`: joins region renders (render --region) into the whole
-// image. Built with the image library; no_image.cpp stands in without it.
+// image. Part of the image module (image_module.h); no_image.cpp stands in
+// for it in a build without images.
 //
 // The parts are read as stored (no association of alpha, no conversion) and
 // written in the same format and sample type, so every pixel keeps the bits
@@ -19,8 +20,9 @@
 #include "app/command_steps.h"
 #include "app/commands.h"
 #include "app/image_io.h"
+#include "app/library/library.h"
 
-namespace tessary::app {
+namespace tessary::app::library {
 
 namespace {
 
@@ -224,4 +226,4 @@ int RunAssemble(const AssembleArgs& a, std::ostream& out, std::ostream& err) {
   return kExitOk;
 }
 
-}  // namespace tessary::app
+}  // namespace tessary::app::library
