@@ -24,6 +24,40 @@ struct ReadState {
 
 void OnWarning(png_structp, png_const_charp) {}
 
+// A PNG file open for libpng: its signature checked and libpng's structures
+// made; Ready() is false for a file that cannot be opened or is no PNG.
+class PngFile {
+ public:
+  explicit PngFile(const std::string& path) : file_(std::fopen(path.c_str(), "rb")) {
+    png_byte signature[8];
+    if (!file_ || std::fread(signature, 1, 8, file_.get()) != 8 || png_sig_cmp(signature, 0, 8) != 0) return;
+    png_ = png_create_read_struct(PNG_LIBPNG_VER_STRING, &state_, OnError, OnWarning);
+    if (png_) info_ = png_create_info_struct(png_);
+    if (info_) png_set_sig_bytes(png_, 8);
+  }
+  ~PngFile() {
+    if (png_) png_destroy_read_struct(&png_, info_ ? &info_ : nullptr, nullptr);
+  }
+  PngFile(const PngFile&) = delete;
+  PngFile& operator=(const PngFile&) = delete;
+
+  bool Ready() const { return info_ != nullptr; }
+  png_structp png() const { return png_; }
+  png_infop info() const { return info_; }
+  std::FILE* file() const { return file_.get(); }
+  // libpng's reason for the last failure, if it gave one.
+  const char* Message() const { return state_.message[0] ? state_.message : nullptr; }
+
+ private:
+  struct Closer {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+  };
+  std::unique_ptr<std::FILE, Closer> file_;
+  ReadState state_;
+  png_structp png_ = nullptr;
+  png_infop info_ = nullptr;
+};
+
 // The part libpng may leave by a long jump: nothing here has a destructor.
 PngPixels Decode(png_structp png, png_infop info, std::FILE* file, png_uint_32 width, png_uint_32 height,
                  std::uint8_t* rgba) {
@@ -118,63 +152,31 @@ void ReadColourSpace(png_structp png, png_infop info, PngHeader& header) {
 
 bool ReadPngHeader(const std::string& path, PngHeader& header) {
   header = PngHeader();
-  struct Closer {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-  };
-  std::unique_ptr<std::FILE, Closer> file(std::fopen(path.c_str(), "rb"));
-  if (!file) return false;
-  png_byte signature[8];
-  if (std::fread(signature, 1, 8, file.get()) != 8 || png_sig_cmp(signature, 0, 8) != 0) return false;
-  ReadState state;
-  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &state, OnError, OnWarning);
-  if (!png) return false;
-  png_infop info = png_create_info_struct(png);
-  if (!info) {
-    png_destroy_read_struct(&png, nullptr, nullptr);
-    return false;
-  }
-  png_set_sig_bytes(png, 8);
-  const bool read = ReadInfo(png, info, file.get());
-  if (read) {
-    png_uint_32 w = 0;
-    png_uint_32 h = 0;
-    int depth = 0;
-    int colour = 0;
-    int interlace = 0;
-    png_get_IHDR(png, info, &w, &h, &depth, &colour, &interlace, nullptr, nullptr);
-    header.width = static_cast<int>(w);  // libpng allows at most 2^31 - 1
-    header.height = static_cast<int>(h);
-    header.direct = depth == 8 && interlace == PNG_INTERLACE_NONE && png_get_valid(png, info, PNG_INFO_tRNS) == 0 &&
-                    (colour == PNG_COLOR_TYPE_GRAY || colour == PNG_COLOR_TYPE_GRAY_ALPHA ||
-                     colour == PNG_COLOR_TYPE_RGB || colour == PNG_COLOR_TYPE_RGB_ALPHA);
-    ReadColourSpace(png, info, header);
-  }
-  png_destroy_read_struct(&png, &info, nullptr);
-  return read;
+  const PngFile f(path);
+  if (!f.Ready() || !ReadInfo(f.png(), f.info(), f.file())) return false;
+  png_uint_32 w = 0;
+  png_uint_32 h = 0;
+  int depth = 0;
+  int colour = 0;
+  int interlace = 0;
+  png_get_IHDR(f.png(), f.info(), &w, &h, &depth, &colour, &interlace, nullptr, nullptr);
+  header.width = static_cast<int>(w);  // libpng allows at most 2^31 - 1
+  header.height = static_cast<int>(h);
+  header.direct = depth == 8 && interlace == PNG_INTERLACE_NONE &&
+                  png_get_valid(f.png(), f.info(), PNG_INFO_tRNS) == 0 &&
+                  (colour == PNG_COLOR_TYPE_GRAY || colour == PNG_COLOR_TYPE_GRAY_ALPHA ||
+                   colour == PNG_COLOR_TYPE_RGB || colour == PNG_COLOR_TYPE_RGB_ALPHA);
+  ReadColourSpace(f.png(), f.info(), header);
+  return true;
 }
 
 PngPixels ReadPngPixels(const std::string& path, int width, int height, std::uint8_t* rgba, std::string& error) {
   if (width <= 0 || height <= 0) return PngPixels::NotHandled;
-  struct Closer {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-  };
-  std::unique_ptr<std::FILE, Closer> file(std::fopen(path.c_str(), "rb"));
-  if (!file) return PngPixels::NotHandled;
-  png_byte signature[8];
-  if (std::fread(signature, 1, 8, file.get()) != 8 || png_sig_cmp(signature, 0, 8) != 0) return PngPixels::NotHandled;
-  ReadState state;
-  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &state, OnError, OnWarning);
-  if (!png) return PngPixels::NotHandled;
-  png_infop info = png_create_info_struct(png);
-  if (!info) {
-    png_destroy_read_struct(&png, nullptr, nullptr);
-    return PngPixels::NotHandled;
-  }
-  png_set_sig_bytes(png, 8);
+  const PngFile f(path);
+  if (!f.Ready()) return PngPixels::NotHandled;
   const PngPixels result =
-      Decode(png, info, file.get(), static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), rgba);
-  png_destroy_read_struct(&png, &info, nullptr);
-  if (result == PngPixels::Failed) error = state.message[0] ? state.message : "the PNG could not be decoded";
+      Decode(f.png(), f.info(), f.file(), static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), rgba);
+  if (result == PngPixels::Failed) error = f.Message() ? f.Message() : "the PNG could not be decoded";
   return result;
 }
 
