@@ -515,6 +515,26 @@ TEST(Colour, TheImageLibraryIsLoadedOnlyWhenNeeded) {
     EXPECT_EQ(r.exitCode, 0) << r.err.substr(r.err.size() > 2000 ? r.err.size() - 2000 : 0);
     EXPECT_EQ(r.err.find("tessary_images.so") != std::string::npos, c.loads);
   }
+
+  // A copy of the program with no module beside it renders PNGs all the
+  // same; what needs the module says so and writes nothing.
+  const fs::path copy = dir / "bin" / "tessary";
+  fs::create_directories(copy.parent_path());
+  fs::copy_file(ProgramPath(), copy);
+  const fs::path map = fs::path(ProgramPath()).parent_path().parent_path() / "lib" / "quilbo.so";
+  const auto run = [&](const std::string& args) {
+    return std::system(("cd '" + dir.path().string() + "' && TESSARY_MODULE='" + map.string() + "' '" + copy.string() +
+                        "' " + args + " > out.txt 2> err.txt")
+                           .c_str());
+  };
+  EXPECT_EQ(run("render -q png.json -o alone.png --size 8"), 0) << ReadFile(dir / "err.txt");
+  ASSERT_EQ(RunProgram(dir, "render -q png.json -o with.png --size 8").exitCode, 0);
+  EXPECT_EQ(ReadFile(dir / "alone.png"), ReadFile(dir / "with.png"));
+  EXPECT_NE(run("render -q png.json -o alone.exr --size 8"), 0);
+  EXPECT_NE(ReadFile(dir / "err.txt").find("cannot find the image module tessary_images.so (looked at"),
+            std::string::npos)
+      << ReadFile(dir / "err.txt");
+  EXPECT_FALSE(fs::exists(dir / "alone.exr"));
 }
 
 }  // namespace
